@@ -1,0 +1,83 @@
+#pragma once
+// The FTP component the main window talks to: created by identifier ("ftpcomp.FTP"),
+// one instance per connect attempt. Every failing call throws FtpError.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace ftp {
+
+// The one exception type of the component, carrying a readable message.
+class FtpError : public std::runtime_error {
+public:
+    explicit FtpError(const QString& message)
+        : std::runtime_error(message.toStdString()), text_(message) {}
+    const QString& message() const noexcept { return text_; }
+
+private:
+    QString text_;
+};
+
+// The result of a listing: an array of bare names, or "nothing to list" (std::nullopt)
+// when the folder holds no entry of the kind asked for.
+using DirList = std::optional<QStringList>;
+inline bool isArray(const DirList& list) { return list.has_value(); }
+
+// Transfer modes, passed by reference to PutFile and GetFile.
+enum TransferModeValue : int { TextMode = 0, BinaryMode = 1 };
+
+// The listing flag that asks GetDir for sub-folders instead of files.
+inline constexpr int kFolderFlag = 1;
+
+class FtpComponent {
+public:
+    virtual ~FtpComponent() = default;
+
+    // Starts the session transcript at `path`. The result is not used by callers.
+    virtual int OpenLog(const QString& path, int mode) = 0;
+    // 0 when logged in; any other number when no session was opened.
+    virtual int Connect(const QString& server, const QString& user, const QString& password) = 0;
+
+    // Sub-folder names of `path` when `flag` is 1, file names otherwise; "" is the login folder.
+    DirList GetDir(const QString& path, int flag) { return listNames(path, flag == kFolderFlag); }
+    // File names of `path`.
+    DirList GetDir(const QString& path) { return listNames(path, false); }
+
+    // Stores `localPath` into `remoteDir` (ending in "/") under the local file's name.
+    virtual int PutFile(const QString& localPath, const QString& remoteDir, int& mode) = 0;
+    // Fetches `remotePath` into `localPath`.
+    virtual int GetFile(const QString& remotePath, const QString& localPath, int& mode) = 0;
+    // Non-zero when the server deleted the file, 0 when it refused.
+    virtual int DeleteFile(const QString& remotePath) = 0;
+    // Sends one raw command line; returns the first digit of the reply code (2 = success).
+    virtual int Command(const QString& line) = 0;
+    // The text of the last reply.
+    virtual QString GetReply() = 0;
+    // Ends the transcript. The result is not used by callers.
+    virtual int CloseLog() = 0;
+    // Ends the session.
+    virtual void Close() = 0;
+
+protected:
+    virtual DirList listNames(const QString& path, bool folders) = 0;
+};
+
+// The identifier under which the program's own engine is registered.
+inline const QString kFtpComponentId = QStringLiteral("ftpcomp.FTP");
+
+using ComponentCreator = std::function<std::unique_ptr<FtpComponent>()>;
+
+// Creates the component registered under `id`; throws FtpError for an identifier that
+// no component is registered under.
+std::unique_ptr<FtpComponent> CreateObject(const QString& id);
+
+// Registers (or, with an empty creator, removes) the creator for `id`. The engine
+// registers itself under kFtpComponentId; tests put a double in its place.
+void registerComponent(const QString& id, ComponentCreator creator);
+
+} // namespace ftp

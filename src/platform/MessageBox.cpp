@@ -1,0 +1,64 @@
+#include "platform/MessageBox.h"
+
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+
+class QtMessageBoxBackend final : public MessageBoxBackend {
+public:
+    MsgResult show(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
+                   const QString& title) override {
+        QMessageBox box(parent);
+        box.setWindowTitle(title);
+        box.setText(text);
+        box.setIcon(icon == MsgIcon::Question ? QMessageBox::Question
+                    : icon == MsgIcon::Stop   ? QMessageBox::Critical
+                                              : QMessageBox::NoIcon);
+        switch (buttons) {
+        case MsgButtons::OkOnly:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case MsgButtons::RetryCancel:
+            box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+            break;
+        }
+        switch (box.exec()) {
+        case QMessageBox::Yes:
+            return MsgResult::Yes;
+        case QMessageBox::No:
+            return MsgResult::No;
+        case QMessageBox::Retry:
+            return MsgResult::Retry;
+        case QMessageBox::Cancel:
+            return MsgResult::Cancel;
+        default:
+            // Closing a Yes/No or Retry/Cancel box by its frame counts as the safe answer.
+            return buttons == MsgButtons::YesNo         ? MsgResult::No
+                   : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
+                                                        : MsgResult::Ok;
+        }
+    }
+};
+
+QtMessageBoxBackend& qtBackend() {
+    static QtMessageBoxBackend backend;
+    return backend;
+}
+
+MessageBoxBackend* currentBackend = nullptr;
+
+} // namespace
+
+MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
+    MessageBoxBackend* backend = currentBackend ? currentBackend : &qtBackend();
+    return backend->show(parent, text, buttons, icon, title);
+}
+
+void setMessageBoxBackend(MessageBoxBackend* backend) { currentBackend = backend; }
+
+} // namespace platform

@@ -1,0 +1,32 @@
+#pragma once
+// The program's one message-box service. Windows show a QMessageBox; tests install a
+// backend that records each box and answers from a script, so no box ever blocks.
+
+#include <QString>
+
+class QWidget;
+
+namespace platform {
+
+enum class MsgButtons { OkOnly, YesNo, RetryCancel };
+enum class MsgIcon { None, Question, Stop };
+enum class MsgResult { Ok, Yes, No, Retry, Cancel };
+
+inline const QString kAppTitle = QStringLiteral("TesselFTP");
+
+class MessageBoxBackend {
+public:
+    virtual ~MessageBoxBackend() = default;
+    virtual MsgResult show(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
+                           const QString& title) = 0;
+};
+
+// Shows a modal box and returns the button pressed. The title defaults to the
+// application's title.
+MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons = MsgButtons::OkOnly,
+                 MsgIcon icon = MsgIcon::None, const QString& title = kAppTitle);
+
+// Replaces the backend (nullptr puts the QMessageBox one back). Not owned.
+void setMessageBoxBackend(MessageBoxBackend* backend);
+
+} // namespace platform

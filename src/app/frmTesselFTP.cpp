@@ -1,0 +1,278 @@
+#include "app/frmTesselFTP.h"
+
+#include "platform/Twips.h"
+#include "platform/AppPaths.h"
+#include "platform/LocalLists.h"
+#include "platform/Resources.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+template <typename W>
+W* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* widget = new W(parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(twips::rect(left, top, width, height));
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, int l, int t, int w, int h) {
+    auto* widget = place<QLabel>(parent, name, l, t, w, h);
+    widget->setText(caption);
+    return widget;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int t, int w, int h) {
+    auto* widget = place<QPushButton>(parent, name, l, t, w, h);
+    widget->setText(caption);
+    return widget;
+}
+
+QComboBox* combo(QWidget* parent, const char* name, int l, int t, int w, int h) {
+    auto* widget = place<QComboBox>(parent, name, l, t, w, h);
+    widget->setEditable(true);
+    widget->setInsertPolicy(QComboBox::NoInsert); // Enter must not add an entry
+    return widget;
+}
+
+void setBackground(QWidget* widget, int red, int green, int blue) {
+    const QString colour = QStringLiteral("rgb(%1, %2, %3)").arg(red).arg(green).arg(blue);
+    widget->setStyleSheet(QStringLiteral("#%1 { background-color: %2; }").arg(widget->objectName(), colour));
+}
+
+// Buttons with a colour or a picture are flat-styled so the colour actually shows
+// (native styles ignore a push button's background).
+void setButtonBackground(QPushButton* widget, int red, int green, int blue) {
+    widget->setStyleSheet(QStringLiteral("#%1 { background-color: rgb(%2, %3, %4); border: 2px outset "
+                                         "rgb(%2, %3, %4); } #%1:pressed { border-style: inset; }")
+                              .arg(widget->objectName())
+                              .arg(red)
+                              .arg(green)
+                              .arg(blue));
+}
+
+} // namespace
+
+frmTesselFTP::frmTesselFTP(QWidget* parent) : QMainWindow(parent) {
+    platform::initResources();
+    setObjectName(QStringLiteral("frmTesselFTP"));
+    setWindowTitle(QStringLiteral("TesselFTP"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/tesselftp.png")));
+    // The window's face: a Japanese proportional Gothic at 9 points; fontconfig maps the
+    // name to the installed Japanese font where the original one is missing.
+    setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    createControls();
+    createMenus();
+    applyColours();
+    setTabOrder();
+    connectHandlers();
+    Form_Load();
+    adjustSize();
+    setFixedSize(size());
+    List1->setFocus();
+}
+
+frmTesselFTP::~frmTesselFTP() = default;
+
+// Closing the main window by its frame ends the program, and with it every other
+// window (a hidden dial-up window, an open help window). Nothing is sent to the server.
+void frmTesselFTP::closeEvent(QCloseEvent* event) {
+    event->accept();
+    QCoreApplication::quit();
+}
+
+QString frmTesselFTP::MyPath() { return apppaths::MyPath(); }
+
+void frmTesselFTP::createControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twips::size(9876, 7476));
+    setCentralWidget(client);
+
+    Label11 = label(client, "Label11", QStringLiteral("Local Path"), 480, 0, 1095, 255);
+    Drive1 = place<platform::DriveListBox>(client, "Drive1", 120, 240, 2655, 300);
+    Dir1 = place<platform::DirListBox>(client, "Dir1", 120, 600, 2655, 2190);
+    File1 = place<platform::FileListBox>(client, "File1", 120, 2880, 2295, 2772);
+    File1->setPath(Dir1->Path());
+    Label6 = label(client, "Label6", QStringLiteral("File Name Path"), 240, 5760, 1575, 255);
+    Text3 = place<QLineEdit>(client, "Text3", 120, 6000, 5055, 270);
+    Text4 = place<QPlainTextEdit>(client, "Text4", 120, 6360, 7935, 1095);
+    Text4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Label12 = label(client, "Label12", QStringLiteral("File Up or DownLoad"), 2520, 2880, 855, 495);
+    Label12->setWordWrap(true);
+    Option1[0] = place<QRadioButton>(client, "Option1", 2400, 3480, 975, 180);
+    Option1[0]->setText(QStringLiteral("テキスト"));
+    Option1[0]->setProperty("Index", 0);
+    Option1[0]->setChecked(true);
+    Option1[1] = place<QRadioButton>(client, "Option1", 2400, 3720, 1095, 180);
+    Option1[1]->setText(QStringLiteral("バイナリ"));
+    Option1[1]->setProperty("Index", 1);
+    Command6 = place<QPushButton>(client, "Command6", 2880, 4080, 495, 495);
+    Command6->setIcon(QIcon(QStringLiteral(":/images/download.png")));
+    Command6->setIconSize(twips::size(495, 495) - QSize(10, 10));
+    Command6->setToolTip(QStringLiteral("ダウンロード"));
+    Command5 = place<QPushButton>(client, "Command5", 2520, 4680, 495, 495);
+    Command5->setIcon(QIcon(QStringLiteral(":/images/upload.png")));
+    Command5->setIconSize(twips::size(495, 495) - QSize(10, 10));
+    Command5->setToolTip(QStringLiteral("アップロード"));
+    Command4 = button(client, "Command4", QStringLiteral("選択"), 2520, 5400, 615, 495);
+
+    Label8 = label(client, "Label8", QStringLiteral("Remote Path"), 4560, 0, 1335, 255);
+    Combo4 = combo(client, "Combo4", 3480, 240, 5775, 300);
+    Command1 = button(client, "Command1", QStringLiteral("変更"), 9360, 120, 375, 495);
+    Label9 = label(client, "Label9", QStringLiteral("Directry Name"), 3600, 600, 1335, 255);
+    List1 = place<QListWidget>(client, "List1", 3480, 840, 2652, 1848);
+    Label10 = label(client, "Label10", QStringLiteral("File Name"), 3600, 2760, 1695, 255);
+    List2 = place<QListWidget>(client, "List2", 3480, 3000, 2535, 2748);
+
+    Frame1 = place<QGroupBox>(client, "Frame1", 6360, 720, 3375, 2415);
+    Frame1->setTitle(QStringLiteral("FTP Server Connect"));
+    Label1 = label(Frame1, "Label1", QStringLiteral("Server"), 240, 240, 975, 255);
+    Combo1 = combo(Frame1, "Combo1", 240, 480, 3015, 300);
+    Combo1->setEditText(QStringLiteral("ftp."));
+    Label3 = label(Frame1, "Label3", QStringLiteral("UserID"), 240, 960, 1095, 255);
+    Combo2 = combo(Frame1, "Combo2", 240, 1200, 3015, 300);
+    Combo2->addItem(QStringLiteral("anonymous"));
+    Combo2->setEditText(QString());
+    Label4 = label(Frame1, "Label4", QStringLiteral("PassWord"), 240, 1680, 975, 255);
+    Combo5 = combo(Frame1, "Combo5", 240, 1920, 2292, 276);
+    Combo5->addItems({QString(), QStringLiteral("guest@example")});
+    Combo5->setEditText(QString());
+    Command2 = button(Frame1, "Command2", QStringLiteral("Save"), 2640, 1680, 615, 255);
+    Command3 = button(Frame1, "Command3", QStringLiteral("CLS"), 2640, 2040, 615, 255);
+
+    Frame2 = place<QGroupBox>(client, "Frame2", 6360, 3240, 3015, 1215);
+    Frame2->setTitle(QStringLiteral("MakeDir"));
+    MakeDirTxt = place<QLineEdit>(Frame2, "MakeDirTxt", 240, 240, 2055, 375);
+    cmdMkDir = button(Frame2, "cmdMkDir", QStringLiteral("MakeDir"), 120, 720, 855, 375);
+    cmdMkDirOk = button(Frame2, "cmdMkDirOk", QStringLiteral("OK"), 1080, 720, 735, 375);
+    cmdMkDirNext = button(Frame2, "cmdMkDirNext", QStringLiteral("Cancel"), 2160, 720, 735, 375);
+
+    cmdDelfile = button(client, "cmdDelfile", QStringLiteral("ファイル削除"), 6360, 4680, 1695, 375);
+    Label5 = label(client, "Label5", QStringLiteral("Command"), 6840, 5160, 1212, 252);
+    Combo3 = combo(client, "Combo3", 6360, 5400, 2775, 276);
+    Combo3->addItems({QStringLiteral("HELP"), QStringLiteral("RMD"), QStringLiteral("SIZE")});
+    Combo3->setEditText(QString());
+    Label7 = label(client, "Label7", QStringLiteral("状況"), 5760, 6000, 495, 255);
+    Label2 = label(client, "Label2", QStringLiteral("+++"), 6360, 5880, 3420, 420);
+    Label2->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    Label2->setAutoFillBackground(true);
+    Label2->setWordWrap(true);
+    Label13 = label(client, "Label13", QStringLiteral("LocalFileSize"), 8280, 6360, 1335, 255);
+    Text1 = place<QLineEdit>(client, "Text1", 8280, 6600, 1575, 270);
+    Label14 = label(client, "Label14", QStringLiteral("RemoteFileSize"), 8280, 6960, 1452, 252);
+    Text2 = place<QLineEdit>(client, "Text2", 8280, 7200, 1575, 270);
+}
+
+void frmTesselFTP::createMenus() {
+    QMenuBar* bar = menuBar();
+    auto action = [this](const char* name, const QString& caption) {
+        auto* item = new QAction(caption, this);
+        item->setObjectName(QLatin1String(name));
+        return item;
+    };
+    mnuFile = bar->addMenu(QStringLiteral("ファイル"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileLine = action("mnuFileLine", QStringLiteral("ダイアルアップ接続 and 切断"));
+    mnuSep = action("mnuSep", QStringLiteral("-"));
+    mnuSep->setSeparator(true);
+    mnuEnd2 = action("mnuEnd2", QStringLiteral("終了"));
+    mnuFile->addActions({mnuFileLine, mnuSep, mnuEnd2});
+
+    mnuConect = action("mnuConect", QStringLiteral("サーバーへ接続"));
+    mnuClose = action("mnuClose", QStringLiteral("サーバーから切断"));
+    mnuDirChenge = action("mnuDirChenge", QStringLiteral("ディレクトリの変更"));
+    bar->addActions({mnuConect, mnuClose, mnuDirChenge});
+
+    mnuHelp = bar->addMenu(QStringLiteral("ヘルプ"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpPrint = action("mnuHelpPrint", QStringLiteral("ヘルプを表示"));
+    mnuVersion = action("mnuVersion", QStringLiteral("Version情報"));
+    mnuHelp->addActions({mnuHelpPrint, mnuVersion});
+
+    mnuCommand = action("mnuCommand", QStringLiteral("コマンド送信"));
+    bar->addAction(mnuCommand);
+}
+
+void frmTesselFTP::applyColours() {
+    QPalette window = palette();
+    window.setColor(QPalette::Window, QColor(192, 192, 192));
+    centralWidget()->setPalette(window);
+    centralWidget()->setAutoFillBackground(true);
+    for (QWidget* w : {static_cast<QWidget*>(Combo1), static_cast<QWidget*>(Combo2), static_cast<QWidget*>(Combo5)})
+        setBackground(w, 192, 255, 192);
+    setBackground(Combo4, 255, 224, 192);
+    setButtonBackground(Command1, 255, 224, 192);
+    setBackground(List1, 255, 255, 192);
+    setBackground(List2, 255, 255, 192);
+    setButtonBackground(cmdDelfile, 255, 255, 192);
+    setBackground(Text3, 192, 255, 255);
+    setButtonBackground(Command4, 192, 255, 255);
+    setBackground(Combo3, 192, 192, 255);
+    for (QPushButton* b : {cmdMkDir, cmdMkDirOk, cmdMkDirNext})
+        setButtonBackground(b, 192, 192, 255);
+    setBackground(Text1, 224, 224, 224);
+    setBackground(Text2, 224, 224, 224);
+    setBackground(Text4, 192, 192, 192);
+    setBackground(MakeDirTxt, 192, 192, 192);
+    setBackground(Label2, 255, 255, 255);
+    setButtonBackground(Command6, 0, 0, 192);
+    setButtonBackground(Command5, 0, 0, 64);
+}
+
+void frmTesselFTP::setTabOrder() {
+    const QList<QWidget*> order = {List1,   List2,     Dir1,     File1,      Text3,        Command4, Command5,
+                                   Command6, Text4,    Option1[0], Option1[1], Combo3,     Combo4,   Drive1,
+                                   Combo1,  Combo2,    Combo5,   Command1,   cmdDelfile,   MakeDirTxt,
+                                   cmdMkDir, cmdMkDirNext, cmdMkDirOk, Text1,  Text2,      Command2, Command3};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmTesselFTP::setConnectedMenus(bool connected) {
+    mnuConect->setEnabled(!connected);
+    mnuClose->setEnabled(connected);
+    mnuCommand->setEnabled(connected);
+}
+
+void frmTesselFTP::connectHandlers() {
+    connect(mnuEnd2, &QAction::triggered, this, &frmTesselFTP::mnuEnd2_Click);
+
+    connect(Command2, &QPushButton::clicked, this, &frmTesselFTP::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmTesselFTP::Command3_Click);
+
+    connect(mnuConect, &QAction::triggered, this, &frmTesselFTP::mnuConect_Click);
+    connect(mnuClose, &QAction::triggered, this, &frmTesselFTP::mnuClose_Click);
+
+    connect(Command1, &QPushButton::clicked, this, &frmTesselFTP::Command1_Click);
+    connect(mnuDirChenge, &QAction::triggered, this, &frmTesselFTP::mnuDirChenge_Click);
+    // A click selects an entry (or re-clicks the selected one); arrow keys move the selection.
+    connect(List1, &QListWidget::itemClicked, this, &frmTesselFTP::List1_Click);
+    connect(List2, &QListWidget::itemClicked, this, &frmTesselFTP::List2_Click);
+    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            List1_Click();
+    });
+    connect(List2, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            List2_Click();
+    });
+
+    // ---- Local pane, transfers, remote operations, console, sound ----
+
+    // ---- Dial-up ----
+
+    // ---- Help and version ----
+}

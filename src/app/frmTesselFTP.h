@@ -1,0 +1,138 @@
+#pragma once
+// The main window: every control of the FTP client, the session state and the event
+// handlers. Handlers are defined across several files, one per feature (src/ftp/).
+
+#include "ftp/component/FtpComponent.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace platform {
+class DriveListBox;
+class DirListBox;
+class FileListBox;
+} // namespace platform
+
+class frmTesselFTP : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmTesselFTP(QWidget* parent = nullptr);
+    ~frmTesselFTP() override;
+
+    // The application folder, ending in one separator.
+    static QString MyPath();
+
+    // ---- Controls (objectName = member name) ----
+    QLabel* Label11 = nullptr;
+    platform::DriveListBox* Drive1 = nullptr;
+    platform::DirListBox* Dir1 = nullptr;
+    platform::FileListBox* File1 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QPlainTextEdit* Text4 = nullptr;
+    QLabel* Label12 = nullptr;
+    QRadioButton* Option1[2] = {nullptr, nullptr};
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QLabel* Label8 = nullptr;
+    QComboBox* Combo4 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* Label9 = nullptr;
+    QListWidget* List1 = nullptr;
+    QLabel* Label10 = nullptr;
+    QListWidget* List2 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* Combo5 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLineEdit* MakeDirTxt = nullptr;
+    QPushButton* cmdMkDir = nullptr;
+    QPushButton* cmdMkDirOk = nullptr;
+    QPushButton* cmdMkDirNext = nullptr;
+    QPushButton* cmdDelfile = nullptr;
+    QLabel* Label5 = nullptr;
+    QComboBox* Combo3 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label13 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* Label14 = nullptr;
+    QLineEdit* Text2 = nullptr;
+
+    // ---- Menus ----
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileLine = nullptr;
+    QAction* mnuSep = nullptr;
+    QAction* mnuEnd2 = nullptr;
+    QAction* mnuConect = nullptr;
+    QAction* mnuClose = nullptr;
+    QAction* mnuDirChenge = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpPrint = nullptr;
+    QAction* mnuVersion = nullptr;
+    QAction* mnuCommand = nullptr;
+
+    // ---- Session state ----
+    std::unique_ptr<ftp::FtpComponent> FtpObj;
+    qint32 RetCode = 0;
+    ftp::DirList DirList;
+    QString DirItem;
+    QString RemoteDir;
+
+    // ---- Start-up and exit ----
+    void Form_Load();
+    void mnuEnd2_Click();
+
+    // ---- Server list ----
+    void Command2_Click();
+    void Command3_Click();
+
+    // ---- Connect and disconnect ----
+    void mnuConect_Click();
+    void mnuClose_Click();
+
+    // ---- Remote navigation ----
+    void Command1_Click();
+    void mnuDirChenge_Click();
+    void List1_Click();
+    void List2_Click();
+
+    // ---- Session log ----
+    void LogTxt();
+
+    // ---- Local pane, transfers, remote operations, console, sound ----
+
+    // ---- Dial-up ----
+
+    // ---- Help and version ----
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void setTabOrder();
+    void connectHandlers();
+    void applyColours();
+    void setConnectedMenus(bool connected);
+};

@@ -1,0 +1,62 @@
+// "サーバーへ接続" and "サーバーから切断".
+#include "app/frmTesselFTP.h"
+
+#include "ftp/RemotePaths.h"
+#include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+namespace {
+void appendNames(QListWidget* list, const ftp::DirList& names) {
+    if (ftp::isArray(names))
+        list->addItems(*names);
+}
+} // namespace
+
+void frmTesselFTP::mnuConect_Click() {
+    try {
+        Text4->clear();
+        FtpObj.reset(); // the instance of an earlier failed attempt goes first
+        FtpObj = ftp::CreateObject(ftp::kFtpComponentId);
+        FtpObj->OpenLog(apppaths::sessionLogPath(), 0);
+        RetCode = FtpObj->Connect(Combo1->currentText(), Combo2->currentText(), Combo5->currentText());
+        if (RetCode != 0) {
+            Label2->setText(QStringLiteral("接続できませんでした。"));
+            LogTxt();
+            return;
+        }
+        Label2->setText(QStringLiteral("接続成功。"));
+        DirList = FtpObj->GetDir(QString(), ftp::kFolderFlag);
+        appendNames(List1, DirList);
+        DirList = FtpObj->GetDir(QString());
+        appendNames(List2, DirList);
+        appendHistory(Combo4, QStringLiteral("/"));
+        LogTxt();
+        setConnectedMenus(true);
+    } catch (const std::exception&) {
+        platform::MsgBox(this, QStringLiteral("ERROR !!"));
+    }
+}
+
+void frmTesselFTP::mnuClose_Click() {
+    // A component that fails while closing still ends the session here: the user is
+    // never left with a dead session behind a "connected" menu.
+    try {
+        if (FtpObj) {
+            FtpObj->CloseLog();
+            FtpObj->Close();
+        }
+    } catch (const std::exception&) {
+    }
+    FtpObj.reset();
+    Label2->setText(QStringLiteral("切断しました"));
+    List1->clear();
+    List2->clear();
+    Combo4->setEditText(QString());
+    setConnectedMenus(false);
+}

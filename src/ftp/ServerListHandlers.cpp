@@ -1,0 +1,30 @@
+// "Save" and "CLS": the remembered server names in Combo1 and "ftpsvr.dat".
+#include "app/frmTesselFTP.h"
+
+#include "ftp/ServerList.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+
+void frmTesselFTP::Command2_Click() {
+    Combo1->addItem(Combo1->currentText());
+    QStringList entries;
+    entries.reserve(Combo1->count());
+    for (int i = 0; i < Combo1->count(); ++i)
+        entries.append(Combo1->itemText(i));
+    const QString path = MyPath() + serverlist::kFileName;
+    if (const auto failure = serverlist::write(path, entries))
+        platform::MsgBox(this, QStringLiteral("サーバーリストを保存できませんでした。\n%1\n%2").arg(path, *failure));
+}
+
+void frmTesselFTP::Command3_Click() {
+    // The selected entry is the one last picked from the list, as long as the text was
+    // not edited since; with none selected there is nothing to remove.
+    const int index = Combo1->currentIndex();
+    if (index < 0 || Combo1->itemText(index) != Combo1->currentText())
+        return;
+    const QString text = Combo1->currentText();
+    Combo1->removeItem(index);
+    Combo1->setCurrentIndex(-1);
+    Combo1->setEditText(text);
+}

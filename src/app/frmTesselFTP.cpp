@@ -2,6 +2,7 @@
 
 #include "platform/Twips.h"
 #include "platform/AppPaths.h"
+#include "platform/Fonts.h"
 #include "platform/LocalLists.h"
 #include "platform/Resources.h"
 
@@ -72,7 +73,7 @@ frmTesselFTP::frmTesselFTP(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(QIcon(QStringLiteral(":/images/tesselftp.png")));
     // The window's face: a Japanese proportional Gothic at 9 points; fontconfig maps the
     // name to the installed Japanese font where the original one is missing.
-    setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    setFont(platform::japaneseUiFont(9));
     createControls();
     createMenus();
     applyColours();
@@ -167,7 +168,7 @@ void frmTesselFTP::createControls() {
     Combo3->setEditText(QString());
     Label7 = label(client, "Label7", QStringLiteral("状況"), 5760, 6000, 495, 255);
     Label2 = label(client, "Label2", QStringLiteral("+++"), 6360, 5880, 3420, 420);
-    Label2->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    Label2->setFont(platform::japaneseUiFont(9));
     Label2->setAutoFillBackground(true);
     Label2->setWordWrap(true);
     Label13 = label(client, "Label13", QStringLiteral("LocalFileSize"), 8280, 6360, 1335, 255);

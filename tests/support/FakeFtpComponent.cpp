@@ -1,0 +1,113 @@
+#include "support/FakeFtpComponent.h"
+
+#include "platform/Codepage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace ftp {
+std::unique_ptr<FtpComponent> createFtpEngine();
+}
+
+namespace testing {
+
+int FakeFtpRecord::callCount(const QString& operation) const {
+    int count = 0;
+    for (const QString& call : calls)
+        if (call.startsWith(operation + u'('))
+            ++count;
+    return count;
+}
+
+FakeFtpComponent::FakeFtpComponent(std::shared_ptr<FakeFtpRecord> record) : record_(std::move(record)) {
+    ++record_->instances;
+    ++record_->liveInstances;
+}
+
+FakeFtpComponent::~FakeFtpComponent() { --record_->liveInstances; }
+
+void FakeFtpComponent::enter(const QString& operation, const QString& call) {
+    record_->calls.append(call);
+    const int nth = record_->callCount(operation);
+    for (const QString& rule : record_->script.failing) {
+        if (rule == operation || rule == operation + u':' + QString::number(nth))
+            throw ftp::FtpError(QStringLiteral("%1 failed (scripted)").arg(operation));
+    }
+}
+
+void FakeFtpComponent::appendLog(const QStringList& lines) {
+    if (record_->logPath.isEmpty() || lines.isEmpty())
+        return;
+    QFile log(record_->logPath);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    for (const QString& line : lines)
+        log.write(codepage::toCp932(line) + "\r\n");
+}
+
+int FakeFtpComponent::OpenLog(const QString& path, int mode) {
+    enter(QStringLiteral("OpenLog"), QStringLiteral("OpenLog(%1,%2)").arg(path).arg(mode));
+    record_->logPath = path;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile log(path);
+    if (log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        log.close();
+    return 0;
+}
+
+int FakeFtpComponent::Connect(const QString& server, const QString& user, const QString& password) {
+    enter(QStringLiteral("Connect"), QStringLiteral("Connect(%1,%2,%3)").arg(server, user, password));
+    appendLog(record_->script.connectLogLines);
+    return record_->script.connectResult;
+}
+
+ftp::DirList FakeFtpComponent::listNames(const QString& path, bool folders) {
+    enter(QStringLiteral("GetDir"), folders ? QStringLiteral("GetDir(%1,1)").arg(path) : QStringLiteral("GetDir(%1)").arg(path));
+    const auto& table = folders ? record_->script.folders : record_->script.files;
+    return table.value(path, std::nullopt);
+}
+
+int FakeFtpComponent::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
+    enter(QStringLiteral("PutFile"), QStringLiteral("PutFile(%1,%2,%3)").arg(localPath, remoteDir).arg(mode));
+    return record_->script.putResult;
+}
+
+int FakeFtpComponent::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
+    enter(QStringLiteral("GetFile"), QStringLiteral("GetFile(%1,%2,%3)").arg(remotePath, localPath).arg(mode));
+    return record_->script.getResult;
+}
+
+int FakeFtpComponent::DeleteFile(const QString& remotePath) {
+    enter(QStringLiteral("DeleteFile"), QStringLiteral("DeleteFile(%1)").arg(remotePath));
+    return record_->script.deleteResult;
+}
+
+int FakeFtpComponent::Command(const QString& line) {
+    enter(QStringLiteral("Command"), QStringLiteral("Command(%1)").arg(line));
+    appendLog(record_->script.commandLogLines.value(line));
+    if (record_->script.commandResults.isEmpty())
+        return 2;
+    return record_->script.commandResults.takeFirst();
+}
+
+QString FakeFtpComponent::GetReply() {
+    enter(QStringLiteral("GetReply"), QStringLiteral("GetReply()"));
+    return record_->script.reply;
+}
+
+int FakeFtpComponent::CloseLog() {
+    enter(QStringLiteral("CloseLog"), QStringLiteral("CloseLog()"));
+    return 0;
+}
+
+void FakeFtpComponent::Close() { enter(QStringLiteral("Close"), QStringLiteral("Close()")); }
+
+FakeFtpInstall::FakeFtpInstall() : record_(std::make_shared<FakeFtpRecord>()) {
+    auto record = record_;
+    ftp::registerComponent(ftp::kFtpComponentId, [record] { return std::make_unique<FakeFtpComponent>(record); });
+}
+
+FakeFtpInstall::~FakeFtpInstall() { ftp::registerComponent(ftp::kFtpComponentId, &ftp::createFtpEngine); }
+
+} // namespace testing

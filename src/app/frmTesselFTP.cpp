@@ -271,7 +271,9 @@ void frmTesselFTP::connectHandlers() {
             List2_Click();
     });
 
-    // ---- Local pane, transfers, remote operations, console, sound ----
+    // ---- Local pane, transfers, sound ----
+
+    // ---- Remote operations and console ----
 
     // ---- Dial-up ----
 

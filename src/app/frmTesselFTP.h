@@ -119,7 +119,9 @@ public:
     // ---- Session log ----
     void LogTxt();
 
-    // ---- Local pane, transfers, remote operations, console, sound ----
+    // ---- Local pane, transfers, sound ----
+
+    // ---- Remote operations and console ----
 
     // ---- Dial-up ----
 

@@ -1,8 +1,632 @@
-#include "ftp/component/FtpComponent.h"
+#include "ftp/component/FtpEngine.h"
+
+#include "ftp/component/LineEnds.h"
+#include "ftp/component/RemotePath.h"
+#include "ftp/component/ServerName.h"
+#include "ftp/component/SessionError.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScopeGuard>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
 
 namespace ftp {
-// Placeholder until the engine lands: the identifier is known but nothing can be created.
-std::unique_ptr<FtpComponent> createFtpEngine() {
-    throw FtpError(QStringLiteral("The FTP engine is not available in this build."));
+
+namespace {
+
+// Every public call lets only FtpError out, whatever went wrong inside.
+template <typename F> auto guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const SessionError& e) {
+        throw FtpError(e.message());
+    } catch (const std::bad_alloc&) {
+        throw FtpError(QStringLiteral("Out of memory."));
+    }
 }
+
+[[noreturn]] void localError(const QString& message) {
+    throw SessionError(SessionError::Local, message);
+}
+
+// Looks a host name up, giving up after `timeoutMs`. The lookup runs on a thread of its
+// own so that a resolver that never answers cannot hold the caller: on a timeout the
+// thread is left to finish on its own.
+std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<QHostInfo> info;
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread([shared, host] {
+        QHostInfo info = QHostInfo::fromName(host);
+        const std::lock_guard lock(shared->mutex);
+        shared->info = std::move(info);
+        shared->done.notify_all();
+    }).detach();
+    std::unique_lock lock(shared->mutex);
+    shared->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                          [&] { return shared->info.has_value(); });
+    return shared->info;
+}
+
+// The reply's first line after the code, for messages.
+QString replyForMessage(const Reply& reply) {
+    return reply.lines.isEmpty() ? QStringLiteral("(no reply)") : reply.lines.join(u' ');
+}
+
+QString verbOf(const QString& line) {
+    const QString trimmed = line.trimmed();
+    const qsizetype space = trimmed.indexOf(u' ');
+    return (space < 0 ? trimmed : trimmed.left(space)).toUpper();
+}
+
+// "150 Opening BINARY mode data connection for x (1234 bytes)": the size some servers
+// announce, used to catch a download cut short.
+std::optional<qint64> announcedSize(const Reply& reply) {
+    static const QRegularExpression pattern(QStringLiteral("\\((\\d+) bytes\\)"));
+    const QRegularExpressionMatch match = pattern.match(reply.text());
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 size = match.captured(1).toLongLong(&ok);
+    return ok ? std::optional<qint64>(size) : std::nullopt;
+}
+
+// A new, empty file beside `target` for a download to go into.
+std::unique_ptr<QFile> createPartFile(const QString& target) {
+    const QFileInfo info(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = info.absolutePath() + u"/." + info.fileName() + u'.' +
+                             QString::number(QRandomGenerator::global()->generate(), 36) + u".part";
+        auto file = std::make_unique<QFile>(name);
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return file;
+        if (file->error() != QFileDevice::OpenError || !QFileInfo(info.absolutePath()).isDir())
+            break;
+    }
+    return nullptr;
+}
+
+std::filesystem::path fsPath(const QString& path) {
+    return std::filesystem::path(path.toStdU16String());
+}
+
+} // namespace
+
+FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
+
+FtpEngine::~FtpEngine() {
+    control_.drop();
+}
+
+int FtpEngine::OpenLog(const QString& path, int mode) {
+    if (closed_)
+        throw FtpError(QStringLiteral("The session is closed."));
+    return transcript_.open(path, mode == 0 ? Transcript::Mode::Replace : Transcript::Mode::Append) ? 0 : -1;
+}
+
+int FtpEngine::CloseLog() {
+    transcript_.close();
+    return 0;
+}
+
+void FtpEngine::Close() {
+    if (control_.isOpen()) {
+        try {
+            control_.checkAlive();
+            // A polite goodbye, but a silent server must not hold the window for long.
+            control_.exchange(QStringLiteral("QUIT"), std::min(timeouts_.replyMs, 5'000));
+        } catch (const SessionError&) {
+            // The session is ending anyway.
+        }
+    }
+    control_.drop();
+    transcript_.close();
+    listing_.reset();
+    closed_ = true;
+}
+
+QString FtpEngine::GetReply() {
+    if (closed_)
+        throw FtpError(QStringLiteral("The session is closed."));
+    return control_.lastReply().text();
+}
+
+void FtpEngine::requireSession() {
+    if (closed_)
+        throw SessionError(SessionError::Closed, QStringLiteral("The session is closed."));
+    if (!connected_)
+        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    if (!control_.isOpen())
+        throw SessionError(SessionError::Closed,
+                           QStringLiteral("The connection to the server has been lost."));
+    control_.checkAlive();
+}
+
+// --- Connect ---------------------------------------------------------------------------
+
+int FtpEngine::Connect(const QString& server, const QString& user, const QString& password) {
+    if (closed_)
+        throw FtpError(QStringLiteral("The session is closed."));
+    if (connected_ && control_.isOpen())
+        throw FtpError(QStringLiteral("Already connected."));
+    connected_ = false;
+    const int result = connectSession(server, user, password);
+    if (result != ConnectOk)
+        control_.drop();
+    connected_ = result == ConnectOk;
+    return result;
+}
+
+int FtpEngine::connectSession(const QString& server, const QString& user, const QString& password) {
+    const auto name = parseServerName(server);
+    if (!name)
+        return ConnectBadServerName;
+
+    QList<QHostAddress> addresses;
+    const QDeadlineTimer connectDeadline(timeouts_.connectMs);
+    if (name->isLiteral) {
+        addresses.append(QHostAddress(name->host));
+    } else {
+        const auto info = lookUpHost(name->host, timeouts_.connectMs);
+        if (!info)
+            return ConnectTimedOut;
+        if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
+            return ConnectHostNotFound;
+        addresses = info->addresses();
+    }
+
+    int failure = ConnectNetworkError;
+    bool connected = false;
+    for (const QHostAddress& address : std::as_const(addresses)) {
+        const qint64 left = connectDeadline.remainingTime();
+        if (left == 0) {
+            failure = ConnectTimedOut;
+            break;
+        }
+        if (control_.transport().connectTo(address, name->port, int(left))) {
+            connected = true;
+            break;
+        }
+        switch (control_.transport().error()) {
+        case QAbstractSocket::ConnectionRefusedError:
+            failure = ConnectRefused;
+            break;
+        case QAbstractSocket::SocketTimeoutError:
+            failure = ConnectTimedOut;
+            break;
+        default:
+            if (failure != ConnectRefused && failure != ConnectTimedOut)
+                failure = ConnectNetworkError;
+            break;
+        }
+    }
+    if (!connected)
+        return failure;
+    control_.setOpen();
+    // Until the server announces UTF8, everything goes in CP932.
+    codec_.setUtf8(false);
+
+    try {
+        // Greeting (RFC 959, section 5.4): 120 means "wait", then 220; else turned away.
+        Reply reply;
+        try {
+            reply = control_.readReply(timeouts_.replyMs);
+            while (reply.code == 120)
+                reply = control_.readReply(timeouts_.replyMs);
+        } catch (const SessionError& e) {
+            if (e.kind() == SessionError::Closed)
+                return ConnectGreetingRefused;
+            throw;
+        }
+        if (reply.code != 220)
+            return reply.kind() == 4 || reply.kind() == 5 ? ConnectGreetingRefused : ConnectProtocolError;
+
+        // Login (RFC 959, section 4.1.1): 230 right after USER means no password is asked.
+        if (!codec_.encode(user) || !codec_.encode(password))
+            return ConnectLoginRefused;
+        reply = control_.exchange(QStringLiteral("USER ") + user, timeouts_.replyMs);
+        if (reply.code == 331) {
+            reply = control_.exchange(QStringLiteral("PASS ") + password, timeouts_.replyMs);
+        }
+        if (reply.code != 230 && reply.code != 202)
+            return reply.kind() == 4 || reply.kind() == 5 || reply.code == 332 ? ConnectLoginRefused
+                                                                               : ConnectProtocolError;
+
+        // Features (RFC 2389): one feature per line, each line starting with a blank.
+        features_ = Features{};
+        reply = control_.exchange(QStringLiteral("FEAT"), timeouts_.replyMs);
+        if (reply.code == 211) {
+            for (qsizetype i = 1; i + 1 < reply.lines.size(); ++i) {
+                const QString feature = reply.lines.at(i).trimmed().section(u' ', 0, 0).toUpper();
+                if (feature == u"MLST" || feature == u"MLSD") // RFC 3659, section 7.8: MLST implies MLSD
+                    features_.mlsd = true;
+                else if (feature == u"EPSV")
+                    features_.epsv = true;
+                else if (feature == u"UTF8")
+                    features_.utf8 = true;
+                else if (feature == u"SIZE")
+                    features_.size = true;
+            }
+        }
+        if (features_.utf8) {
+            // RFC 2640, section 3.3. Some servers refuse it and still speak UTF-8; the
+            // announcement is what counts.
+            control_.exchange(QStringLiteral("OPTS UTF8 ON"), timeouts_.replyMs);
+            codec_.setUtf8(true);
+        }
+        setType('I');
+        reply = control_.exchange(QStringLiteral("PWD"), timeouts_.replyMs);
+        const auto folder = reply.code == 257 ? quotedPathOf(reply.text()) : std::nullopt;
+        loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
+    } catch (const SessionError& e) {
+        switch (e.kind()) {
+        case SessionError::Timeout:
+            return ConnectTimedOut;
+        case SessionError::Network:
+            return ConnectNetworkError;
+        default:
+            return ConnectProtocolError;
+        }
+    }
+    listing_.reset();
+    return ConnectOk;
+}
+
+void FtpEngine::setType(char type) {
+    // RFC 959, section 3.1.1: A for text (CR LF line ends on the wire), I for bytes.
+    control_.exchange(QStringLiteral("TYPE ") + QLatin1Char(type), timeouts_.replyMs);
+}
+
+// --- Transfers -------------------------------------------------------------------------
+
+Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* expectedBytes) {
+    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
+    control_.send(line, timeouts_.replyMs);
+    const Reply first = control_.readReply(timeouts_.replyMs);
+    if (first.kind() != 1 && first.kind() != 2) {
+        data->abort();
+        return first;
+    }
+    if (expectedBytes) {
+        if (const auto size = announcedSize(first))
+            *expectedBytes = *size;
+    }
+    const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
+    data->abort();
+    if (first.kind() == 2) {
+        // The server called the transfer done before it began: no further reply comes.
+        if (stream.outcome == StreamResult::LocalFailure)
+            localError(stream.detail);
+        if (stream.outcome != StreamResult::Done)
+            throw SessionError(SessionError::Refused,
+                               QStringLiteral("The transfer broke off (%1).").arg(stream.detail));
+        return first;
+    }
+    const Reply final = control_.readReply(timeouts_.replyMs);
+    switch (stream.outcome) {
+    case StreamResult::Done:
+        return final;
+    case StreamResult::LocalFailure:
+        localError(stream.detail);
+    case StreamResult::Timeout:
+    case StreamResult::Broken:
+        throw SessionError(SessionError::Refused,
+                           QStringLiteral("The transfer broke off (%1); the server said: %2")
+                               .arg(stream.detail, replyForMessage(final)));
+    }
+    return final;
+}
+
+Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
+    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
+    control_.send(line, timeouts_.replyMs);
+    const Reply first = control_.readReply(timeouts_.replyMs);
+    if (first.kind() != 1) {
+        data->abort();
+        // A server that answers 2xx before any data came would have stored nothing.
+        if (first.kind() == 2)
+            throw SessionError(
+                SessionError::Refused,
+                QStringLiteral("The server did not wait for the file: %1").arg(replyForMessage(first)));
+        return first;
+    }
+    const StreamResult stream = sendStream(source, *data, timeouts_.dataMs, textMode);
+    data->abort();
+    const Reply final = control_.readReply(timeouts_.replyMs);
+    switch (stream.outcome) {
+    case StreamResult::Done:
+        return final;
+    case StreamResult::LocalFailure:
+        localError(QStringLiteral("Cannot read the local file: %1").arg(stream.detail));
+    case StreamResult::Timeout:
+    case StreamResult::Broken:
+        throw SessionError(SessionError::Refused,
+                           QStringLiteral("The upload broke off (%1); the server said: %2")
+                               .arg(stream.detail, replyForMessage(final)));
+    }
+    return final;
+}
+
+int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
+    return guarded([&] {
+        if (mode != TextMode && mode != BinaryMode)
+            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
+        const QFileInfo info(localPath);
+        if (!info.isFile())
+            localError(QStringLiteral("\"%1\" is not a file.").arg(localPath));
+        const QString name = info.fileName();
+        if (holdsLineBreakOrNul(remoteDir) || holdsLineBreakOrNul(name))
+            localError(QStringLiteral("The path holds a line break or a NUL character."));
+        requireSession();
+        const QString remote = joinRemotePath(resolveRemotePath(remoteDir, loginFolder_), name);
+        QFile file(localPath);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            localError(QStringLiteral("Cannot open \"%1\": %2").arg(localPath, file.errorString()));
+
+        const bool text = mode == TextMode;
+        setType(text ? 'A' : 'I');
+        Reply final;
+        try {
+            final = store(QStringLiteral("STOR ") + remote, file, text);
+        } catch (const SessionError&) {
+            if (text && control_.isOpen())
+                setType('I');
+            throw;
+        }
+        // Back to binary, so that a later SIZE works on servers that refuse it in ASCII.
+        if (text)
+            setType('I');
+        if (final.kind() != 2)
+            throw SessionError(
+                SessionError::Refused,
+                QStringLiteral("Upload of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
+        return 1;
+    });
+}
+
+int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
+    return guarded([&] {
+        if (mode != TextMode && mode != BinaryMode)
+            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
+        if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
+            localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
+        if (localPath.isEmpty() || localPath.endsWith(u'/') || localPath.endsWith(QDir::separator()) ||
+            QFileInfo(localPath).isDir())
+            localError(QStringLiteral("\"%1\" names a folder, not a file.").arg(localPath));
+        requireSession();
+        const QString remote = resolveRemotePath(remotePath, loginFolder_);
+
+        std::unique_ptr<QFile> part = createPartFile(localPath);
+        if (!part)
+            localError(
+                QStringLiteral("Cannot create a file in \"%1\".").arg(QFileInfo(localPath).absolutePath()));
+        const bool text = mode == TextMode;
+        CrlfToLf toLf;
+        QByteArray converted;
+        qint64 written = 0;
+        auto writeOut = [&](const char* bytes, qint64 size, QString& detail) {
+            if (part->write(bytes, size) != size) {
+                detail = QStringLiteral("Cannot write \"%1\": %2").arg(localPath, part->errorString());
+                return false;
+            }
+            written += size;
+            return true;
+        };
+        const ChunkSink sink = [&](const char* bytes, qint64 size, QString& detail) {
+            if (!text)
+                return writeOut(bytes, size, detail);
+            converted.resize(0);
+            toLf.convert(bytes, size, converted);
+            return writeOut(converted.constData(), converted.size(), detail);
+        };
+
+        bool done = false;
+        auto cleanUp = qScopeGuard([&] {
+            if (!done) {
+                part->close();
+                part->remove();
+            }
+        });
+        setType(text ? 'A' : 'I');
+        Reply final;
+        qint64 expected = -1;
+        qint64 received = 0;
+        try {
+            const ChunkSink counting = [&](const char* bytes, qint64 size, QString& detail) {
+                received += size;
+                return sink(bytes, size, detail);
+            };
+            final = retrieve(QStringLiteral("RETR ") + remote, counting, &expected);
+        } catch (const SessionError&) {
+            if (text && control_.isOpen())
+                setType('I');
+            throw;
+        }
+        if (text)
+            setType('I');
+        if (final.kind() != 2)
+            throw SessionError(
+                SessionError::Refused,
+                QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
+        if (!text && expected >= 0 && received != expected)
+            throw SessionError(SessionError::Refused,
+                               QStringLiteral("Download of \"%1\" is incomplete: %2 of %3 bytes arrived.")
+                                   .arg(remote)
+                                   .arg(received)
+                                   .arg(expected));
+        if (text) {
+            converted.resize(0);
+            toLf.finish(converted);
+            QString detail;
+            if (!writeOut(converted.constData(), converted.size(), detail))
+                localError(detail);
+        }
+        part->close();
+        if (part->error() != QFileDevice::NoError)
+            localError(QStringLiteral("Cannot write \"%1\": %2").arg(localPath, part->errorString()));
+        // A replaced file keeps its permissions.
+        if (QFileInfo::exists(localPath))
+            part->setPermissions(QFile::permissions(localPath));
+        std::error_code error;
+        std::filesystem::rename(fsPath(part->fileName()), fsPath(localPath), error);
+        if (error)
+            localError(QStringLiteral("Cannot put the download in place as \"%1\": %2")
+                           .arg(localPath, QString::fromStdString(error.message())));
+        done = true;
+        return 1;
+    });
+}
+
+// --- Remote operations -----------------------------------------------------------------
+
+int FtpEngine::DeleteFile(const QString& remotePath) {
+    return guarded([&] {
+        if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
+            localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
+        requireSession();
+        const Reply reply = control_.exchange(
+            QStringLiteral("DELE ") + resolveRemotePath(remotePath, loginFolder_), timeouts_.replyMs);
+        return reply.kind() == 2 ? 1 : 0;
+    });
+}
+
+int FtpEngine::Command(const QString& line) {
+    return guarded([&] {
+        if (holdsLineBreakOrNul(line))
+            localError(QStringLiteral("A command line may not hold a line break or a NUL character."));
+        requireSession();
+        const QString verb = verbOf(line);
+        if (verb == u"STOR" || verb == u"STOU" || verb == u"APPE")
+            localError(QStringLiteral("%1 needs a local file: use the upload.").arg(verb));
+        if (verb == u"LIST" || verb == u"NLST" || verb == u"MLSD" || verb == u"RETR") {
+            // These answer over a data connection: open one, so that the server can
+            // finish the command; what it sends is not kept.
+            const ChunkSink discard = [](const char*, qint64, QString&) { return true; };
+            try {
+                return retrieve(line, discard).kind();
+            } catch (const SessionError& e) {
+                if (e.kind() != SessionError::Refused || !control_.isOpen())
+                    throw;
+                return control_.lastReply().kind();
+            }
+        }
+        return control_.exchange(line, timeouts_.replyMs).kind();
+    });
+}
+
+// --- Listings --------------------------------------------------------------------------
+
+DirList FtpEngine::listNames(const QString& path, bool folders) {
+    return guarded([&]() -> DirList {
+        if (holdsLineBreakOrNul(path))
+            localError(QStringLiteral("The path holds a line break or a NUL character."));
+        requireSession();
+        const QString folder = resolveRemotePath(path, loginFolder_);
+        if (!listing_ || listing_->folder != folder || listing_->stamp != control_.commandsSent()) {
+            listing_.reset();
+            // Into the folder, then a listing without argument: servers differ on
+            // arguments (blanks, options) and on missing folders, but all refuse CWD
+            // into a folder that is not there.
+            const Reply reply = control_.exchange(QStringLiteral("CWD ") + folder, timeouts_.replyMs);
+            if (reply.kind() != 2)
+                throw SessionError(
+                    SessionError::Refused,
+                    QStringLiteral("Cannot open the folder \"%1\": %2").arg(folder, replyForMessage(reply)));
+            QList<ListEntry> entries = fetchListing();
+            sortOutLinks(entries, folder);
+            Listing listing;
+            listing.folder = folder;
+            for (const ListEntry& entry : std::as_const(entries)) {
+                if (entry.kind == EntryKind::Folder)
+                    listing.folders.append(entry.name);
+                else if (entry.kind == EntryKind::File)
+                    listing.files.append(entry.name);
+            }
+            listing.stamp = control_.commandsSent();
+            listing_ = std::move(listing);
+        }
+        const QStringList& names = folders ? listing_->folders : listing_->files;
+        if (names.isEmpty())
+            return std::nullopt;
+        return names;
+    });
+}
+
+QList<ListEntry> FtpEngine::fetchListing() {
+    for (;;) {
+        const bool mlsd = features_.mlsd && mlsdAllowed_;
+        ListingParser parser(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
+                             [this](QByteArrayView line) { return codec_.decode(line); });
+        const ChunkSink sink = [&parser](const char* bytes, qint64 size, QString&) {
+            parser.feed(QByteArrayView(bytes, size));
+            return true;
+        };
+        const Reply final = retrieve(mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST"), sink);
+        if (mlsd && (final.code == 500 || final.code == 502)) {
+            // Announced but not understood: LIST from now on.
+            features_.mlsd = false;
+            continue;
+        }
+        if (final.kind() != 2)
+            throw SessionError(
+                SessionError::Refused,
+                QStringLiteral("The server refused the listing: %1").arg(replyForMessage(final)));
+        parser.finish();
+        QList<ListEntry> entries;
+        entries.reserve(parser.entries().size());
+        for (const ListEntry& entry : parser.entries()) {
+            if (entry.kind != EntryKind::Self && isUsableListedName(entry.name))
+                entries.append(entry);
+        }
+        return entries;
+    }
+}
+
+void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
+    // A link leads to a folder when the server lets us change into it. Each such test
+    // is followed by a change back, so the session stays in the listed folder.
+    int probes = 0;
+    QString here = folder;
+    for (ListEntry& entry : entries) {
+        if (entry.kind != EntryKind::Link)
+            continue;
+        if (probes++ >= kMaxLinkProbes) {
+            entry.kind = EntryKind::File;
+            continue;
+        }
+        if (!here.startsWith(u'/')) {
+            const Reply pwd = control_.exchange(QStringLiteral("PWD"), timeouts_.replyMs);
+            if (const auto absolute = pwd.code == 257 ? quotedPathOf(pwd.text()) : std::nullopt)
+                here = *absolute;
+        }
+        const Reply reply = control_.exchange(QStringLiteral("CWD ") + entry.name, timeouts_.replyMs);
+        if (reply.kind() != 2) {
+            entry.kind = EntryKind::File;
+            continue;
+        }
+        entry.kind = EntryKind::Folder;
+        const Reply back = control_.exchange(QStringLiteral("CWD ") + here, timeouts_.replyMs);
+        if (back.kind() != 2)
+            throw SessionError(
+                SessionError::Refused,
+                QStringLiteral("Cannot return to the folder \"%1\": %2").arg(here, replyForMessage(back)));
+    }
+}
+
+std::unique_ptr<FtpComponent> createFtpEngine() {
+    return std::make_unique<FtpEngine>();
+}
+
 } // namespace ftp

@@ -11,7 +11,7 @@ namespace ftp {
 inline constexpr quint16 kDefaultFtpPort = 21;
 
 struct ServerName {
-    QString host;  // a host name or an address literal, without brackets
+    QString host; // a host name or an address literal, without brackets
     quint16 port = kDefaultFtpPort;
     bool isLiteral = false; // host is an IPv4 or IPv6 address, no lookup needed
 };

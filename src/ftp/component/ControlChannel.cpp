@@ -1,0 +1,120 @@
+#include "ftp/component/ControlChannel.h"
+
+#include "ftp/component/Transcript.h"
+
+#include <QDeadlineTimer>
+
+namespace ftp {
+
+ControlChannel::ControlChannel(Transcript& transcript, NameCodec& codec)
+    : transcript_(transcript), codec_(codec) {}
+
+void ControlChannel::drop() {
+    open_ = false;
+    transport_.abort();
+}
+
+void ControlChannel::fail(SessionError::Kind kind, const QString& message) {
+    drop();
+    throw SessionError(kind, message);
+}
+
+void ControlChannel::send(const QString& line, int timeoutMs) {
+    if (!open_)
+        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    const auto bytes = codec_.encode(line);
+    if (!bytes)
+        throw SessionError(
+            SessionError::Local,
+            QStringLiteral("The command holds characters the server's encoding (%1) cannot carry.")
+                .arg(codec_.isUtf8() ? QStringLiteral("UTF-8") : QStringLiteral("CP932")));
+    ++sent_;
+    transcript_.command(line);
+    const QByteArray wire = *bytes + "\r\n";
+    if (!transport_.write(wire.constData(), wire.size(), timeoutMs) || !transport_.flush(timeoutMs))
+        fail(transport_.error() == QAbstractSocket::SocketTimeoutError ? SessionError::Timeout
+                                                                       : SessionError::Closed,
+             QStringLiteral("The connection to the server was lost while sending a command (%1).")
+                 .arg(transport_.errorString()));
+}
+
+Reply ControlChannel::takeReply(RawReply raw) {
+    Reply reply;
+    reply.code = raw.code;
+    reply.lines.reserve(raw.lines.size());
+    for (const QByteArray& line : raw.lines) {
+        reply.lines.append(codec_.decode(line));
+        transcript_.reply(reply.lines.constLast());
+    }
+    last_ = reply;
+    return reply;
+}
+
+Reply ControlChannel::readReply(int timeoutMs) {
+    if (!open_)
+        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    const QDeadlineTimer deadline(timeoutMs);
+    char buffer[16 * 1024];
+    for (;;) {
+        if (auto raw = reader_.next())
+            return takeReply(std::move(*raw));
+        if (reader_.state() == ReplyReader::State::Garbage)
+            fail(SessionError::Garbage, QStringLiteral("The server sent a reply that is not FTP."));
+        if (reader_.state() == ReplyReader::State::TooLong)
+            fail(SessionError::Garbage, QStringLiteral("The server sent an overlong reply."));
+        Transport::Status status;
+        const qint64 n = transport_.read(buffer, sizeof buffer,
+                                         int(std::max<qint64>(0, deadline.remainingTime())), status);
+        switch (status) {
+        case Transport::Status::Ok:
+            reader_.feed(QByteArrayView(buffer, n));
+            break;
+        case Transport::Status::Timeout:
+            fail(SessionError::Timeout,
+                 QStringLiteral("The server did not answer within %1 s; the connection was closed.")
+                     .arg(timeoutMs / 1000.0));
+        case Transport::Status::End:
+            fail(SessionError::Closed, QStringLiteral("The server closed the connection."));
+        case Transport::Status::Failed:
+            fail(SessionError::Closed,
+                 QStringLiteral("The connection to the server was lost (%1).").arg(transport_.errorString()));
+        }
+    }
+}
+
+Reply ControlChannel::exchange(const QString& line, int timeoutMs) {
+    send(line, timeoutMs);
+    Reply reply = readReply(timeoutMs);
+    while (reply.kind() == 1)
+        reply = readReply(timeoutMs);
+    return reply;
+}
+
+void ControlChannel::checkAlive() {
+    if (!open_)
+        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    const bool alive = transport_.poll();
+    if (transport_.bytesAvailable() > 0) {
+        char buffer[16 * 1024];
+        Transport::Status status;
+        while (transport_.bytesAvailable() > 0) {
+            const qint64 n = transport_.read(buffer, sizeof buffer, 0, status);
+            if (status != Transport::Status::Ok)
+                break;
+            reader_.feed(QByteArrayView(buffer, n));
+        }
+        // Whatever came unasked is logged; a 421 means the server is about to hang up.
+        while (auto raw = reader_.next()) {
+            const Reply reply = takeReply(std::move(*raw));
+            if (reply.code == 421)
+                fail(SessionError::Closed,
+                     QStringLiteral("The server closed the session: %1").arg(reply.text()));
+        }
+        if (reader_.state() != ReplyReader::State::Ok)
+            fail(SessionError::Garbage, QStringLiteral("The server sent a reply that is not FTP."));
+    }
+    if (!alive || !transport_.isConnected())
+        fail(SessionError::Closed, QStringLiteral("The server closed the connection."));
+}
+
+} // namespace ftp

@@ -1,0 +1,67 @@
+#pragma once
+// The control connection (RFC 959, section 4): sends command lines, reads whole
+// replies, keeps the transcript. A reply that does not arrive in time, a reply that
+// makes no sense and a connection the server dropped all end the session: after them
+// the channel is closed and every further use fails at once.
+
+#include "ftp/component/NameCodec.h"
+#include "ftp/component/ReplyReader.h"
+#include "ftp/component/SessionError.h"
+#include "ftp/component/Transport.h"
+
+#include <QStringList>
+
+namespace ftp {
+
+class Transcript;
+
+struct Reply {
+    int code = 0;
+    QStringList lines;
+
+    int kind() const { return code / 100; } // 1..5
+    bool isPositive() const { return code >= 100 && code < 400; }
+    QString text() const { return lines.join(u'\n'); }
+};
+
+class ControlChannel {
+public:
+    ControlChannel(Transcript& transcript, NameCodec& codec);
+
+    Transport& transport() { return transport_; }
+    bool isOpen() const { return open_; }
+    // The channel is open once connected; the caller marks it so.
+    void setOpen() { open_ = true; }
+    // Ends the session without a word to the server.
+    void drop();
+
+    // Sends one command line (its line end is added here). Throws SessionError (Closed,
+    // Failed or Local for a line the server's encoding cannot carry).
+    void send(const QString& line, int timeoutMs);
+    // Reads the next complete reply. Throws SessionError (Timeout, Closed, Garbage).
+    Reply readReply(int timeoutMs);
+    // Sends a line and reads its reply; a preliminary 1xx reply is followed by the final one.
+    Reply exchange(const QString& line, int timeoutMs);
+
+    // Before a call: takes in anything the server sent unasked (a 421 before it hangs
+    // up) and fails at once with SessionError::Closed when the server has gone.
+    void checkAlive();
+
+    const Reply& lastReply() const { return last_; }
+    // Grows with every line sent; lets a listing tell that nothing was sent since.
+    quint64 commandsSent() const { return sent_; }
+
+private:
+    Transcript& transcript_;
+    NameCodec& codec_;
+    Transport transport_;
+    ReplyReader reader_;
+    Reply last_;
+    quint64 sent_ = 0;
+    bool open_ = false;
+
+    Reply takeReply(RawReply raw);
+    [[noreturn]] void fail(SessionError::Kind kind, const QString& message);
+};
+
+} // namespace ftp

@@ -1,0 +1,32 @@
+#pragma once
+// Line-end conversion for text-mode transfers (RFC 959, section 3.1.1.1: ASCII type
+// puts CR LF at the end of every line on the wire). Both converters work on a stream
+// cut anywhere and keep what they need from one chunk to the next.
+
+#include <QByteArray>
+
+namespace ftp {
+
+// Upload: every LF not already preceded by CR becomes CR LF, so that a local file with
+// CR LF ends stays as it is.
+class LfToCrlf {
+public:
+    // Appends the converted form of `data` to `out`.
+    void convert(const char* data, qint64 size, QByteArray& out);
+
+private:
+    bool lastWasCr_ = false;
+};
+
+// Download: CR LF becomes LF; a lone CR stays. A CR at the end of a chunk is held back
+// until the next chunk or finish() shows what follows it.
+class CrlfToLf {
+public:
+    void convert(const char* data, qint64 size, QByteArray& out);
+    void finish(QByteArray& out);
+
+private:
+    bool pendingCr_ = false;
+};
+
+} // namespace ftp

@@ -1,0 +1,275 @@
+#include "ftp/component/ListingParser.h"
+
+#include <QRegularExpression>
+
+namespace ftp {
+
+namespace {
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+
+struct Token {
+    qsizetype start;
+    qsizetype end; // one past the last character
+};
+
+// The blank-separated tokens of the first `limit` fields of `line`.
+QList<Token> tokenize(QStringView line, int limit) {
+    QList<Token> tokens;
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    while (i < n && tokens.size() < limit) {
+        while (i < n && isBlank(line[i]))
+            ++i;
+        if (i >= n)
+            break;
+        const qsizetype start = i;
+        while (i < n && !isBlank(line[i]))
+            ++i;
+        tokens.append({start, i});
+    }
+    return tokens;
+}
+
+bool allDigits(QStringView s) {
+    if (s.isEmpty())
+        return false;
+    for (const QChar c : s) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+// "drwxr-xr-x", "-rw-r--r--+", "lrwxrwxrwx", "crw-rw-rw-", ...
+bool isUnixMode(QStringView s) {
+    if (s.size() < 10 || s.size() > 11)
+        return false;
+    if (!QStringView(u"-dlbcpsDn").contains(s[0]))
+        return false;
+    for (int i = 1; i < 10; ++i) {
+        if (!QStringView(u"rwxsStTlL-").contains(s[i]))
+            return false;
+    }
+    return s.size() == 10 || QStringView(u"+@.").contains(s[10]);
+}
+
+bool isMonth(QStringView s) {
+    static const char16_t* const months[] = {u"jan", u"feb", u"mar", u"apr", u"may", u"jun",
+                                             u"jul", u"aug", u"sep", u"oct", u"nov", u"dec"};
+    if (s.size() == 3) {
+        for (const char16_t* m : months) {
+            if (s.compare(QStringView(m), Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        return false;
+    }
+    // Servers running in a Japanese locale write "12月".
+    if ((s.size() == 2 || s.size() == 3) && s.endsWith(u'月') && allDigits(s.chopped(1))) {
+        const int m = s.chopped(1).toInt();
+        return m >= 1 && m <= 12;
+    }
+    return false;
+}
+
+bool isDay(QStringView s) {
+    if (s.endsWith(u'日'))
+        s.chop(1);
+    if (s.size() > 2 || !allDigits(s))
+        return false;
+    const int d = s.toInt();
+    return d >= 1 && d <= 31;
+}
+
+// "20:13", "8:05", "20:13:37" or a year "2019" (also "2019年").
+bool isTimeOrYear(QStringView s) {
+    if (s.endsWith(u'年'))
+        s.chop(1);
+    if (s.size() == 4 && allDigits(s))
+        return true;
+    const qsizetype colon = s.indexOf(u':');
+    if (colon < 1 || colon > 2)
+        return false;
+    const QStringView rest = s.mid(colon + 1);
+    return allDigits(s.left(colon)) &&
+           ((rest.size() == 2 && allDigits(rest)) ||
+            (rest.size() == 5 && allDigits(rest.left(2)) && rest[2] == u':' && allDigits(rest.mid(3))));
+}
+
+bool isIsoDate(QStringView s) {
+    return s.size() == 10 && allDigits(s.left(4)) && s[4] == u'-' && allDigits(s.mid(5, 2)) && s[7] == u'-' &&
+           allDigits(s.mid(8, 2));
+}
+
+bool isSizeLike(QStringView s) {
+    return allDigits(s) || (s.size() > 1 && s.endsWith(u',') && allDigits(s.chopped(1)));
+}
+
+} // namespace
+
+std::optional<ListEntry> parseUnixListLine(const QString& line) {
+    // Enough fields for mode, links, owner, group, size (or major, minor), date; the
+    // name is taken from the line itself, never from tokens, so its blanks survive.
+    const QList<Token> tokens = tokenize(line, 12);
+    if (tokens.size() < 5)
+        return std::nullopt;
+    const QStringView view(line);
+    auto tok = [&](qsizetype i) { return view.mid(tokens[i].start, tokens[i].end - tokens[i].start); };
+    const QStringView mode = tok(0);
+    if (!isUnixMode(mode))
+        return std::nullopt;
+
+    qsizetype nameStart = -1;
+    for (qsizetype i = 2; i < tokens.size() && nameStart < 0; ++i) {
+        if (!isSizeLike(tok(i - 1)))
+            continue;
+        if (i + 2 < tokens.size() && isMonth(tok(i)) && isDay(tok(i + 1)) && isTimeOrYear(tok(i + 2)))
+            nameStart = tokens[i + 2].end + 1;
+        else if (i + 1 < tokens.size() && isIsoDate(tok(i)) && isTimeOrYear(tok(i + 1)))
+            nameStart = tokens[i + 1].end + 1;
+    }
+    if (nameStart < 0 || nameStart >= line.size())
+        return std::nullopt;
+
+    ListEntry entry;
+    entry.name = line.mid(nameStart);
+    switch (mode[0].unicode()) {
+    case u'd':
+        entry.kind = EntryKind::Folder;
+        break;
+    case u'l': {
+        entry.kind = EntryKind::Link;
+        const qsizetype arrow = entry.name.indexOf(QLatin1String(" -> "));
+        if (arrow > 0)
+            entry.name.truncate(arrow);
+        break;
+    }
+    default:
+        entry.kind = EntryKind::File;
+        break;
+    }
+    if (entry.name.isEmpty())
+        return std::nullopt;
+    return entry;
+}
+
+std::optional<ListEntry> parseDosListLine(const QString& line) {
+    // "12-07-26  08:13PM       <DIR>          dir with space"
+    // "12-07-26  08:13PM                   12 readme.txt"
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{1,2})-(\\d{1,2})-(\\d{2}|\\d{4})[ \\t]+(\\d{1,2}):(\\d{2})[ \\t]*([AaPp][Mm])?"
+                       "[ \\t]+(<DIR>|\\d+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(line);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const qsizetype fieldEnd = match.capturedEnd(7);
+    qsizetype blanks = 0;
+    while (fieldEnd + blanks < line.size() && line.at(fieldEnd + blanks) == u' ')
+        ++blanks;
+    if (blanks == 0 || fieldEnd + blanks >= line.size())
+        return std::nullopt;
+    ListEntry entry;
+    if (match.capturedView(7).compare(u"<DIR>", Qt::CaseInsensitive) == 0) {
+        // IIS puts ten blanks after <DIR>; more belong to the name.
+        entry.kind = EntryKind::Folder;
+        entry.name = line.mid(fieldEnd + (blanks >= 10 ? 10 : blanks));
+    } else {
+        // One blank after the size; any further ones belong to the name.
+        entry.kind = EntryKind::File;
+        entry.name = line.mid(fieldEnd + 1);
+    }
+    if (entry.name.isEmpty())
+        return std::nullopt;
+    return entry;
+}
+
+std::optional<ListEntry> parseListLine(const QString& line) {
+    if (line.isEmpty())
+        return std::nullopt;
+    if (const QChar first = line.at(0); first >= u'0' && first <= u'9')
+        return parseDosListLine(line);
+    return parseUnixListLine(line);
+}
+
+std::optional<ListEntry> parseMlsdLine(const QString& line) {
+    // RFC 3659, section 7.2: entry = [facts] SP pathname, facts = 1*(fact ";").
+    const qsizetype space = line.indexOf(u' ');
+    if (space < 0 || space + 1 >= line.size())
+        return std::nullopt;
+    const QStringView facts = QStringView(line).left(space);
+    if (!facts.isEmpty() && !facts.endsWith(u';'))
+        return std::nullopt;
+    ListEntry entry;
+    entry.name = line.mid(space + 1);
+    entry.kind = EntryKind::File;
+    for (const QStringView fact : facts.split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype eq = fact.indexOf(u'=');
+        if (eq <= 0)
+            return std::nullopt;
+        if (fact.left(eq).compare(u"type", Qt::CaseInsensitive) != 0)
+            continue;
+        const QStringView type = fact.mid(eq + 1);
+        if (type.compare(u"dir", Qt::CaseInsensitive) == 0)
+            entry.kind = EntryKind::Folder;
+        else if (type.compare(u"cdir", Qt::CaseInsensitive) == 0 ||
+                 type.compare(u"pdir", Qt::CaseInsensitive) == 0)
+            entry.kind = EntryKind::Self;
+        else if (type.compare(u"OS.unix=symlink", Qt::CaseInsensitive) == 0 ||
+                 type.startsWith(u"OS.unix=slink", Qt::CaseInsensitive))
+            entry.kind = EntryKind::Link;
+        else
+            entry.kind = EntryKind::File;
+    }
+    return entry;
+}
+
+ListingParser::ListingParser(ListingFormat format, Decoder decoder)
+    : format_(format), decoder_(std::move(decoder)) {}
+
+void ListingParser::feed(QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const qsizetype end = bytes.indexOf('\n');
+        const QByteArrayView part = end < 0 ? bytes : bytes.first(end);
+        if (!skipping_) {
+            if (pending_.size() + part.size() > kMaxLineLength) {
+                skipping_ = true;
+                pending_.clear();
+            } else if (end >= 0 && pending_.isEmpty()) {
+                takeLine(part); // the common case: a whole line inside one chunk
+            } else {
+                pending_.append(part);
+                if (end >= 0) {
+                    takeLine(pending_);
+                    pending_.clear();
+                }
+            }
+        }
+        if (end < 0)
+            break;
+        skipping_ = false;
+        bytes = bytes.sliced(end + 1);
+    }
+}
+
+void ListingParser::finish() {
+    if (!skipping_ && !pending_.isEmpty())
+        takeLine(pending_);
+    pending_.clear();
+    skipping_ = false;
+}
+
+void ListingParser::takeLine(QByteArrayView line) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty())
+        return;
+    const QString text = decoder_(line);
+    const auto entry = format_ == ListingFormat::Mlsd ? parseMlsdLine(text) : parseListLine(text);
+    if (entry)
+        entries_.append(*entry);
+}
+
+} // namespace ftp

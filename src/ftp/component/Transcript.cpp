@@ -1,0 +1,97 @@
+#include "ftp/component/Transcript.h"
+
+#include "platform/Codepage.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace ftp {
+
+namespace {
+
+constexpr QFileDevice::Permissions kOwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOwnerOnlyFolder =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+// Creates the missing folders of `folder`, each owner-only.
+bool makeFolders(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    if (info.exists())
+        return false;
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !makeFolders(parent))
+        return false;
+    return QDir().mkdir(info.absoluteFilePath(), kOwnerOnlyFolder) || QFileInfo(folder).isDir();
+}
+
+} // namespace
+
+bool Transcript::open(const QString& path, Mode mode) {
+    close();
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    if (!makeFolders(info.absolutePath()))
+        return false;
+    if (mode == Mode::Replace && (info.exists() || info.isSymLink())) {
+        // A fresh file rather than a truncated one, so that neither the old file's
+        // permissions nor a link planted at the path decide where the transcript goes.
+        if (!QFile::remove(path))
+            return false;
+    }
+    auto file = std::make_unique<QFile>(path);
+    const QIODevice::OpenMode openMode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                                         (mode == Mode::Replace ? QIODevice::NewOnly : QIODevice::Append);
+    if (!file->open(openMode, kOwnerOnlyFile))
+        return false;
+    file_ = std::move(file);
+    return true;
+}
+
+void Transcript::close() {
+    if (file_) {
+        file_->close();
+        file_.reset();
+    }
+}
+
+QString Transcript::maskedCommand(const QString& line) {
+    qsizetype start = 0;
+    while (start < line.size() && (line.at(start) == u' ' || line.at(start) == u'\t'))
+        ++start;
+    qsizetype end = start;
+    while (end < line.size() && line.at(end) != u' ' && line.at(end) != u'\t')
+        ++end;
+    if (QStringView(line).mid(start, end - start).compare(u"PASS", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("PASS ****");
+    return line;
+}
+
+void Transcript::command(const QString& line) {
+    writeLine(maskedCommand(line));
+}
+
+void Transcript::reply(const QString& line) {
+    writeLine(line);
+}
+
+void Transcript::writeLine(const QString& line) {
+    if (!file_)
+        return;
+    QString text = line;
+    for (QChar& c : text) {
+        // One line per entry: a stray CR or NUL inside a reply must not start another.
+        if (c.unicode() < 0x20 && c != u'\t')
+            c = u' ';
+    }
+    QByteArray bytes = codepage::toCp932(text);
+    bytes.append("\r\n");
+    if (file_->write(bytes) != bytes.size()) {
+        // A full disk or a removed medium: give the transcript up, keep the session.
+        close();
+    }
+}
+
+} // namespace ftp

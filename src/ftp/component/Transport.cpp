@@ -1,0 +1,172 @@
+#include "ftp/component/Transport.h"
+
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+
+namespace ftp {
+
+namespace {
+// Bytes a writer may queue beyond what the system has taken before it waits.
+constexpr qint64 kWriteHighWater = 1024 * 1024;
+} // namespace
+
+Transport::Transport() : socket_(std::make_unique<QTcpSocket>()) {}
+
+Transport::~Transport() {
+    if (socket_)
+        socket_->abort();
+}
+
+void Transport::noteError(QAbstractSocket::SocketError error, const QString& text) {
+    error_ = error;
+    errorString_ = text;
+}
+
+bool Transport::connectTo(const QHostAddress& address, quint16 port, int timeoutMs) {
+    socket_->abort();
+    socket_->connectToHost(address, port);
+    if (socket_->waitForConnected(timeoutMs))
+        return true;
+    const bool stillTrying = socket_->state() == QAbstractSocket::ConnectingState ||
+                             socket_->state() == QAbstractSocket::HostLookupState;
+    if (stillTrying || socket_->error() == QAbstractSocket::SocketTimeoutError)
+        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
+    else
+        noteError(socket_->error(), socket_->errorString());
+    socket_->abort();
+    return false;
+}
+
+bool Transport::isConnected() const {
+    return socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+QHostAddress Transport::peerAddress() const {
+    return socket_->peerAddress();
+}
+
+qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) {
+    if (socket_->bytesAvailable() == 0) {
+        if (socket_->state() != QAbstractSocket::ConnectedState) {
+            status = socket_->error() == QAbstractSocket::RemoteHostClosedError ||
+                             socket_->state() == QAbstractSocket::UnconnectedState
+                         ? Status::End
+                         : Status::Failed;
+            if (status == Status::Failed)
+                noteError(socket_->error(), socket_->errorString());
+            return 0;
+        }
+        const QDeadlineTimer deadline(timeoutMs);
+        while (socket_->bytesAvailable() == 0) {
+            if (!socket_->waitForReadyRead(int(deadline.remainingTime()))) {
+                if (socket_->bytesAvailable() > 0)
+                    break;
+                if (socket_->state() == QAbstractSocket::ConnectedState) {
+                    if (deadline.hasExpired() || socket_->error() == QAbstractSocket::SocketTimeoutError) {
+                        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out"));
+                        status = Status::Timeout;
+                    } else {
+                        noteError(socket_->error(), socket_->errorString());
+                        status = Status::Failed;
+                    }
+                    return 0;
+                }
+                if (socket_->error() == QAbstractSocket::RemoteHostClosedError ||
+                    socket_->error() == QAbstractSocket::UnknownSocketError) {
+                    status = Status::End;
+                } else {
+                    noteError(socket_->error(), socket_->errorString());
+                    status = Status::Failed;
+                }
+                return 0;
+            }
+        }
+    }
+    const qint64 n = socket_->read(buffer, max);
+    if (n <= 0) {
+        noteError(socket_->error(), socket_->errorString());
+        status = Status::Failed;
+        return 0;
+    }
+    status = Status::Ok;
+    return n;
+}
+
+bool Transport::poll() {
+    if (socket_->state() == QAbstractSocket::ConnectedState)
+        socket_->waitForReadyRead(0);
+    return socket_->bytesAvailable() > 0 || socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+qint64 Transport::bytesAvailable() const {
+    return socket_->bytesAvailable();
+}
+
+bool Transport::write(const char* data, qint64 size, int timeoutMs) {
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+        noteError(socket_->error(), QStringLiteral("The connection is closed"));
+        return false;
+    }
+    if (socket_->write(data, size) != size) {
+        noteError(socket_->error(), socket_->errorString());
+        return false;
+    }
+    while (socket_->bytesToWrite() > kWriteHighWater) {
+        if (!socket_->waitForBytesWritten(timeoutMs)) {
+            if (socket_->state() == QAbstractSocket::ConnectedState)
+                noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
+            else
+                noteError(socket_->error(), socket_->errorString());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Transport::flush(int timeoutMs) {
+    while (socket_->bytesToWrite() > 0) {
+        if (socket_->state() != QAbstractSocket::ConnectedState) {
+            noteError(socket_->error(), socket_->errorString());
+            return false;
+        }
+        if (!socket_->waitForBytesWritten(timeoutMs)) {
+            if (socket_->state() == QAbstractSocket::ConnectedState)
+                noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
+            else
+                noteError(socket_->error(), socket_->errorString());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Transport::finish(int timeoutMs) {
+    if (!flush(timeoutMs)) {
+        socket_->abort();
+        return false;
+    }
+    socket_->disconnectFromHost();
+    if (socket_->state() != QAbstractSocket::UnconnectedState && !socket_->waitForDisconnected(timeoutMs)) {
+        socket_->abort();
+        return false;
+    }
+    return true;
+}
+
+void Transport::abort() {
+    socket_->abort();
+}
+
+void Transport::setReadBufferSize(qint64 size) {
+    socket_->setReadBufferSize(size);
+}
+
+QAbstractSocket::SocketError Transport::error() const {
+    return error_;
+}
+
+QString Transport::errorString() const {
+    return errorString_;
+}
+
+} // namespace ftp

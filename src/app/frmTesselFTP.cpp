@@ -175,6 +175,7 @@ void frmTesselFTP::createControls() {
     Text1 = place<QLineEdit>(client, "Text1", 8280, 6600, 1575, 270);
     Label14 = label(client, "Label14", QStringLiteral("RemoteFileSize"), 8280, 6960, 1452, 252);
     Text2 = place<QLineEdit>(client, "Text2", 8280, 7200, 1575, 270);
+    createSoundPlayer(); // MMControl1, not visible
 }
 
 void frmTesselFTP::createMenus() {
@@ -272,6 +273,12 @@ void frmTesselFTP::connectHandlers() {
     });
 
     // ---- Local pane, transfers, sound ----
+    connect(Drive1, &platform::DriveListBox::Change, this, &frmTesselFTP::Drive1_Change);
+    connect(Dir1, &platform::DirListBox::Change, this, &frmTesselFTP::Dir1_Change);
+    connect(File1, &platform::FileListBox::Click, this, &frmTesselFTP::File1_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmTesselFTP::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &frmTesselFTP::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &frmTesselFTP::Command6_Click);
 
     // ---- Remote operations and console ----
 

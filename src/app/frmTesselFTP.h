@@ -23,6 +23,7 @@ namespace platform {
 class DriveListBox;
 class DirListBox;
 class FileListBox;
+class SoundPlayer;
 } // namespace platform
 
 class frmTesselFTP : public QMainWindow {
@@ -120,6 +121,16 @@ public:
     void LogTxt();
 
     // ---- Local pane, transfers, sound ----
+    void Drive1_Change();
+    void Dir1_Change();
+    void File1_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void WavSing();
+    int TransferMode = ftp::TextMode;        // mode of the last transfer, passed by reference
+    platform::SoundPlayer* MMControl1 = nullptr; // hidden player of the completion sound
+    void createSoundPlayer();                // creates MMControl1
 
     // ---- Remote operations and console ----
 

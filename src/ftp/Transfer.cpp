@@ -1,0 +1,111 @@
+// The two transfer buttons: upload (Command5) and download (Command6).
+#include "app/frmTesselFTP.h"
+
+#include "ftp/TransferRules.h"
+#include "platform/LocalLists.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+
+namespace {
+
+// Runs one step of a transfer. An error shows "Error!" with Retry, which runs the step
+// again, and Cancel, which gives up. Returns whether the step got done.
+template <typename Step> bool runStep(QWidget* parent, Step&& step) {
+    for (;;) {
+        try {
+            step();
+            return true;
+        } catch (const std::exception&) {
+            if (platform::MsgBox(parent, QStringLiteral("Error!"), platform::MsgButtons::RetryCancel) !=
+                platform::MsgResult::Retry)
+                return false;
+        }
+    }
+}
+
+// The hourglass while a transfer blocks the window.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+ftp::FtpComponent& session(const std::unique_ptr<ftp::FtpComponent>& component) {
+    if (!component)
+        throw ftp::FtpError(QStringLiteral("Not connected."));
+    return *component;
+}
+
+QString selectedEntry(const QListWidget* list) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+// Shows a status text before the window blocks in a transfer.
+void showStatus(QLabel* status, const QString& text) {
+    status->setText(text);
+    status->repaint();
+}
+
+} // namespace
+
+void frmTesselFTP::Command5_Click() {
+    if (!transferrules::hasDot(Text3->text())) {
+        platform::MsgBox(this, QStringLiteral("「選択」ボタンが押されていないようです｡ "));
+        return;
+    }
+    TransferMode = Option1[0]->isChecked() ? ftp::TextMode : ftp::BinaryMode;
+    showStatus(Label2, QStringLiteral("ファイルの送信中です"));
+    const bool sent = runStep(this, [this] {
+        const BusyCursor busy;
+        RetCode = session(FtpObj).PutFile(Text3->text(), Combo4->currentText() + u'/', TransferMode);
+    });
+    if (!sent)
+        return; // the status keeps saying the transfer is under way: it did not complete
+    Label2->setText(QStringLiteral("ファイルの送信完了です"));
+    mnuDirChenge_Click(); // reports its own errors
+    WavSing();            // never fails: a sound that cannot play is silent
+    Text3->clear();
+}
+
+void frmTesselFTP::Command6_Click() {
+    if (!transferrules::hasDot(Combo4->currentText()) || Text3->text().isEmpty()) {
+        platform::MsgBox(this,
+                         QStringLiteral("ファイル名が選択されていないか、保存場所を指定されていません。"));
+        return;
+    }
+    // The local name comes from the server's side: a name that would leave the chosen
+    // folder (or is no name at all) is refused before anything is sent.
+    if (!transferrules::isSafeLocalName(
+            transferrules::downloadName(selectedEntry(List2), Combo4->currentText()))) {
+        platform::MsgBox(this, QStringLiteral("このファイル名では保存できません。"));
+        return;
+    }
+    TransferMode = Option1[0]->isChecked() ? ftp::TextMode : ftp::BinaryMode;
+    showStatus(Label2, QStringLiteral("ファイルの受信中です"));
+    const bool received = runStep(this, [this] {
+        const QString remote = Combo4->currentText();
+        const QString name = transferrules::downloadName(selectedEntry(List2), remote);
+        if (!transferrules::isSafeLocalName(name))
+            throw ftp::FtpError(QStringLiteral("Refused local file name: %1").arg(name));
+        const QString saveTo = Text3->text();
+        const QString target = transferrules::downloadTarget(saveTo, name, QFileInfo(saveTo).isDir());
+        const BusyCursor busy;
+        RetCode = session(FtpObj).GetFile(remote, target, TransferMode);
+    });
+    if (!received)
+        return;
+    Label2->setText(QStringLiteral("ファイルの受信完了です"));
+    File1->Refresh();
+    Combo4->setEditText(RemoteDir);
+    WavSing();
+}

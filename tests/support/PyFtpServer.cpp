@@ -1,0 +1,109 @@
+#include "support/PyFtpServer.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+namespace testing {
+
+namespace {
+
+// Prints the chosen port on its first line, then serves until terminated.
+const char kScript[] = R"PY(
+import logging, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+root = sys.argv[1]
+authorizer = DummyAuthorizer()
+authorizer.add_user(sys.argv[2], sys.argv[3], root, perm="elradfmwMT")
+authorizer.add_anonymous(root, perm="elr")
+
+class Handler(FTPHandler):
+    pass
+
+Handler.authorizer = authorizer
+Handler.banner = "pyftpdlib ready."
+Handler.auth_failed_timeout = 0
+Handler.passive_ports = None
+
+if sys.argv[4] != "1":
+    logging.basicConfig(level=logging.CRITICAL)
+server = FTPServer(("127.0.0.1", 0), Handler)
+server.max_cons = 64
+print(server.socket.getsockname()[1], flush=True)
+server.serve_forever(handle_exit=True)
+)PY";
+
+} // namespace
+
+PyFtpServer::PyFtpServer() = default;
+
+PyFtpServer::~PyFtpServer() {
+    stop();
+}
+
+quint16 PyFtpServer::start(const QString& rootDir) {
+    stop();
+    error_.clear();
+    const QString script = scriptDir_.filePath(QStringLiteral("pyftpd.py"));
+    QFile file(script);
+    if (!scriptDir_.isValid() || !file.open(QIODevice::WriteOnly) || file.write(kScript) < 0) {
+        error_ = QStringLiteral("cannot write the server script");
+        return 0;
+    }
+    file.close();
+
+    const bool showLog = qEnvironmentVariableIntValue("TESSEL_PYFTPD_LOG") == 1;
+    process_.setProgram(QStringLiteral("/usr/bin/python3"));
+    process_.setArguments({QStringLiteral("-u"), script, rootDir, kUser, kPassword,
+                           showLog ? QStringLiteral("1") : QStringLiteral("0")});
+    process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
+    if (!showLog)
+        process_.setStandardErrorFile(QProcess::nullDevice());
+    process_.start();
+    if (!process_.waitForStarted(10'000)) {
+        error_ = QStringLiteral("cannot start /usr/bin/python3: ") + process_.errorString();
+        return 0;
+    }
+    QByteArray line;
+    const QDeadlineTimer deadline(20'000);
+    while (!line.contains('\n') && !deadline.hasExpired()) {
+        if (process_.bytesAvailable() == 0 && !process_.waitForReadyRead(int(deadline.remainingTime()))) {
+            if (process_.state() != QProcess::Running)
+                break;
+            continue;
+        }
+        line += process_.readAll();
+    }
+    bool ok = false;
+    const uint port = line.trimmed().toUInt(&ok);
+    if (!ok || port == 0 || port > 65535) {
+        error_ = QStringLiteral("the server did not report its port (is python3-pyftpdlib installed?)");
+        stop();
+        return 0;
+    }
+    port_ = static_cast<quint16>(port);
+    return port_;
+}
+
+void PyFtpServer::stop() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(5'000)) {
+            process_.kill();
+            process_.waitForFinished(5'000);
+        }
+    }
+    port_ = 0;
+}
+
+bool PyFtpServer::isRunning() const {
+    return process_.state() == QProcess::Running && port_ != 0;
+}
+
+QString PyFtpServer::serverName() const {
+    return QStringLiteral("127.0.0.1:%1").arg(port_);
+}
+
+} // namespace testing

@@ -1,0 +1,50 @@
+#pragma once
+// A real FTP server for net tests: pyftpdlib (Debian's python3-pyftpdlib) run by
+// /usr/bin/python3 on 127.0.0.1 at a free port, serving a folder the test chooses.
+//
+//     testing::PyFtpServer server;
+//     const quint16 port = server.start(rootDir);   // 0 when it could not start
+//     engine.Connect(server.serverName(), PyFtpServer::kUser, PyFtpServer::kPassword);
+//
+// Accounts, both rooted at rootDir:
+//   - kUser / kPassword ("user" / "secret"): may list, read, write, delete, rename, make
+//     and remove folders;
+//   - "anonymous" (any password): may only list and read.
+// The server announces UTF8, EPSV and MLST (so MLSD), answers in UTF-8, and refuses a
+// bad password at once (no delay). It stops when stop() is called or the object dies.
+// Set TESSEL_PYFTPD_LOG=1 to see the server's own log on stderr.
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testing {
+
+class PyFtpServer {
+public:
+    static inline const QString kUser = QStringLiteral("user");
+    static inline const QString kPassword = QStringLiteral("secret");
+
+    PyFtpServer();
+    ~PyFtpServer();
+    PyFtpServer(const PyFtpServer&) = delete;
+    PyFtpServer& operator=(const PyFtpServer&) = delete;
+
+    // Starts serving `rootDir` and returns the port, or 0 (see errorString()).
+    quint16 start(const QString& rootDir);
+    void stop();
+
+    bool isRunning() const;
+    quint16 port() const { return port_; }
+    // "127.0.0.1:<port>", the form the server box takes.
+    QString serverName() const;
+    QString errorString() const { return error_; }
+
+private:
+    QProcess process_;
+    QTemporaryDir scriptDir_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+} // namespace testing

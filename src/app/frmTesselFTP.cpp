@@ -281,6 +281,12 @@ void frmTesselFTP::connectHandlers() {
     connect(Command6, &QPushButton::clicked, this, &frmTesselFTP::Command6_Click);
 
     // ---- Remote operations and console ----
+    connect(cmdDelfile, &QPushButton::clicked, this, &frmTesselFTP::cmdDelfile_Click);
+    connect(cmdMkDir, &QPushButton::clicked, this, &frmTesselFTP::cmdMkDir_Click);
+    connect(cmdMkDirOk, &QPushButton::clicked, this, &frmTesselFTP::cmdMkDirOk_Click);
+    connect(cmdMkDirNext, &QPushButton::clicked, this, &frmTesselFTP::cmdMkDirNext_Click);
+    connect(mnuCommand, &QAction::triggered, this, &frmTesselFTP::mnuCommand_Click);
+    connectConsoleKeys();
 
     // ---- Dial-up ----
 

@@ -133,6 +133,16 @@ public:
     void createSoundPlayer();                // creates MMControl1
 
     // ---- Remote operations and console ----
+    void cmdDelfile_Click();
+    void cmdMkDir_Click();
+    void cmdMkDirOk_Click();
+    void cmdMkDirNext_Click();
+    void mnuCommand_Click();
+    void Combo3_KeyPress(int& KeyAscii);
+    void Text2_KeyPress(int& KeyAscii);
+    QString LogBuf;  // the log read back line by line by the console
+    QString LogLine; // the last field or line the console read from the log
+    void connectConsoleKeys(); // routes the key presses of Combo3 and Text2 to their handlers
 
     // ---- Dial-up ----
 

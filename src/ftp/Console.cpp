@@ -1,0 +1,151 @@
+// The command console: "コマンド送信", Enter in Combo3 and Enter in Text2. Replies are
+// read back from the session log, where the component writes every reply line.
+#include "app/frmTesselFTP.h"
+
+#include "ftp/LogFields.h"
+#include "ftp/RemoteCommands.h"
+#include "ftp/SessionLog.h"
+#include "platform/AppPaths.h"
+#include "platform/KeyPress.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+namespace {
+
+QString readSessionLog() {
+    return sessionlog::readTranscript(apppaths::sessionLogPath());
+}
+
+// Shows CR LF-ended lines in the log pane, scrolled to the end; a very long log shows
+// its end, as the log view does.
+void showLines(QPlainTextEdit* pane, const QString& lines) {
+    QString text = logfields::tailAtLineStart(lines, sessionlog::kPaneLimitChars);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    pane->setPlainText(text);
+    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+}
+
+} // namespace
+
+void frmTesselFTP::mnuCommand_Click() {
+    using remotecmd::ConsoleRow;
+    try {
+        LogBuf.clear();
+        Text2->clear();
+        const QString typed = Combo3->currentText();
+        const ConsoleRow row = remotecmd::consoleRow(typed);
+        const QString line = remotecmd::consoleLine(row, typed, Combo4->currentText(), MakeDirTxt->text());
+
+        // Before sending.
+        if (row == ConsoleRow::Rmd) {
+            const auto answer = platform::MsgBox(this, QStringLiteral("デイレクトリを削除しますか？"),
+                                                 platform::MsgButtons::YesNo);
+            if (answer != platform::MsgResult::Yes) {
+                Combo4->setEditText(RemoteDir);
+                return;
+            }
+        }
+        if (row != ConsoleRow::Size)
+            Text4->clear();
+
+        RetCode = remotecmd::session(FtpObj).Command(line);
+        const bool ok = RetCode == remotecmd::kCommandSuccess;
+
+        switch (row) {
+        case ConsoleRow::Size:
+            if (ok) {
+                Label2->setText(QStringLiteral("SIZEコマンドの送信完了です"));
+                FtpObj->GetReply();
+                LogLine = remotecmd::lastLogField(readSessionLog(), LogLine);
+                Text2->setText(LogLine);
+            } else {
+                Label2->setText(QStringLiteral("SIZEコマンドの返信エラーです"));
+            }
+            Combo4->setEditText(RemoteDir);
+            break;
+        case ConsoleRow::Help:
+            if (ok) {
+                Label2->setText(QStringLiteral("HELPコマンドの送信完了です"));
+                FtpObj->GetReply();
+                LogBuf = logfields::readLinesCrLf(readSessionLog());
+                showLines(Text4, LogBuf);
+            } else {
+                Label2->setText(QStringLiteral("HELPコマンドの送信エラーです"));
+            }
+            break;
+        case ConsoleRow::Pwd:
+            if (ok) {
+                Label2->setText(QStringLiteral("PWDコマンドの送信完了です"));
+                FtpObj->GetReply();
+                LogLine = remotecmd::lastLogField(readSessionLog(), LogLine);
+                Text4->setPlainText(LogLine);
+            } else {
+                Label2->setText(QStringLiteral("ＰＷＤコマンドの送信エラーです"));
+            }
+            break;
+        case ConsoleRow::Mkd:
+            if (ok) {
+                Label2->setText(QStringLiteral("MKDコマンドの送信をしました。"));
+                LogTxt();
+            }
+            break;
+        case ConsoleRow::Rmd:
+            if (ok) {
+                Label2->setText(QStringLiteral("デイレクトリを削除しました。"));
+                Combo4->setEditText(RemoteDir);
+                Command1_Click(); // the removed folder leaves List1
+            }
+            break;
+        case ConsoleRow::Cdup:
+            if (ok) {
+                Label2->setText(QStringLiteral("CDUPコマンドの送信をしました。"));
+                LogTxt();
+            }
+            break;
+        case ConsoleRow::Other:
+            Label2->setText(ok ? QStringLiteral("Send Command!!") : QStringLiteral("コマンドエラー"));
+            LogTxt();
+            break;
+        }
+    } catch (const std::exception&) {
+        platform::MsgBox(this, QStringLiteral("SIZE コマンド　エラー !!"));
+    }
+}
+
+// Enter sends the console command, whether or not "コマンド送信" is enabled; the key is
+// then swallowed. Other keys are left to the box.
+void frmTesselFTP::Combo3_KeyPress(int& KeyAscii) {
+    if (KeyAscii != platform::kKeyEnter)
+        return;
+    KeyAscii = 0;
+    mnuCommand_Click();
+}
+
+// Enter sends the size box's text as a command line; nothing is shown on success. With
+// no session, or when the component fails, the same box as the other remote commands
+// ("ERROR !!") tells the user instead of ending the program.
+void frmTesselFTP::Text2_KeyPress(int& KeyAscii) {
+    if (KeyAscii != platform::kKeyEnter)
+        return;
+    KeyAscii = 0;
+    try {
+        RetCode = remotecmd::session(FtpObj).Command(Text2->text());
+    } catch (const std::exception&) {
+        platform::MsgBox(this, QStringLiteral("ERROR !!"));
+    }
+}
+
+void frmTesselFTP::connectConsoleKeys() {
+    // An editable combo box takes the keys itself and hands them on to its line edit;
+    // both are watched, so a key sent to either reaches the handler once.
+    auto* combo3Keys = new platform::KeyPressFilter(this, [this](int& key) { Combo3_KeyPress(key); });
+    combo3Keys->watch(Combo3);
+    combo3Keys->watch(Combo3->lineEdit());
+    auto* text2Keys = new platform::KeyPressFilter(this, [this](int& key) { Text2_KeyPress(key); });
+    text2Keys->watch(Text2);
+}

@@ -111,6 +111,7 @@ void frmTesselFTP::createControls() {
     Text3 = place<QLineEdit>(client, "Text3", 120, 6000, 5055, 270);
     Text4 = place<QPlainTextEdit>(client, "Text4", 120, 6360, 7935, 1095);
     Text4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text4->setTabChangesFocus(true);
     Label12 = label(client, "Label12", QStringLiteral("File Up or DownLoad"), 2520, 2880, 855, 495);
     Label12->setWordWrap(true);
     Option1[0] = place<QRadioButton>(client, "Option1", 2400, 3480, 975, 180);

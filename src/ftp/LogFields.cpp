@@ -99,6 +99,8 @@ QString tailAtLineStart(const QString& text, qsizetype maxChars) {
     qsizetype start = text.size() - maxChars;
     while (start < text.size() && !isLineEnd(text.at(start - 1)))
         ++start;
+    if (start < text.size() && text.at(start - 1) == u'\r' && text.at(start) == u'\n')
+        ++start;
     return text.mid(start);
 }
 

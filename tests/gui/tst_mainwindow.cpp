@@ -1,0 +1,192 @@
+// The main window as it opens: controls, menus, server list, application folder, exit.
+#include "app/frmTesselFTP.h"
+#include "platform/AppPaths.h"
+#include "platform/LocalLists.h"
+#include "platform/Twips.h"
+#include "support/FakeFtpComponent.h"
+#include "support/TestEnvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    static QStringList comboEntries(const QComboBox* box) {
+        QStringList entries;
+        for (int i = 0; i < box->count(); ++i)
+            entries.append(box->itemText(i));
+        return entries;
+    }
+
+private slots:
+    void controlsAtStart() {
+        testing::TestEnvironment env;
+        frmTesselFTP w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("TesselFTP"));
+        QCOMPARE(w.centralWidget()->size(), twips::size(9876, 7476));
+        // Every control is found by its name, where the table puts it.
+        const struct {
+            const char* name;
+            int l, t, wd, h;
+        } places[] = {{"Drive1", 120, 240, 2655, 300},  {"Dir1", 120, 600, 2655, 2190},
+                      {"File1", 120, 2880, 2295, 2772}, {"Text3", 120, 6000, 5055, 270},
+                      {"Combo4", 3480, 240, 5775, 300}, {"List1", 3480, 840, 2652, 1848},
+                      {"List2", 3480, 3000, 2535, 2748}, {"Combo1", 240, 480, 3015, 300},
+                      {"cmdMkDirOk", 1080, 720, 735, 375}, {"Label2", 6360, 5880, 3420, 420},
+                      {"Text2", 8280, 7200, 1575, 270}};
+        for (const auto& p : places) {
+            auto* widget = w.findChild<QWidget*>(QLatin1String(p.name));
+            QVERIFY2(widget, p.name);
+            QCOMPARE(widget->geometry(), twips::rect(p.l, p.t, p.wd, p.h));
+        }
+        QCOMPARE(w.Combo1->currentText(), QStringLiteral("ftp."));
+        QCOMPARE(comboEntries(w.Combo2), QStringList{QStringLiteral("anonymous")});
+        QCOMPARE(w.Combo5->count(), 2);
+        QCOMPARE(w.Combo5->itemText(0), QString());
+        QCOMPARE(w.Combo5->itemText(1).size(), 13);
+        QVERIFY(w.Combo5->itemText(1).contains(u'@'));
+        QCOMPARE(comboEntries(w.Combo3), (QStringList{QStringLiteral("HELP"), QStringLiteral("RMD"), QStringLiteral("SIZE")}));
+        QCOMPARE(w.Combo4->count(), 0);
+        QCOMPARE(w.Label2->text(), QStringLiteral("+++"));
+        QVERIFY(w.Option1[0]->isChecked());
+        QVERIFY(!w.Option1[1]->isChecked());
+        QCOMPARE(w.Option1[1]->text(), QStringLiteral("バイナリ"));
+        QCOMPARE(w.Frame1->title(), QStringLiteral("FTP Server Connect"));
+        QVERIFY(!w.MakeDirTxt->isEnabled());
+        QVERIFY(!w.Command6->icon().isNull());
+        QVERIFY(!w.Command5->icon().isNull());
+        QVERIFY(w.Command6->styleSheet().contains(QStringLiteral("rgb(0, 0, 192)")));
+        QVERIFY(w.Label2->styleSheet().contains(QStringLiteral("rgb(255, 255, 255)")));
+        // Editable boxes never add what Enter confirms.
+        for (QComboBox* box : {w.Combo1, w.Combo2, w.Combo3, w.Combo4, w.Combo5})
+            QCOMPARE(box->insertPolicy(), QComboBox::NoInsert);
+    }
+
+    void focusAndTabOrder() {
+        testing::TestEnvironment env;
+        frmTesselFTP w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.List1));
+        // Tab walks the controls in the window's order (MakeDirTxt is disabled, so skipped).
+        const QList<QWidget*> order = {w.List2,  w.Dir1,       w.File1,     w.Text3,  w.Command4, w.Command5,
+                                       w.Command6, w.Text4,    w.Option1[0], w.Combo3, w.Combo4,   w.Drive1,
+                                       w.Combo1, w.Combo2,     w.Combo5,    w.Command1, w.cmdDelfile, w.cmdMkDir,
+                                       w.cmdMkDirNext, w.cmdMkDirOk, w.Text1, w.Text2, w.Command2, w.Command3};
+        for (QWidget* expected : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), expected);
+        }
+    }
+
+    void menuBarAndStartStates() {
+        testing::TestEnvironment env;
+        frmTesselFTP w;
+        const QList<QAction*> bar = w.menuBar()->actions();
+        QStringList captions;
+        for (QAction* a : bar)
+            captions.append(a->text());
+        QCOMPARE(captions, (QStringList{QStringLiteral("ファイル"), QStringLiteral("サーバーへ接続"),
+                                        QStringLiteral("サーバーから切断"), QStringLiteral("ディレクトリの変更"),
+                                        QStringLiteral("ヘルプ"), QStringLiteral("コマンド送信")}));
+        QVERIFY(!bar[1]->menu() && !bar[2]->menu() && !bar[3]->menu() && !bar[5]->menu());
+        QStringList file;
+        for (QAction* a : w.mnuFile->actions())
+            file.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(file, (QStringList{QStringLiteral("ダイアルアップ接続 and 切断"), QStringLiteral("-"), QStringLiteral("終了")}));
+        QCOMPARE(w.mnuHelp->actions().size(), 2);
+        QCOMPARE(w.mnuHelp->actions()[1]->text(), QStringLiteral("Version情報"));
+        QVERIFY(w.mnuConect->isEnabled());
+        QVERIFY(!w.mnuClose->isEnabled());
+        QVERIFY(!w.mnuCommand->isEnabled());
+        QVERIFY(w.mnuDirChenge->isEnabled() && w.mnuFileLine->isEnabled() && w.mnuHelpPrint->isEnabled());
+    }
+
+    void serverListAtStart_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("CR LF") << QByteArray("ftp.a\r\nftp.b\r\n") << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
+        QTest::newRow("lone CR") << QByteArray("ftp.a\rftp.b\r") << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
+        QTest::newRow("no terminator") << QByteArray("ftp.a\r\nftp.b") << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
+        QTest::newRow("empty middle line")
+            << QByteArray("ftp.a\r\n\r\nftp.b\r\n") << QStringList{QStringLiteral("ftp.a"), QString(), QStringLiteral("ftp.b")};
+        QTest::newRow("Japanese") << QByteArray("\x83\x54\x81\x5b\x83\x6f\x81\x5b\r\n") << QStringList{QStringLiteral("サーバー")};
+        QTest::newRow("empty file") << QByteArray("") << QStringList();
+    }
+    void serverListAtStart() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, entries);
+        testing::TestEnvironment env;
+        env.writeFile(QStringLiteral("ftpsvr.dat"), file);
+        frmTesselFTP w;
+        QCOMPARE(comboEntries(w.Combo1), entries);
+        QCOMPARE(w.Combo1->currentText(), QStringLiteral("ftp."));
+    }
+
+    void missingServerListOpensQuietly() {
+        testing::TestEnvironment env;
+        frmTesselFTP w;
+        QCOMPARE(w.Combo1->count(), 0);
+        QCOMPARE(w.Combo1->currentText(), QStringLiteral("ftp."));
+        QVERIFY(!QFile::exists(env.path(QStringLiteral("ftpsvr.dat"))));
+    }
+
+    void myPathHasOneTrailingSeparator() {
+        apppaths::overrideApplicationFolder(QStringLiteral("/opt/tessel"));
+        QCOMPARE(frmTesselFTP::MyPath(), QStringLiteral("/opt/tessel/"));
+        apppaths::overrideApplicationFolder(QStringLiteral("/opt/tessel/"));
+        QCOMPARE(frmTesselFTP::MyPath(), QStringLiteral("/opt/tessel/"));
+        apppaths::overrideApplicationFolder(QStringLiteral("/"));
+        QCOMPARE(frmTesselFTP::MyPath(), QStringLiteral("/"));
+        apppaths::overrideApplicationFolder(QString());
+        QCOMPARE(frmTesselFTP::MyPath(), QCoreApplication::applicationDirPath() + u'/');
+    }
+
+    void factoryRefusesUnknownIdentifiers() {
+        QVERIFY_THROWS_EXCEPTION(ftp::FtpError, ftp::CreateObject(QStringLiteral("ftpcomp.FTPX")));
+        QVERIFY_THROWS_EXCEPTION(ftp::FtpError, ftp::CreateObject(QStringLiteral("FTPCOMP.FTP")));
+        QVERIFY(ftp::CreateObject(ftp::kFtpComponentId) != nullptr);
+    }
+
+    void endWhileConnectedSendsNothing() {
+        testing::TestEnvironment env;
+        testing::FakeFtpInstall fake;
+        auto* w = new frmTesselFTP;
+        w->show();
+        w->mnuConect_Click();
+        QVERIFY(w->mnuClose->isEnabled());
+        const qsizetype callsBefore = fake.record().calls.size();
+        QTimer::singleShot(0, w->mnuEnd2, &QAction::trigger);
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // would mean 終了 did nothing
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(fake.record().calls.size(), callsBefore); // no CloseLog, no Close
+        delete w;
+        QCOMPARE(fake.record().liveInstances, 0);
+    }
+
+    void closingByFrameEndsTheProgram() {
+        testing::TestEnvironment env;
+        frmTesselFTP w;
+        w.show();
+        QWidget other; // stands for any other window still open
+        other.show();
+        QTimer::singleShot(0, &w, &QWidget::close);
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -36,7 +36,7 @@ void frmTesselFTP::cmdDelfile_Click() {
         Label2->setText(QStringLiteral("削除しました。"));
         Combo4->setEditText(RemoteDir);
         mnuDirChenge_Click(); // the deleted file leaves List2
-        // WavSing(); -- pending: the completion sound lands with the transfers
+        WavSing();
     } catch (const std::exception&) {
         platform::MsgBox(this, QStringLiteral("ERROR !!"));
     }

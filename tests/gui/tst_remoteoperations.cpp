@@ -1,5 +1,6 @@
 // "ファイル削除" and the make-directory panel, over the component double.
 #include "support/FakeSession.h"
+#include "support/RecordingSoundPlayer.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -39,6 +40,7 @@ class RemoteOperationsTest : public QObject {
 private slots:
     void deleteNeedsAFileName() {
         FakeSession s;
+        auto* sound = testing::RecordingSoundPlayer::install(s.w);
         s.connect();
         for (const QString& path : {QString(), QStringLiteral("/pub/docs")}) {
             s.w.Combo4->setEditText(path);
@@ -53,6 +55,7 @@ private slots:
             s.boxes.shown.clear();
         }
         QCOMPARE(s.w.Label2->text(), QStringLiteral("接続成功。"));
+        QCOMPARE(sound->plays(), 0);
     }
 
     void deleteListsTheFolderAgain() {
@@ -61,6 +64,7 @@ private slots:
         s.script().files[QStringLiteral("/pub")] =
             QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")};
         s.script().deleteResult = -1; // any non-zero result means deleted
+        auto* sound = testing::RecordingSoundPlayer::install(s.w);
         s.connect();
         s.listAt(QStringLiteral("/pub"));
         FakeSession::clickEntry(s.w.List2, QStringLiteral("a.txt"));
@@ -79,12 +83,15 @@ private slots:
         QCOMPARE(entries(s.w.List1), QStringList{QStringLiteral("sub")});
         QCOMPARE(entries(s.w.List2), QStringList{QStringLiteral("b.txt")});
         QVERIFY(s.boxes.shown.isEmpty());
+        QCOMPARE(sound->plays(), 1);
+        QCOMPARE(sound->calls.first(), QStringLiteral("FileName=") + s.env.path(QStringLiteral("PUPU.wav")));
     }
 
     void refusedDeleteOnlyChangesTheStatus() {
         FakeSession s;
         s.script().files[QStringLiteral("/pub")] = QStringList{QStringLiteral("a.txt")};
         s.script().deleteResult = 0;
+        auto* sound = testing::RecordingSoundPlayer::install(s.w);
         s.connect();
         s.listAt(QStringLiteral("/pub"));
         FakeSession::clickEntry(s.w.List2, QStringLiteral("a.txt"));
@@ -95,10 +102,12 @@ private slots:
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub/a.txt"));
         QCOMPARE(entries(s.w.List2), QStringList{QStringLiteral("a.txt")});
         QVERIFY(s.boxes.shown.isEmpty());
+        QCOMPARE(sound->plays(), 0);
     }
 
     void deleteFailuresShowTheErrorBox() {
         FakeSession s;
+        auto* sound = testing::RecordingSoundPlayer::install(s.w);
         // Not connected: nothing can be sent.
         s.w.Combo4->setEditText(QStringLiteral("/pub/a.txt"));
         click(s.w, "cmdDelfile");
@@ -116,6 +125,7 @@ private slots:
         QCOMPARE(s.boxes.texts(), QStringList{QStringLiteral("ERROR !!")});
         QCOMPARE(s.w.Label2->text(), QStringLiteral("接続成功。"));
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub/a.txt"));
+        QCOMPARE(sound->plays(), 0);
     }
 
     void panelOpensAndCloses() {

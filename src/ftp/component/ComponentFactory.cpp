@@ -17,8 +17,8 @@ QHash<QString, ComponentCreator>& registry() {
 std::unique_ptr<FtpComponent> CreateObject(const QString& id) {
     const auto it = registry().constFind(id);
     if (it == registry().constEnd() || !*it)
-        throw FtpError(QStringLiteral("Cannot create component \"%1\": no component is registered under it.")
-                           .arg(id));
+        throw FtpError(
+            QStringLiteral("Cannot create component \"%1\": no component is registered under it.").arg(id));
     return (*it)();
 }
 

@@ -94,25 +94,22 @@ void ControlChannel::checkAlive() {
     if (!open_)
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
     const bool alive = transport_.poll();
-    if (transport_.bytesAvailable() > 0) {
-        char buffer[16 * 1024];
-        Transport::Status status;
-        while (transport_.bytesAvailable() > 0) {
-            const qint64 n = transport_.read(buffer, sizeof buffer, 0, status);
-            if (status != Transport::Status::Ok)
-                break;
+    char buffer[16 * 1024];
+    Transport::Status status = Transport::Status::Ok;
+    while (transport_.bytesAvailable() > 0 && status == Transport::Status::Ok) {
+        const qint64 n = transport_.read(buffer, sizeof buffer, 0, status);
+        if (status == Transport::Status::Ok)
             reader_.feed(QByteArrayView(buffer, n));
-        }
-        // Whatever came unasked is logged; a 421 means the server is about to hang up.
-        while (auto raw = reader_.next()) {
-            const Reply reply = takeReply(std::move(*raw));
-            if (reply.code == 421)
-                fail(SessionError::Closed,
-                     QStringLiteral("The server closed the session: %1").arg(reply.text()));
-        }
-        if (reader_.state() != ReplyReader::State::Ok)
-            fail(SessionError::Garbage, QStringLiteral("The server sent a reply that is not FTP."));
     }
+    // Whatever came unasked (possibly together with the last reply) is logged; a 421
+    // means the server is about to hang up.
+    while (auto raw = reader_.next()) {
+        const Reply reply = takeReply(std::move(*raw));
+        if (reply.code == 421)
+            fail(SessionError::Closed, QStringLiteral("The server closed the session: %1").arg(reply.text()));
+    }
+    if (reader_.state() != ReplyReader::State::Ok)
+        fail(SessionError::Garbage, QStringLiteral("The server sent a reply that is not FTP."));
     if (!alive || !transport_.isConnected())
         fail(SessionError::Closed, QStringLiteral("The server closed the connection."));
 }

@@ -1,0 +1,472 @@
+// The FTP engine against a scripted server on 127.0.0.1 that misbehaves in ways real
+// servers will not on demand: foreign PASV addresses, drops, silence, garbage.
+#include "ftp/component/FtpEngine.h"
+#include "platform/Codepage.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <future>
+#include <thread>
+
+using ftp::FtpEngine;
+using ftp::FtpError;
+
+namespace {
+
+// One scripted control connection, driven from the server's own thread with blocking
+// calls. A step that goes wrong throws ScriptError, which ends the script.
+struct ScriptError {
+    QString what;
+};
+
+class Peer {
+public:
+    explicit Peer(QTcpSocket& control) : control_(control) {}
+
+    void send(const QByteArray& line) { sendRaw(line + "\r\n"); }
+    void sendRaw(const QByteArray& bytes) {
+        control_.write(bytes);
+        control_.waitForBytesWritten(5'000);
+    }
+    // The next command line from the client, without its CR LF.
+    QByteArray receive() {
+        while (!control_.canReadLine()) {
+            if (!control_.waitForReadyRead(10'000))
+                throw ScriptError{QStringLiteral("no command from the client")};
+        }
+        return control_.readLine().chopped(2);
+    }
+    // Receives a command and checks it starts with `prefix`.
+    QByteArray expect(const QByteArray& prefix) {
+        const QByteArray line = receive();
+        if (!line.startsWith(prefix))
+            throw ScriptError{QStringLiteral("expected %1, got %2")
+                                  .arg(QString::fromUtf8(prefix), QString::fromUtf8(line))};
+        return line;
+    }
+    // Greeting, login and the engine's login steps, answered as a plain server that
+    // announces no features (so CP932 and LIST).
+    void login(const QByteArray& greeting = "220 fake ready") {
+        send(greeting);
+        expect("USER");
+        send("331 password please");
+        expect("PASS");
+        send("230 logged in");
+        expect("FEAT");
+        send("500 FEAT not understood");
+        expect("TYPE I");
+        send("200 binary");
+        expect("PWD");
+        send("257 \"/\" is current");
+    }
+    // Opens a data listener on 127.0.0.1; its port.
+    quint16 listenData() {
+        data_ = std::make_unique<QTcpServer>();
+        if (!data_->listen(QHostAddress::LocalHost, 0))
+            throw ScriptError{QStringLiteral("cannot listen for data")};
+        return data_->serverPort();
+    }
+    // EPSV refused, then a PASV reply that names `address` with the listener's port.
+    void passiveNaming(const QByteArray& address) {
+        expect("EPSV");
+        send("500 EPSV not understood");
+        expect("PASV");
+        const quint16 port = listenData();
+        send("227 Entering Passive Mode (" + address + "," + QByteArray::number(port / 256) + "," +
+             QByteArray::number(port % 256) + ")");
+    }
+    void epsv() {
+        expect("EPSV");
+        send("229 Entering Extended Passive Mode (|||" + QByteArray::number(listenData()) + "|)");
+    }
+    QTcpSocket* acceptData() {
+        if (!data_ || !data_->waitForNewConnection(10'000))
+            throw ScriptError{QStringLiteral("the client did not open the data connection")};
+        return data_->nextPendingConnection();
+    }
+    void sendData(QTcpSocket* socket, const QByteArray& bytes) {
+        socket->write(bytes);
+        while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(5'000)) {
+        }
+    }
+    void closeData(QTcpSocket* socket) {
+        socket->disconnectFromHost();
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            socket->waitForDisconnected(5'000);
+    }
+    // Waits until the client closes the control connection (or the time is up).
+    void waitForClose(int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (control_.state() == QAbstractSocket::ConnectedState && timer.elapsed() < ms) {
+            control_.waitForReadyRead(50);
+            control_.readAll();
+        }
+    }
+    QTcpSocket& control() { return control_; }
+
+private:
+    QTcpSocket& control_;
+    std::unique_ptr<QTcpServer> data_;
+};
+
+// Serves one connection with `script` on a thread of its own.
+class ScriptedServer {
+public:
+    using Script = std::function<void(Peer&)>;
+
+    explicit ScriptedServer(Script script) {
+        std::promise<quint16> portPromise;
+        auto portFuture = portPromise.get_future();
+        thread_ =
+            std::thread([this, script = std::move(script), portPromise = std::move(portPromise)]() mutable {
+                QTcpServer server;
+                if (!server.listen(QHostAddress::LocalHost, 0)) {
+                    portPromise.set_value(0);
+                    return;
+                }
+                portPromise.set_value(server.serverPort());
+                if (!server.waitForNewConnection(15'000)) {
+                    error_ = QStringLiteral("no client came");
+                    return;
+                }
+                QTcpSocket* control = server.nextPendingConnection();
+                Peer peer(*control);
+                try {
+                    script(peer);
+                } catch (const ScriptError& e) {
+                    error_ = e.what;
+                }
+                control->abort();
+            });
+        port_ = portFuture.get();
+    }
+    ~ScriptedServer() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    QString serverName() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    // Call after the client is done: waits for the script to end, then tells what went wrong.
+    QString finish() {
+        if (thread_.joinable())
+            thread_.join();
+        return error_;
+    }
+
+private:
+    std::thread thread_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class FtpFaultsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    std::unique_ptr<FtpEngine> engine(int replyMs = 5'000, int dataMs = 5'000) {
+        auto e = std::make_unique<FtpEngine>();
+        e->setTimeouts({5'000, replyMs, dataMs});
+        e->OpenLog(dir_.filePath(QStringLiteral("log.txt")), 0);
+        return e;
+    }
+    QStringList transcript() const {
+        return codepage::splitLines(codepage::fromCp932(readAll(dir_.filePath(QStringLiteral("log.txt")))));
+    }
+    bool noFilesBeside(const QString& name) const {
+        return QDir(dir_.path()).entryList({u'*' + name + u'*'}, QDir::Files | QDir::Hidden).isEmpty();
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir_.isValid()); }
+
+    void multiLineGreetingAndForeignPasvAddress() {
+        ScriptedServer server([](Peer& peer) {
+            peer.login("220-Welcome to the fake server\r\n220-Second line\r\n220 Ready");
+            peer.expect("CWD /");
+            peer.send("250 ok");
+            // The reply names an address that is not the server's: it must be ignored.
+            peer.passiveNaming("10,255,255,1");
+            peer.expect("LIST");
+            QTcpSocket* data = peer.acceptData();
+            peer.send("150 here it comes");
+            peer.sendData(data, "drwxr-xr-x 2 0 0 4096 Dec  7 20:13 pub\r\n"
+                                "-rw-r--r-- 1 0 0 12 Dec  7 20:13 " +
+                                    codepage::toCp932(QStringLiteral("日本語.txt")) +
+                                    "\r\n"
+                                    "-rw-r--r-- 1 0 0 12 Dec  7 20:13 bad/name\r\n"
+                                    "this line is not a listing\r\n"
+                                    "-rw-r--r-- 1 0 0 12 Dec  7 20:13 ..\r\n");
+            peer.closeData(data);
+            peer.send("226 done");
+            peer.expect("QUIT");
+            peer.send("221 bye");
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        QVERIFY(!e->features().utf8);
+        QCOMPARE(*e->GetDir(QString(), 1), QStringList{QStringLiteral("pub")});
+        QCOMPARE(*e->GetDir(QString()), QStringList{QStringLiteral("日本語.txt")});
+        e->Close();
+        QCOMPARE(server.finish(), QString());
+        const QStringList log = transcript();
+        QCOMPARE(log.mid(0, 3),
+                 (QStringList{QStringLiteral("220-Welcome to the fake server"),
+                              QStringLiteral("220-Second line"), QStringLiteral("220 Ready")}));
+    }
+
+    void noPasswordAskedAfterUser() {
+        ScriptedServer server([](Peer& peer) {
+            peer.send("220 hi");
+            peer.expect("USER anonymous");
+            peer.send("230 anonymous welcome, no password needed");
+            peer.expect("FEAT");
+            peer.send("211-Features:\r\n UTF8\r\n EPSV\r\n211 End");
+            peer.expect("OPTS UTF8 ON");
+            peer.send("501 Invalid argument");
+            peer.expect("TYPE I");
+            peer.send("200 ok");
+            peer.expect("PWD");
+            peer.send("257 \"/home/ftp\" is current");
+            // Names arrive in UTF-8 although OPTS was refused.
+            peer.expect("CWD /home/ftp/sub");
+            peer.send("250 ok");
+            peer.epsv();
+            peer.expect("LIST");
+            QTcpSocket* data = peer.acceptData();
+            peer.send("150 ok");
+            peer.sendData(data, QStringLiteral("-rw-r--r-- 1 0 0 1 Dec  7 20:13 テスト.txt\r\n").toUtf8());
+            peer.closeData(data);
+            peer.send("226 ok");
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("anonymous"), QStringLiteral("x")), 0);
+        QCOMPARE(e->loginFolder(), QStringLiteral("/home/ftp"));
+        // A relative path is taken under the login folder.
+        QCOMPARE(*e->GetDir(QStringLiteral("sub")), QStringList{QStringLiteral("テスト.txt")});
+        QVERIFY(!transcript().contains(QStringLiteral("PASS ****")));
+        QCOMPARE(server.finish(), QString());
+    }
+
+    void droppedMidDownload() {
+        ScriptedServer server([](Peer& peer) {
+            peer.login();
+            peer.expect("TYPE I");
+            peer.send("200 ok");
+            peer.epsv();
+            peer.expect("RETR /big.bin");
+            QTcpSocket* data = peer.acceptData();
+            peer.send("150 Opening BINARY mode data connection for big.bin (1000000 bytes)");
+            peer.sendData(data, QByteArray(100'000, 'x'));
+            data->abort();
+            peer.control().abort();
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        const QString target = dir_.filePath(QStringLiteral("big.bin"));
+        int mode = ftp::BinaryMode;
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->GetFile(QStringLiteral("/big.bin"), target, mode));
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(noFilesBeside(QStringLiteral("big.bin")));
+        // The session is gone: the next call fails at once.
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->Command(QStringLiteral("NOOP")));
+        QCOMPARE(server.finish(), QString());
+    }
+
+    void shortDownloadWithSuccessReply() {
+        // The data connection ends early yet the server says 226: the size it announced
+        // gives the cut away.
+        ScriptedServer server([](Peer& peer) {
+            peer.login();
+            peer.expect("TYPE I");
+            peer.send("200 ok");
+            peer.epsv();
+            peer.expect("RETR /short.bin");
+            QTcpSocket* data = peer.acceptData();
+            peer.send("150 Opening BINARY mode data connection for short.bin (5000 bytes)");
+            peer.sendData(data, QByteArray(1000, 'y'));
+            peer.closeData(data);
+            peer.send("226 Transfer complete");
+            peer.expect("NOOP");
+            peer.send("200 still here");
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        const QString target = dir_.filePath(QStringLiteral("short.bin"));
+        int mode = ftp::BinaryMode;
+        try {
+            e->GetFile(QStringLiteral("/short.bin"), target, mode);
+            QFAIL("a short download was taken for complete");
+        } catch (const FtpError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("1000")), qPrintable(error.message()));
+        }
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(noFilesBeside(QStringLiteral("short.bin")));
+        QCOMPARE(e->Command(QStringLiteral("NOOP")), 2);
+        QCOMPARE(server.finish(), QString());
+    }
+
+    void silentDataConnection() {
+        ScriptedServer server([](Peer& peer) {
+            peer.login();
+            peer.expect("TYPE I");
+            peer.send("200 ok");
+            peer.epsv();
+            peer.expect("RETR /slow.bin");
+            QTcpSocket* data = peer.acceptData();
+            peer.send("150 here it (never) comes");
+            peer.sendData(data, "a few bytes");
+            // Nothing more; when the client gives up and closes, say so.
+            data->waitForDisconnected(10'000);
+            peer.send("426 Connection closed; transfer aborted");
+            peer.expect("NOOP");
+            peer.send("200 ok");
+        });
+        auto e = engine(5'000, 300);
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        const QString target = dir_.filePath(QStringLiteral("slow.bin"));
+        int mode = ftp::BinaryMode;
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            e->GetFile(QStringLiteral("/slow.bin"), target, mode);
+            QFAIL("a stalled download succeeded");
+        } catch (const FtpError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("426")), qPrintable(error.message()));
+        }
+        QVERIFY(timer.elapsed() < 4'000);
+        QVERIFY(noFilesBeside(QStringLiteral("slow.bin")));
+        QCOMPARE(e->Command(QStringLiteral("NOOP")), 2);
+        QCOMPARE(server.finish(), QString());
+    }
+
+    void silentServer() {
+        // Silent after the greeting: Connect gives up with "timed out".
+        ScriptedServer quiet([](Peer& peer) {
+            peer.send("220 hello");
+            peer.expect("USER");
+            peer.waitForClose(5'000);
+        });
+        auto e = engine(300);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(e->Connect(quiet.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectTimedOut));
+        QVERIFY(timer.elapsed() < 3'000);
+        QCOMPARE(quiet.finish(), QString());
+
+        // No greeting at all.
+        ScriptedServer mute([](Peer& peer) { peer.waitForClose(5'000); });
+        auto m = engine(300);
+        QCOMPARE(m->Connect(mute.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectTimedOut));
+        QCOMPARE(mute.finish(), QString());
+
+        // Silent after login: the command fails in time, and the session is over.
+        ScriptedServer later([](Peer& peer) {
+            peer.login();
+            peer.expect("NOOP");
+            peer.waitForClose(5'000);
+        });
+        auto l = engine(300);
+        QCOMPARE(l->Connect(later.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        timer.restart();
+        QVERIFY_THROWS_EXCEPTION(FtpError, l->Command(QStringLiteral("NOOP")));
+        QVERIFY_THROWS_EXCEPTION(FtpError, l->GetDir(QString()));
+        QVERIFY(timer.elapsed() < 3'000);
+        QCOMPARE(later.finish(), QString());
+    }
+
+    void garbageAndOverlongReplies() {
+        ScriptedServer garbage([](Peer& peer) {
+            peer.send("HELLO, I am not an FTP server");
+            peer.waitForClose(5'000);
+        });
+        QCOMPARE(engine()->Connect(garbage.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectProtocolError));
+        QCOMPARE(garbage.finish(), QString());
+
+        ScriptedServer overlong([](Peer& peer) {
+            peer.send("220 hi");
+            peer.expect("USER");
+            peer.sendRaw("331 " + QByteArray(200'000, 'z')); // no line end, ever
+            peer.waitForClose(5'000);
+        });
+        QCOMPARE(engine()->Connect(overlong.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectProtocolError));
+        QCOMPARE(overlong.finish(), QString());
+
+        ScriptedServer later([](Peer& peer) {
+            peer.login();
+            peer.expect("NOOP");
+            peer.sendRaw(QByteArray("\x00\x01\x02 binary junk\r\n", 18));
+            peer.waitForClose(5'000);
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(later.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->Command(QStringLiteral("NOOP")));
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->Command(QStringLiteral("NOOP")));
+        QCOMPARE(later.finish(), QString());
+    }
+
+    void greetingAndLoginRefused() {
+        ScriptedServer busy([](Peer& peer) { peer.send("421 Too many users, try later"); });
+        QCOMPARE(engine()->Connect(busy.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectGreetingRefused));
+        QCOMPARE(busy.finish(), QString());
+
+        ScriptedServer hangsUp([](Peer&) {});
+        QCOMPARE(engine()->Connect(hangsUp.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectGreetingRefused));
+        QCOMPARE(hangsUp.finish(), QString());
+
+        ScriptedServer badUser([](Peer& peer) {
+            peer.send("220 hi");
+            peer.expect("USER");
+            peer.send("530 No such user");
+        });
+        QCOMPARE(engine()->Connect(badUser.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectLoginRefused));
+        QCOMPARE(badUser.finish(), QString());
+    }
+
+    void serverHangsUpBetweenCalls() {
+        ScriptedServer server([](Peer& peer) {
+            peer.login();
+            peer.send("421 Timeout, closing control connection");
+            peer.control().disconnectFromHost();
+        });
+        auto e = engine(10'000);
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        QCOMPARE(server.finish(), QString());
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            e->GetDir(QString());
+            QFAIL("listing on a closed connection");
+        } catch (const FtpError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("421")), qPrintable(error.message()));
+        }
+        QVERIFY(timer.elapsed() < 2'000);
+        QCOMPARE(transcript().constLast(), QStringLiteral("421 Timeout, closing control connection"));
+        e->Close();
+    }
+};
+
+QTEST_GUILESS_MAIN(FtpFaultsTest)
+#include "tst_ftpfaults.moc"

@@ -59,7 +59,7 @@ bool isUnixMode(QStringView s) {
 bool isMonth(QStringView s) {
     static const char16_t* const months[] = {u"jan", u"feb", u"mar", u"apr", u"may", u"jun",
                                              u"jul", u"aug", u"sep", u"oct", u"nov", u"dec"};
-    if (s.size() == 3) {
+    if (s.size() == 3 && !s.endsWith(u'月')) {
         for (const char16_t* m : months) {
             if (s.compare(QStringView(m), Qt::CaseInsensitive) == 0)
                 return true;

@@ -290,6 +290,7 @@ void frmTesselFTP::connectHandlers() {
     connectConsoleKeys();
 
     // ---- Dial-up ----
+    connect(mnuFileLine, &QAction::triggered, this, &frmTesselFTP::mnuFileLine_Click);
 
     // ---- Help and version ----
 }

@@ -145,6 +145,7 @@ public:
     void connectConsoleKeys(); // routes the key presses of Combo3 and Text2 to their handlers
 
     // ---- Dial-up ----
+    void mnuFileLine_Click();
 
     // ---- Help and version ----
 

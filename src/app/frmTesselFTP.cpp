@@ -293,4 +293,6 @@ void frmTesselFTP::connectHandlers() {
     connect(mnuFileLine, &QAction::triggered, this, &frmTesselFTP::mnuFileLine_Click);
 
     // ---- Help and version ----
+    connect(mnuHelpPrint, &QAction::triggered, this, &frmTesselFTP::mnuHelpPrint_Click);
+    connect(mnuVersion, &QAction::triggered, this, &frmTesselFTP::mnuVersion_Click);
 }

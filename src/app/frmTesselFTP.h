@@ -148,6 +148,9 @@ public:
     void mnuFileLine_Click();
 
     // ---- Help and version ----
+    void mnuHelpPrint_Click();
+    void mnuVersion_Click();
+    class HelpWindows* helpWindows = nullptr; // the help and version windows opened from here
 
 protected:
     void closeEvent(QCloseEvent* event) override;

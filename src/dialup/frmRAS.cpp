@@ -84,7 +84,6 @@ frmRAS* frmRAS::ShowModal(frmTesselFTP* mainWindow) {
     if (!window)
         window = new frmRAS(mainWindow);
     window->show();
-    window->raise();
     window->activateWindow();
     return window;
 }

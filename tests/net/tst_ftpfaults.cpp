@@ -443,6 +443,16 @@ private slots:
         QCOMPARE(engine()->Connect(badUser.serverName(), QStringLiteral("u"), QStringLiteral("p")),
                  int(ftp::ConnectLoginRefused));
         QCOMPARE(badUser.finish(), QString());
+
+        // A user name that would smuggle in a second command never reaches the server.
+        ScriptedServer unused([](Peer&) {});
+        QCOMPARE(engine()->Connect(unused.serverName(), QStringLiteral("u\r\nDELE x"), QStringLiteral("p")),
+                 int(ftp::ConnectLoginRefused));
+        // (The server's script waits for a client that never comes; give it one.)
+        QTcpSocket wake;
+        wake.connectToHost(QHostAddress::LocalHost, quint16(unused.serverName().section(u':', 1).toUInt()));
+        QVERIFY(wake.waitForConnected(5'000));
+        QCOMPARE(unused.finish(), QString());
     }
 
     void serverHangsUpBetweenCalls() {

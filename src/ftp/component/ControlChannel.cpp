@@ -1,5 +1,6 @@
 #include "ftp/component/ControlChannel.h"
 
+#include "ftp/component/RemotePath.h"
 #include "ftp/component/Transcript.h"
 
 #include <QDeadlineTimer>
@@ -22,6 +23,10 @@ void ControlChannel::fail(SessionError::Kind kind, const QString& message) {
 void ControlChannel::send(const QString& line, int timeoutMs) {
     if (!open_)
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    // The last guard against a line that would smuggle in a second command.
+    if (holdsLineBreakOrNul(line))
+        throw SessionError(SessionError::Local,
+                           QStringLiteral("A command line may not hold a line break or a NUL character."));
     const auto bytes = codec_.encode(line);
     if (!bytes)
         throw SessionError(

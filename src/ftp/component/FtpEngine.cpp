@@ -173,6 +173,10 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     const auto name = parseServerName(server);
     if (!name)
         return ConnectBadServerName;
+    // A line break in the user name or password would end USER or PASS early and send
+    // the rest as a command of its own.
+    if (holdsLineBreakOrNul(user) || holdsLineBreakOrNul(password))
+        return ConnectLoginRefused;
 
     QList<QHostAddress> addresses;
     const QDeadlineTimer connectDeadline(timeouts_.connectMs);

@@ -23,7 +23,8 @@ enum ConnectResult : int {
     ConnectRefused = 2,         // nothing listens at that address and port
     ConnectTimedOut = 3,        // no connection, greeting or login reply in time
     ConnectGreetingRefused = 4, // the server turned the connection away (4xx/5xx greeting, or hung up)
-    ConnectLoginRefused = 5,    // user name or password refused (or not writable in the server's encoding)
+    ConnectLoginRefused = 5,    // user name or password refused, or unsendable (a line break, a NUL or a
+                                // character CP932 lacks): then they are not sent
     ConnectProtocolError = 6,   // the server's replies make no sense, or it hung up during login
     ConnectBadServerName = 7,   // the server box holds no usable name (empty, bad port, ...)
     ConnectNetworkError = 8,    // any other network failure (unreachable network, ...)

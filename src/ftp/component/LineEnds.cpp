@@ -5,49 +5,60 @@
 namespace ftp {
 
 void LfToCrlf::convert(const char* data, qint64 size, QByteArray& out) {
+    if (size <= 0)
+        return;
+    // Room for the worst case (every byte a LF), filled through a pointer and cut back.
+    const qsizetype start = out.size();
+    out.resize(start + 2 * size);
+    char* o = out.data() + start;
     const char* p = data;
     const char* const end = data + size;
     while (p < end) {
         const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-        if (!lf) {
-            out.append(p, end - p);
-            lastWasCr_ = end[-1] == '\r';
-            return;
-        }
-        const bool crBefore = lf > p ? lf[-1] == '\r' : lastWasCr_;
-        out.append(p, lf - p);
-        if (crBefore)
-            out.append('\n');
-        else
-            out.append("\r\n", 2);
-        lastWasCr_ = false;
+        const char* const stop = lf ? lf : end;
+        std::memcpy(o, p, size_t(stop - p));
+        o += stop - p;
+        if (!lf)
+            break;
+        const bool crBefore = lf > data ? lf[-1] == '\r' : lastWasCr_;
+        if (!crBefore)
+            *o++ = '\r';
+        *o++ = '\n';
         p = lf + 1;
     }
+    lastWasCr_ = end[-1] == '\r';
+    out.resize(o - out.constData());
 }
 
 void CrlfToLf::convert(const char* data, qint64 size, QByteArray& out) {
+    if (size <= 0)
+        return;
+    const qsizetype start = out.size();
+    out.resize(start + size + 1);
+    char* o = out.data() + start;
     const char* p = data;
     const char* const end = data + size;
-    if (p < end && pendingCr_) {
+    if (pendingCr_) {
         if (*p != '\n')
-            out.append('\r');
+            *o++ = '\r';
         pendingCr_ = false;
     }
     while (p < end) {
         const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
-        if (!cr) {
-            out.append(p, end - p);
-            return;
-        }
-        out.append(p, cr - p);
+        const char* const stop = cr ? cr : end;
+        std::memcpy(o, p, size_t(stop - p));
+        o += stop - p;
+        if (!cr)
+            break;
         if (cr + 1 == end) {
             pendingCr_ = true;
-            return;
+            break;
         }
         if (cr[1] != '\n')
-            out.append('\r');
+            *o++ = '\r';
         p = cr + 1;
     }
+    out.resize(o - out.constData());
 }
 
 void CrlfToLf::finish(QByteArray& out) {

@@ -15,6 +15,9 @@
 #include <future>
 #include <thread>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 using ftp::FtpEngine;
 using ftp::FtpError;
 
@@ -318,6 +321,41 @@ private slots:
         QVERIFY(!QFile::exists(target));
         QVERIFY(noFilesBeside(QStringLiteral("short.bin")));
         QCOMPARE(e->Command(QStringLiteral("NOOP")), 2);
+        QCOMPARE(server.finish(), QString());
+    }
+
+    void resetDataConnection() {
+        // The data connection is reset mid-way and the server reports the failure.
+        // (A reset reads like an orderly end through the socket, so the server's reply,
+        // or the size it announced, is what tells.)
+        ScriptedServer server([](Peer& peer) {
+            peer.login();
+            peer.expect("TYPE A");
+            peer.send("200 ascii");
+            peer.epsv();
+            peer.expect("RETR /reset.txt");
+            QTcpSocket* data = peer.acceptData();
+            peer.send("150 Opening ASCII mode data connection");
+            peer.sendData(data, QByteArray(50'000, 'r'));
+            const linger hard{1, 0};
+            ::setsockopt(int(data->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            ::close(int(data->socketDescriptor()));
+            peer.send("451 Transfer aborted: connection reset");
+            peer.expect("TYPE I");
+            peer.send("200 binary");
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        const QString target = dir_.filePath(QStringLiteral("reset.txt"));
+        int mode = ftp::TextMode;
+        try {
+            e->GetFile(QStringLiteral("/reset.txt"), target, mode);
+            QFAIL("a reset download succeeded");
+        } catch (const FtpError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("451")), qPrintable(error.message()));
+        }
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(noFilesBeside(QStringLiteral("reset.txt")));
         QCOMPARE(server.finish(), QString());
     }
 

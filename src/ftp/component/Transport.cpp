@@ -45,13 +45,16 @@ QHostAddress Transport::peerAddress() const {
     return socket_->peerAddress();
 }
 
+bool Transport::endedCleanly() const {
+    // The peer's orderly close; a reset or any other error is a broken stream.
+    return socket_->error() == QAbstractSocket::RemoteHostClosedError ||
+           socket_->error() == QAbstractSocket::UnknownSocketError;
+}
+
 qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) {
     if (socket_->bytesAvailable() == 0) {
         if (socket_->state() != QAbstractSocket::ConnectedState) {
-            status = socket_->error() == QAbstractSocket::RemoteHostClosedError ||
-                             socket_->state() == QAbstractSocket::UnconnectedState
-                         ? Status::End
-                         : Status::Failed;
+            status = endedCleanly() ? Status::End : Status::Failed;
             if (status == Status::Failed)
                 noteError(socket_->error(), socket_->errorString());
             return 0;
@@ -71,13 +74,9 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
                     }
                     return 0;
                 }
-                if (socket_->error() == QAbstractSocket::RemoteHostClosedError ||
-                    socket_->error() == QAbstractSocket::UnknownSocketError) {
-                    status = Status::End;
-                } else {
+                status = endedCleanly() ? Status::End : Status::Failed;
+                if (status == Status::Failed)
                     noteError(socket_->error(), socket_->errorString());
-                    status = Status::Failed;
-                }
                 return 0;
             }
         }

@@ -59,6 +59,7 @@ private:
     QString errorString_;
 
     void noteError(QAbstractSocket::SocketError error, const QString& text);
+    bool endedCleanly() const;
 };
 
 } // namespace ftp

@@ -137,21 +137,6 @@ private slots:
         QCOMPARE(ras32.PhoneBook(), QString());
     }
 
-    void textPropertiesKeepTheirTextUnchanged() {
-        FakeRasApi fake;
-        VBRas32 ras32;
-        ras32.setEntry(QStringLiteral("  プロバイダ "));
-        ras32.setUserID(QStringLiteral("user"));
-        ras32.setPassword(QStringLiteral("p w"));
-        ras32.setDomain(QStringLiteral("DOM"));
-        QCOMPARE(ras32.Entry(), QStringLiteral("  プロバイダ "));
-        QCOMPARE(ras32.UserID(), QStringLiteral("user"));
-        QCOMPARE(ras32.Password(), QStringLiteral("p w"));
-        QCOMPARE(ras32.Domain(), QStringLiteral("DOM"));
-        ras32.setShowMoniter(false);
-        QVERIFY(!ras32.ShowMoniter());
-    }
-
     void anUnknownPlatformEnumeratesNothingAndDialsNothing() {
         FakeRasApi fake;
         fake.platformId = 3;

@@ -615,7 +615,10 @@ void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
             if (const auto absolute = pwd.code == 257 ? quotedPathOf(pwd.text()) : std::nullopt)
                 here = *absolute;
         }
-        const Reply reply = control_.exchange(QStringLiteral("CWD ") + entry.name, timeouts_.replyMs);
+        // The whole path, so that a name with leading blanks survives servers that trim
+        // arguments.
+        const QString target = here.startsWith(u'/') ? joinRemotePath(here, entry.name) : entry.name;
+        const Reply reply = control_.exchange(QStringLiteral("CWD ") + target, timeouts_.replyMs);
         if (reply.kind() != 2) {
             entry.kind = EntryKind::File;
             continue;

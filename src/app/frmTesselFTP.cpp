@@ -1,5 +1,6 @@
 #include "app/frmTesselFTP.h"
 
+#include "platform/Controls.h"
 #include "platform/Twips.h"
 #include "platform/AppPaths.h"
 #include "platform/Fonts.h"
@@ -21,13 +22,7 @@
 
 namespace {
 
-template <typename W>
-W* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* widget = new W(parent);
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(twips::rect(left, top, width, height));
-    return widget;
-}
+using platform::place;
 
 QLabel* label(QWidget* parent, const char* name, const QString& caption, int l, int t, int w, int h) {
     auto* widget = place<QLabel>(parent, name, l, t, w, h);

@@ -13,10 +13,7 @@ namespace credentials {
 
 namespace {
 
-const char* encodingName() {
-    static const char* name = QStringDecoder("windows-31j").isValid() ? "windows-31j" : "Shift_JIS";
-    return name;
-}
+using codepage::encodingName;
 
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';

@@ -6,6 +6,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
+#include "platform/Controls.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
@@ -25,12 +26,7 @@ QPointer<frmRAS>& loadedWindow() {
     return window;
 }
 
-template <typename W> W* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* widget = new W(parent);
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(twips::rect(left, top, width, height));
-    return widget;
-}
+using platform::place;
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int t, int w, int h) {
     auto* widget = place<QPushButton>(parent, name, l, t, w, h);

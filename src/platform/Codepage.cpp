@@ -6,14 +6,12 @@
 
 namespace codepage {
 
-namespace {
 // ICU's "windows-31j" is Microsoft's CP932 (NEC and IBM extensions, the Windows
 // mapping of wave dash and friends); fall back to Shift_JIS where it is unknown.
 const char* encodingName() {
     static const char* name = QStringEncoder("windows-31j").isValid() ? "windows-31j" : "Shift_JIS";
     return name;
 }
-} // namespace
 
 QString fromCp932(const QByteArray& bytes) {
     QStringDecoder decoder(encodingName());

@@ -7,6 +7,9 @@
 
 namespace codepage {
 
+// The converter name of CP932 for QStringEncoder / QStringDecoder.
+const char* encodingName();
+
 QString fromCp932(const QByteArray& bytes);
 QByteArray toCp932(const QString& text);
 

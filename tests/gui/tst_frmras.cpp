@@ -10,6 +10,7 @@
 #include "support/FakeRasApi.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,6 +26,8 @@
 
 #include <functional>
 #include <memory>
+
+using testing::entries;
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -105,13 +108,6 @@ bool isGone(const QPointer<frmRAS>& window) {
     return window.isNull();
 }
 
-QStringList comboEntries(const QComboBox* box) {
-    QStringList entries;
-    for (int i = 0; i < box->count(); ++i)
-        entries.append(box->itemText(i));
-    return entries;
-}
-
 } // namespace
 
 class FrmRasTest : public QObject {
@@ -172,7 +168,7 @@ private slots:
         QCOMPARE(chain, order);
 
         // The phonebook fills the list; the text stays empty.
-        QCOMPARE(comboEntries(w->Combo1), QStringList({QStringLiteral("office"), QStringLiteral("home")}));
+        QCOMPARE(entries(w->Combo1), QStringList({QStringLiteral("office"), QStringLiteral("home")}));
         QCOMPARE(w->Combo1->currentText(), QString());
         // Before any save: the retry message for the missing "Pswd.dat"; Cancel leaves the
         // window usable.

@@ -7,6 +7,7 @@
 #include "platform/WebView.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,14 +21,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-namespace {
+using testing::entries;
 
-QStringList entries(const QComboBox* box) {
-    QStringList list;
-    for (int i = 0; i < box->count(); ++i)
-        list.append(box->itemText(i));
-    return list;
-}
+namespace {
 
 // The help window the main window opened, found among the top-level windows.
 frmBrowser22* openHelpWindow() {

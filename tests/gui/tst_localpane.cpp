@@ -5,6 +5,7 @@
 #include "support/FakeVolumes.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,8 @@
 
 #include <memory>
 
+using testing::entries;
+
 using platform::MsgButtons;
 using platform::MsgIcon;
 using platform::MsgResult;
@@ -23,13 +26,6 @@ namespace {
 
 const QString kInsertDisk = QStringLiteral("フロッピーディスクがセットしてください。");
 const QString kUnexpected = QStringLiteral("予期しないエラーです。元に戻ります。");
-
-QStringList entries(const QListWidget* list) {
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result.append(list->item(i)->text());
-    return result;
-}
 
 void writeFile(const QString& path, qint64 size) {
     QFile file(path);

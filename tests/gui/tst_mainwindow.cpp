@@ -5,6 +5,7 @@
 #include "platform/Twips.h"
 #include "support/FakeFtpComponent.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,15 +21,10 @@
 #include <QTest>
 #include <QTimer>
 
+using testing::entries;
+
 class MainWindowTest : public QObject {
     Q_OBJECT
-
-    static QStringList comboEntries(const QComboBox* box) {
-        QStringList entries;
-        for (int i = 0; i < box->count(); ++i)
-            entries.append(box->itemText(i));
-        return entries;
-    }
 
 private slots:
     void controlsAtStart() {
@@ -52,12 +48,12 @@ private slots:
             QCOMPARE(widget->geometry(), twips::rect(p.l, p.t, p.wd, p.h));
         }
         QCOMPARE(w.Combo1->currentText(), QStringLiteral("ftp."));
-        QCOMPARE(comboEntries(w.Combo2), QStringList{QStringLiteral("anonymous")});
+        QCOMPARE(entries(w.Combo2), QStringList{QStringLiteral("anonymous")});
         QCOMPARE(w.Combo5->count(), 2);
         QCOMPARE(w.Combo5->itemText(0), QString());
         QCOMPARE(w.Combo5->itemText(1).size(), 13);
         QVERIFY(w.Combo5->itemText(1).contains(u'@'));
-        QCOMPARE(comboEntries(w.Combo3), (QStringList{QStringLiteral("HELP"), QStringLiteral("RMD"), QStringLiteral("SIZE")}));
+        QCOMPARE(entries(w.Combo3), (QStringList{QStringLiteral("HELP"), QStringLiteral("RMD"), QStringLiteral("SIZE")}));
         QCOMPARE(w.Combo4->count(), 0);
         QCOMPARE(w.Label2->text(), QStringLiteral("+++"));
         QVERIFY(w.Option1[0]->isChecked());
@@ -131,7 +127,7 @@ private slots:
         testing::TestEnvironment env;
         env.writeFile(QStringLiteral("ftpsvr.dat"), file);
         frmTesselFTP w;
-        QCOMPARE(comboEntries(w.Combo1), entries);
+        QCOMPARE(testing::entries(w.Combo1), entries);
         QCOMPARE(w.Combo1->currentText(), QStringLiteral("ftp."));
     }
 

@@ -1,11 +1,14 @@
 // "ファイル削除" and the make-directory panel, over the component double.
 #include "support/FakeSession.h"
 #include "support/RecordingSoundPlayer.h"
+#include "support/WidgetText.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
+using testing::entries;
 
 using testing::FakeSession;
 
@@ -23,13 +26,6 @@ bool looksOpen(const QLineEdit* box) {
 
 bool looksClosed(const QLineEdit* box) {
     return !box->isEnabled() && box->styleSheet().contains(QStringLiteral("rgb(192, 192, 192)"));
-}
-
-QStringList entries(const QListWidget* list) {
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result.append(list->item(i)->text());
-    return result;
 }
 
 } // namespace

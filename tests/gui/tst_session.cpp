@@ -5,6 +5,7 @@
 #include "support/FakeFtpComponent.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,23 +17,11 @@
 #include <QPushButton>
 #include <QTest>
 
+using testing::entries;
+
 using testing::FakeFtpInstall;
 
 namespace {
-
-QStringList entries(const QListWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names.append(list->item(i)->text());
-    return names;
-}
-
-QStringList entries(const QComboBox* box) {
-    QStringList names;
-    for (int i = 0; i < box->count(); ++i)
-        names.append(box->itemText(i));
-    return names;
-}
 
 void clickEntry(QListWidget* list, const QString& text) {
     QListWidgetItem* item = list->findItems(text, Qt::MatchExactly).value(0);

@@ -7,6 +7,7 @@
 #include "support/RecordingSoundPlayer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -21,16 +22,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using testing::entries;
+
 using testing::PyFtpServer;
 
 namespace {
-
-QStringList entries(const QListWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names.append(list->item(i)->text());
-    return names;
-}
 
 bool select(QListWidget* list, const QString& name) {
     QListWidgetItem* item = list->findItems(name, Qt::MatchExactly).value(0);

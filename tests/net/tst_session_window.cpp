@@ -4,6 +4,7 @@
 #include "support/PyFtpServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,16 +17,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using testing::PyFtpServer;
+using testing::entries;
 
-namespace {
-QStringList entries(const QListWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names.append(list->item(i)->text());
-    return names;
-}
-} // namespace
+using testing::PyFtpServer;
 
 class SessionWindowTest : public QObject {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include "support/RecordingSoundPlayer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
+#include "support/WidgetText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -22,6 +23,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+using testing::entries;
 
 using testing::PyFtpServer;
 
@@ -50,13 +53,6 @@ QByteArray binaryContent() {
         bytes.append(reinterpret_cast<const char*>(&word), 4);
     }
     return bytes;
-}
-
-QStringList entries(const QListWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names.append(list->item(i)->text());
-    return names;
 }
 
 bool select(QListWidget* list, const QString& name) {

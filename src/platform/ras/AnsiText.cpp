@@ -9,10 +9,7 @@
 namespace ras {
 
 namespace {
-const char* encodingName() {
-    static const char* name = QStringEncoder("windows-31j").isValid() ? "windows-31j" : "Shift_JIS";
-    return name;
-}
+using codepage::encodingName;
 } // namespace
 
 QByteArray toAnsi(const QString& text, bool* lossless) {

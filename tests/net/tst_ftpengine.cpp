@@ -111,6 +111,15 @@ private slots:
                  int(ftp::ConnectLoginRefused));
         QVERIFY_THROWS_EXCEPTION(FtpError, refused.GetDir(QString()));
 
+        // A host name is looked up; "localhost" may give ::1 first, where nothing
+        // listens, and the next address is tried.
+        FtpEngine byName;
+        byName.setTimeouts({5'000, 10'000, 10'000});
+        QCOMPARE(byName.Connect(QStringLiteral("localhost:%1").arg(server_.port()), PyFtpServer::kUser,
+                                PyFtpServer::kPassword),
+                 int(ftp::ConnectOk));
+        byName.Close();
+
         FtpEngine anonymous;
         QCOMPARE(anonymous.Connect(server_.serverName(), QStringLiteral("anonymous"),
                                    QStringLiteral("me@example.")),

@@ -60,7 +60,7 @@ std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
     return shared->info;
 }
 
-// The reply's first line after the code, for messages.
+// The whole reply on one line, for messages.
 QString replyForMessage(const Reply& reply) {
     return reply.lines.isEmpty() ? QStringLiteral("(no reply)") : reply.lines.join(u' ');
 }
@@ -288,6 +288,16 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     return ConnectOk;
 }
 
+void FtpEngine::restoreBinary() {
+    // After a failed text transfer: the failure is what the caller hears about.
+    if (!control_.isOpen())
+        return;
+    try {
+        setType('I');
+    } catch (const SessionError&) {
+    }
+}
+
 void FtpEngine::setType(char type) {
     // RFC 959, section 3.1.1: A for text (CR LF line ends on the wire), I for bytes.
     control_.exchange(QStringLiteral("TYPE ") + QLatin1Char(type), timeouts_.replyMs);
@@ -385,8 +395,8 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
         try {
             final = store(QStringLiteral("STOR ") + remote, file, text);
         } catch (const SessionError&) {
-            if (text && control_.isOpen())
-                setType('I');
+            if (text)
+                restoreBinary();
             throw;
         }
         // Back to binary, so that a later SIZE works on servers that refuse it in ASCII.
@@ -454,8 +464,8 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
             };
             final = retrieve(QStringLiteral("RETR ") + remote, counting, &expected);
         } catch (const SessionError&) {
-            if (text && control_.isOpen())
-                setType('I');
+            if (text)
+                restoreBinary();
             throw;
         }
         if (text)

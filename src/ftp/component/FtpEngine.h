@@ -94,6 +94,7 @@ private:
     int connectSession(const QString& server, const QString& user, const QString& password);
     void requireSession();
     void setType(char type);
+    void restoreBinary();
     QList<ListEntry> fetchListing();
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
 

@@ -289,7 +289,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
 }
 
 void FtpEngine::restoreBinary() {
-    // After a failed text transfer: the failure is what the caller hears about.
+    // After a text transfer. Whether it failed or not, the transfer's outcome is what the
+    // caller hears about; a session that died here fails the next call.
     if (!control_.isOpen())
         return;
     try {
@@ -401,7 +402,7 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
         }
         // Back to binary, so that a later SIZE works on servers that refuse it in ASCII.
         if (text)
-            setType('I');
+            restoreBinary();
         if (final.kind() != 2)
             throw SessionError(
                 SessionError::Refused,
@@ -429,13 +430,11 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
         const bool text = mode == TextMode;
         CrlfToLf toLf;
         QByteArray converted;
-        qint64 written = 0;
         auto writeOut = [&](const char* bytes, qint64 size, QString& detail) {
             if (part->write(bytes, size) != size) {
                 detail = QStringLiteral("Cannot write \"%1\": %2").arg(localPath, part->errorString());
                 return false;
             }
-            written += size;
             return true;
         };
         const ChunkSink sink = [&](const char* bytes, qint64 size, QString& detail) {
@@ -469,7 +468,7 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
             throw;
         }
         if (text)
-            setType('I');
+            restoreBinary();
         if (final.kind() != 2)
             throw SessionError(
                 SessionError::Refused,

@@ -207,6 +207,10 @@ private slots:
         const qsizetype afterNoop = transcript().size();
         engine->GetDir(QStringLiteral("/sub"));
         QVERIFY(transcript().size() > afterNoop);
+        // Asking for the folders again lists afresh: a file added meanwhile shows up.
+        writeAll(rootPath(QStringLiteral("sub/added-later.txt")), QByteArray("x"));
+        engine->GetDir(QStringLiteral("/sub"), 1);
+        QVERIFY(namesOf(engine->GetDir(QStringLiteral("/sub"))).contains(QStringLiteral("added-later.txt")));
         // Another path lists again, too.
         const qsizetype afterSecond = transcript().size();
         engine->GetDir(QStringLiteral("/dir with space"));

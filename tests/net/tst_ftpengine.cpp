@@ -2,6 +2,7 @@
 #include "ftp/component/FtpEngine.h"
 #include "platform/Codepage.h"
 #include "support/PyFtpServer.h"
+#include "support/Files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -15,18 +16,10 @@ using ftp::FtpEngine;
 using ftp::FtpError;
 using testing::PyFtpServer;
 
+using testing::readAll;
+using testing::writeAll;
+
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(bytes);
-}
 
 QByteArray randomBytes(qsizetype size) {
     QByteArray bytes(size, Qt::Uninitialized);

@@ -2,6 +2,7 @@
 // servers will not on demand: foreign PASV addresses, drops, silence, garbage.
 #include "ftp/component/FtpEngine.h"
 #include "platform/Codepage.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 
 using ftp::FtpEngine;
 using ftp::FtpError;
+
+using testing::readAll;
 
 namespace {
 
@@ -169,11 +172,6 @@ private:
     quint16 port_ = 0;
     QString error_;
 };
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 

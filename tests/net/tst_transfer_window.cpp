@@ -9,6 +9,7 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 #include "support/WidgetText.h"
+#include "support/Files.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -28,18 +29,10 @@ using testing::entries;
 
 using testing::PyFtpServer;
 
+using testing::readAll;
+using testing::writeAll;
+
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // Bytes a text conversion would damage: every byte value, CR LF, lone LF and lone CR.
 QByteArray binaryContent() {

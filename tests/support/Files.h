@@ -1,0 +1,24 @@
+#pragma once
+// Whole-file reads and writes for test fixtures.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTest>
+
+namespace testing {
+
+// The file's bytes, or empty when it cannot be read.
+inline QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Replaces the file with `bytes`; fails the running test when it cannot.
+inline void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace testing

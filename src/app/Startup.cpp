@@ -20,4 +20,6 @@ void frmTesselFTP::Form_Load() {
 
 // Ends the program at once: no handler of any window runs and nothing is sent to the
 // server; the event loop stops and the windows are destroyed with the program.
-void frmTesselFTP::mnuEnd2_Click() { QCoreApplication::exit(0); }
+void frmTesselFTP::mnuEnd2_Click() {
+    QCoreApplication::exit(0);
+}

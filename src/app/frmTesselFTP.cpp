@@ -1,11 +1,11 @@
 #include "app/frmTesselFTP.h"
 
-#include "platform/Controls.h"
-#include "platform/Twips.h"
 #include "platform/AppPaths.h"
+#include "platform/Controls.h"
 #include "platform/Fonts.h"
 #include "platform/LocalLists.h"
 #include "platform/Resources.h"
+#include "platform/Twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -89,7 +89,9 @@ void frmTesselFTP::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-QString frmTesselFTP::MyPath() { return apppaths::MyPath(); }
+QString frmTesselFTP::MyPath() {
+    return apppaths::MyPath();
+}
 
 void frmTesselFTP::createControls() {
     auto* client = new QWidget(this);
@@ -209,7 +211,8 @@ void frmTesselFTP::applyColours() {
     window.setColor(QPalette::Window, QColor(192, 192, 192));
     centralWidget()->setPalette(window);
     centralWidget()->setAutoFillBackground(true);
-    for (QWidget* w : {static_cast<QWidget*>(Combo1), static_cast<QWidget*>(Combo2), static_cast<QWidget*>(Combo5)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(Combo1), static_cast<QWidget*>(Combo2), static_cast<QWidget*>(Combo5)})
         setBackground(w, 192, 255, 192);
     setBackground(Combo4, 255, 224, 192);
     setButtonBackground(Command1, 255, 224, 192);
@@ -231,10 +234,10 @@ void frmTesselFTP::applyColours() {
 }
 
 void frmTesselFTP::setTabOrder() {
-    const QList<QWidget*> order = {List1,   List2,     Dir1,     File1,      Text3,        Command4, Command5,
-                                   Command6, Text4,    Option1[0], Option1[1], Combo3,     Combo4,   Drive1,
-                                   Combo1,  Combo2,    Combo5,   Command1,   cmdDelfile,   MakeDirTxt,
-                                   cmdMkDir, cmdMkDirNext, cmdMkDirOk, Text1,  Text2,      Command2, Command3};
+    const QList<QWidget*> order = {
+        List1,      List2,      Dir1,     File1,        Text3,      Command4, Command5, Command6, Text4,
+        Option1[0], Option1[1], Combo3,   Combo4,       Drive1,     Combo1,   Combo2,   Combo5,   Command1,
+        cmdDelfile, MakeDirTxt, cmdMkDir, cmdMkDirNext, cmdMkDirOk, Text1,    Text2,    Command2, Command3};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

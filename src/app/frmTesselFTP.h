@@ -26,6 +26,8 @@ class FileListBox;
 class SoundPlayer;
 } // namespace platform
 
+class HelpWindows;
+
 class frmTesselFTP : public QMainWindow {
     Q_OBJECT
 public:
@@ -128,9 +130,8 @@ public:
     void Command5_Click();
     void Command6_Click();
     void WavSing();
-    int TransferMode = ftp::TextMode;        // mode of the last transfer, passed by reference
+    int TransferMode = ftp::TextMode;            // mode of the last transfer, passed by reference
     platform::SoundPlayer* MMControl1 = nullptr; // hidden player of the completion sound
-    void createSoundPlayer();                // creates MMControl1
 
     // ---- Remote operations and console ----
     void cmdDelfile_Click();
@@ -142,7 +143,6 @@ public:
     void Text2_KeyPress(int& KeyAscii);
     QString LogBuf;  // the log read back line by line by the console
     QString LogLine; // the last field or line the console read from the log
-    void connectConsoleKeys(); // routes the key presses of Combo3 and Text2 to their handlers
 
     // ---- Dial-up ----
     void mnuFileLine_Click();
@@ -150,7 +150,7 @@ public:
     // ---- Help and version ----
     void mnuHelpPrint_Click();
     void mnuVersion_Click();
-    class HelpWindows* helpWindows = nullptr; // the help and version windows opened from here
+    HelpWindows* helpWindows = nullptr; // the help and version windows opened from here
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -162,4 +162,6 @@ private:
     void connectHandlers();
     void applyColours();
     void setConnectedMenus(bool connected);
+    void createSoundPlayer();  // creates MMControl1
+    void connectConsoleKeys(); // routes the key presses of Combo3 and Text2 to their handlers
 };

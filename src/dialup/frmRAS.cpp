@@ -4,9 +4,9 @@
 #include "app/frmTesselFTP.h"
 #include "dialup/VBRas32.h"
 #include "platform/AppPaths.h"
+#include "platform/Controls.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
-#include "platform/Controls.h"
 #include "platform/Twips.h"
 
 #include <QApplication>

@@ -4,8 +4,12 @@ namespace logfields {
 
 namespace {
 
-bool isLineEnd(QChar c) { return c == u'\r' || c == u'\n'; }
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isLineEnd(QChar c) {
+    return c == u'\r' || c == u'\n';
+}
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 // Steps over one field terminator at `i`: a comma, CR LF, CR or LF.
 qsizetype skipTerminator(const QString& text, qsizetype i) {

@@ -35,7 +35,9 @@ void frmTesselFTP::Command1_Click() {
     }
 }
 
-void frmTesselFTP::mnuDirChenge_Click() { Command1_Click(); }
+void frmTesselFTP::mnuDirChenge_Click() {
+    Command1_Click();
+}
 
 void frmTesselFTP::List1_Click() {
     const QListWidgetItem* item = List1->currentItem();

@@ -8,7 +8,9 @@ class QComboBox;
 namespace remotepaths {
 
 // RemoteDir + "/" + name, exactly as typed: "" + pub = "/pub", "/" + pub = "//pub".
-inline QString compose(const QString& remoteDir, const QString& name) { return remoteDir + u'/' + name; }
+inline QString compose(const QString& remoteDir, const QString& name) {
+    return remoteDir + u'/' + name;
+}
 
 } // namespace remotepaths
 

@@ -7,7 +7,9 @@
 
 namespace serverlist {
 
-QStringList parse(const QByteArray& bytes) { return codepage::splitLines(codepage::fromCp932(bytes)); }
+QStringList parse(const QByteArray& bytes) {
+    return codepage::splitLines(codepage::fromCp932(bytes));
+}
 
 QByteArray serialize(const QStringList& entries) {
     QByteArray bytes;

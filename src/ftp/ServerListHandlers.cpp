@@ -14,7 +14,8 @@ void frmTesselFTP::Command2_Click() {
         entries.append(Combo1->itemText(i));
     const QString path = MyPath() + serverlist::kFileName;
     if (const auto failure = serverlist::write(path, entries))
-        platform::MsgBox(this, QStringLiteral("サーバーリストを保存できませんでした。\n%1\n%2").arg(path, *failure));
+        platform::MsgBox(
+            this, QStringLiteral("サーバーリストを保存できませんでした。\n%1\n%2").arg(path, *failure));
 }
 
 void frmTesselFTP::Command3_Click() {

@@ -15,7 +15,8 @@ namespace sessionlog {
 QString readTranscript(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ftp::FtpError(QStringLiteral("Cannot open the session log %1: %2").arg(path, file.errorString()));
+        throw ftp::FtpError(
+            QStringLiteral("Cannot open the session log %1: %2").arg(path, file.errorString()));
     return codepage::fromCp932(file.readAll());
 }
 
@@ -23,7 +24,8 @@ QString readTranscript(const QString& path) {
 
 void frmTesselFTP::LogTxt() {
     const QString transcript = sessionlog::readTranscript(apppaths::sessionLogPath());
-    QString pane = logfields::fieldsAsPaneText(logfields::tailAtLineStart(transcript, sessionlog::kPaneLimitChars));
+    QString pane =
+        logfields::fieldsAsPaneText(logfields::tailAtLineStart(transcript, sessionlog::kPaneLimitChars));
     pane.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     Text4->setPlainText(pane);
     Text4->verticalScrollBar()->setValue(Text4->verticalScrollBar()->maximum());

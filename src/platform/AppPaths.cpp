@@ -42,7 +42,11 @@ QString sessionLogPath() {
 #endif
 }
 
-void overrideApplicationFolder(const QString& folder) { applicationFolderOverride() = folder; }
-void overrideSessionLogPath(const QString& path) { sessionLogOverride() = path; }
+void overrideApplicationFolder(const QString& folder) {
+    applicationFolderOverride() = folder;
+}
+void overrideSessionLogPath(const QString& path) {
+    sessionLogOverride() = path;
+}
 
 } // namespace apppaths

@@ -54,11 +54,14 @@ MessageBoxBackend* currentBackend = nullptr;
 
 } // namespace
 
-MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
+MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
+                 const QString& title) {
     MessageBoxBackend* backend = currentBackend ? currentBackend : &qtBackend();
     return backend->show(parent, text, buttons, icon, title);
 }
 
-void setMessageBoxBackend(MessageBoxBackend* backend) { currentBackend = backend; }
+void setMessageBoxBackend(MessageBoxBackend* backend) {
+    currentBackend = backend;
+}
 
 } // namespace platform

@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
-static void registerCompiledResources() { Q_INIT_RESOURCE(resources); }
+static void registerCompiledResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace platform {
 void initResources() {

@@ -36,10 +36,10 @@ private slots:
         const struct {
             const char* name;
             int l, t, wd, h;
-        } places[] = {{"Drive1", 120, 240, 2655, 300},  {"Dir1", 120, 600, 2655, 2190},
-                      {"File1", 120, 2880, 2295, 2772}, {"Text3", 120, 6000, 5055, 270},
-                      {"Combo4", 3480, 240, 5775, 300}, {"List1", 3480, 840, 2652, 1848},
-                      {"List2", 3480, 3000, 2535, 2748}, {"Combo1", 240, 480, 3015, 300},
+        } places[] = {{"Drive1", 120, 240, 2655, 300},     {"Dir1", 120, 600, 2655, 2190},
+                      {"File1", 120, 2880, 2295, 2772},    {"Text3", 120, 6000, 5055, 270},
+                      {"Combo4", 3480, 240, 5775, 300},    {"List1", 3480, 840, 2652, 1848},
+                      {"List2", 3480, 3000, 2535, 2748},   {"Combo1", 240, 480, 3015, 300},
                       {"cmdMkDirOk", 1080, 720, 735, 375}, {"Label2", 6360, 5880, 3420, 420},
                       {"Text2", 8280, 7200, 1575, 270}};
         for (const auto& p : places) {
@@ -53,7 +53,8 @@ private slots:
         QCOMPARE(w.Combo5->itemText(0), QString());
         QCOMPARE(w.Combo5->itemText(1).size(), 13);
         QVERIFY(w.Combo5->itemText(1).contains(u'@'));
-        QCOMPARE(entries(w.Combo3), (QStringList{QStringLiteral("HELP"), QStringLiteral("RMD"), QStringLiteral("SIZE")}));
+        QCOMPARE(entries(w.Combo3),
+                 (QStringList{QStringLiteral("HELP"), QStringLiteral("RMD"), QStringLiteral("SIZE")}));
         QCOMPARE(w.Combo4->count(), 0);
         QCOMPARE(w.Label2->text(), QStringLiteral("+++"));
         QVERIFY(w.Option1[0]->isChecked());
@@ -77,10 +78,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.List1));
         // Tab walks the controls in the window's order (MakeDirTxt is disabled, so skipped).
-        const QList<QWidget*> order = {w.List2,  w.Dir1,       w.File1,     w.Text3,  w.Command4, w.Command5,
-                                       w.Command6, w.Text4,    w.Option1[0], w.Combo3, w.Combo4,   w.Drive1,
-                                       w.Combo1, w.Combo2,     w.Combo5,    w.Command1, w.cmdDelfile, w.cmdMkDir,
-                                       w.cmdMkDirNext, w.cmdMkDirOk, w.Text1, w.Text2, w.Command2, w.Command3};
+        const QList<QWidget*> order = {w.List2,    w.Dir1,       w.File1,    w.Text3,        w.Command4,
+                                       w.Command5, w.Command6,   w.Text4,    w.Option1[0],   w.Combo3,
+                                       w.Combo4,   w.Drive1,     w.Combo1,   w.Combo2,       w.Combo5,
+                                       w.Command1, w.cmdDelfile, w.cmdMkDir, w.cmdMkDirNext, w.cmdMkDirOk,
+                                       w.Text1,    w.Text2,      w.Command2, w.Command3};
         for (QWidget* expected : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), expected);
@@ -94,14 +96,16 @@ private slots:
         QStringList captions;
         for (QAction* a : bar)
             captions.append(a->text());
-        QCOMPARE(captions, (QStringList{QStringLiteral("ファイル"), QStringLiteral("サーバーへ接続"),
-                                        QStringLiteral("サーバーから切断"), QStringLiteral("ディレクトリの変更"),
-                                        QStringLiteral("ヘルプ"), QStringLiteral("コマンド送信")}));
+        QCOMPARE(captions,
+                 (QStringList{QStringLiteral("ファイル"), QStringLiteral("サーバーへ接続"),
+                              QStringLiteral("サーバーから切断"), QStringLiteral("ディレクトリの変更"),
+                              QStringLiteral("ヘルプ"), QStringLiteral("コマンド送信")}));
         QVERIFY(!bar[1]->menu() && !bar[2]->menu() && !bar[3]->menu() && !bar[5]->menu());
         QStringList file;
         for (QAction* a : w.mnuFile->actions())
             file.append(a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(file, (QStringList{QStringLiteral("ダイアルアップ接続 and 切断"), QStringLiteral("-"), QStringLiteral("終了")}));
+        QCOMPARE(file, (QStringList{QStringLiteral("ダイアルアップ接続 and 切断"), QStringLiteral("-"),
+                                    QStringLiteral("終了")}));
         QCOMPARE(w.mnuHelp->actions().size(), 2);
         QCOMPARE(w.mnuHelp->actions()[1]->text(), QStringLiteral("Version情報"));
         QVERIFY(w.mnuConect->isEnabled());
@@ -113,12 +117,17 @@ private slots:
     void serverListAtStart_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("entries");
-        QTest::newRow("CR LF") << QByteArray("ftp.a\r\nftp.b\r\n") << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
-        QTest::newRow("lone CR") << QByteArray("ftp.a\rftp.b\r") << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
-        QTest::newRow("no terminator") << QByteArray("ftp.a\r\nftp.b") << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
+        QTest::newRow("CR LF") << QByteArray("ftp.a\r\nftp.b\r\n")
+                               << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
+        QTest::newRow("lone CR") << QByteArray("ftp.a\rftp.b\r")
+                                 << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
+        QTest::newRow("no terminator")
+            << QByteArray("ftp.a\r\nftp.b") << QStringList{QStringLiteral("ftp.a"), QStringLiteral("ftp.b")};
         QTest::newRow("empty middle line")
-            << QByteArray("ftp.a\r\n\r\nftp.b\r\n") << QStringList{QStringLiteral("ftp.a"), QString(), QStringLiteral("ftp.b")};
-        QTest::newRow("Japanese") << QByteArray("\x83\x54\x81\x5b\x83\x6f\x81\x5b\r\n") << QStringList{QStringLiteral("サーバー")};
+            << QByteArray("ftp.a\r\n\r\nftp.b\r\n")
+            << QStringList{QStringLiteral("ftp.a"), QString(), QStringLiteral("ftp.b")};
+        QTest::newRow("Japanese") << QByteArray("\x83\x54\x81\x5b\x83\x6f\x81\x5b\r\n")
+                                  << QStringList{QStringLiteral("サーバー")};
         QTest::newRow("empty file") << QByteArray("") << QStringList();
     }
     void serverListAtStart() {

@@ -65,13 +65,15 @@ private slots:
         w->Combo2->setEditText(QStringLiteral("anonymous"));
         w->Combo5->setEditText(QStringLiteral("me@example"));
         w->List1->addItem(QStringLiteral("left over")); // lists are not cleared before filling
-        connectWith({QStringLiteral("pub"), QStringLiteral("incoming")}, {QStringLiteral("a.txt"), QStringLiteral("b.bin")});
+        connectWith({QStringLiteral("pub"), QStringLiteral("incoming")},
+                    {QStringLiteral("a.txt"), QStringLiteral("b.bin")});
         QCOMPARE(fake->record().calls.mid(0, 4),
                  (QStringList{QStringLiteral("OpenLog(%1,0)").arg(env->logPath()),
-                              QStringLiteral("Connect(ftp.example.jp,anonymous,me@example)"), QStringLiteral("GetDir(,1)"),
-                              QStringLiteral("GetDir()")}));
+                              QStringLiteral("Connect(ftp.example.jp,anonymous,me@example)"),
+                              QStringLiteral("GetDir(,1)"), QStringLiteral("GetDir()")}));
         QCOMPARE(w->Label2->text(), QStringLiteral("接続成功。"));
-        QCOMPARE(entries(w->List1), (QStringList{QStringLiteral("left over"), QStringLiteral("pub"), QStringLiteral("incoming")}));
+        QCOMPARE(entries(w->List1), (QStringList{QStringLiteral("left over"), QStringLiteral("pub"),
+                                                 QStringLiteral("incoming")}));
         QCOMPARE(entries(w->List2), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.bin")}));
         QCOMPARE(entries(w->Combo4), QStringList{QStringLiteral("/")});
         QCOMPARE(w->Combo4->currentText(), QString()); // the box's text is not changed
@@ -176,7 +178,8 @@ private slots:
 
     void listingFillsListsAndHistory() {
         connectWith({}, {});
-        fake->script().folders.insert(QStringLiteral("/pub"), QStringList{QStringLiteral("x"), QStringLiteral("y")});
+        fake->script().folders.insert(QStringLiteral("/pub"),
+                                      QStringList{QStringLiteral("x"), QStringLiteral("y")});
         fake->script().files.insert(QStringLiteral("/pub"), QStringList{QStringLiteral("r.txt")});
         w->Combo4->setEditText(QStringLiteral("/pub"));
         w->Command1->click();
@@ -184,7 +187,8 @@ private slots:
         QCOMPARE(entries(w->List2), QStringList{QStringLiteral("r.txt")});
         QCOMPARE(w->RemoteDir, QStringLiteral("/pub"));
         w->mnuDirChenge->trigger(); // the same path twice: twice in the history
-        QCOMPARE(entries(w->Combo4), (QStringList{QStringLiteral("/"), QStringLiteral("/pub"), QStringLiteral("/pub")}));
+        QCOMPARE(entries(w->Combo4),
+                 (QStringList{QStringLiteral("/"), QStringLiteral("/pub"), QStringLiteral("/pub")}));
         QCOMPARE(w->Combo4->currentText(), QStringLiteral("/pub"));
         QVERIFY(boxes->shown.isEmpty());
 
@@ -274,7 +278,8 @@ private slots:
         w->Combo1->setCurrentIndex(0);
         w->Command3->click();
         QCOMPARE(entries(w->Combo1), QStringList{QStringLiteral("ftp.b")});
-        QCOMPARE(env->readFile(QStringLiteral("ftpsvr.dat")), QByteArray("ftp.a\r\nftp.b\r\n")); // file untouched
+        QCOMPARE(env->readFile(QStringLiteral("ftpsvr.dat")),
+                 QByteArray("ftp.a\r\nftp.b\r\n")); // file untouched
         // Typed text, nothing picked: nothing happens.
         w->Combo1->setEditText(QStringLiteral("typed"));
         w->Command3->click();
@@ -293,7 +298,7 @@ private slots:
 
     void logPaneFields() {
         fake->script().connectLogLines = {QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,1)"),
-                                         QStringLiteral("  \"quoted, text\" tail"), QString()};
+                                          QStringLiteral("  \"quoted, text\" tail"), QString()};
         connectWith({}, {});
         QCOMPARE(w->Text4->toPlainText(),
                  QStringLiteral("227 Entering Passive Mode (127\n0\n0\n1\n4\n1)\nquoted, text\n\n"));

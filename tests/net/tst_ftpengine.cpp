@@ -1,8 +1,8 @@
 // The FTP engine against a real server: pyftpdlib on 127.0.0.1.
 #include "ftp/component/FtpEngine.h"
 #include "platform/Codepage.h"
-#include "support/PyFtpServer.h"
 #include "support/Files.h"
+#include "support/PyFtpServer.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -33,8 +33,8 @@ private slots:
         QVERIFY(dir.mkpath(QStringLiteral("pub/deeper")));
         QVERIFY(dir.mkpath(QStringLiteral("incoming")));
         QVERIFY(dir.mkpath(QStringLiteral("フォルダ")));
-        for (const QString& name : {QStringLiteral("readme.txt"), QStringLiteral("pub/inside.txt"),
-                                    QStringLiteral("テスト.txt")}) {
+        for (const QString& name :
+             {QStringLiteral("readme.txt"), QStringLiteral("pub/inside.txt"), QStringLiteral("テスト.txt")}) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("hello\n");
@@ -55,7 +55,8 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList());
         QStringList folders = entries(w.List1);
         folders.sort();
-        QCOMPARE(folders, (QStringList{QStringLiteral("incoming"), QStringLiteral("pub"), QStringLiteral("フォルダ")}));
+        QCOMPARE(folders, (QStringList{QStringLiteral("incoming"), QStringLiteral("pub"),
+                                       QStringLiteral("フォルダ")}));
         QStringList files = entries(w.List2);
         files.sort();
         QCOMPARE(files, (QStringList{QStringLiteral("readme.txt"), QStringLiteral("テスト.txt")}));

@@ -4,12 +4,12 @@
 #include "app/frmTesselFTP.h"
 #include "platform/Codepage.h"
 #include "platform/LocalLists.h"
+#include "support/Files.h"
 #include "support/PyFtpServer.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 #include "support/WidgetText.h"
-#include "support/Files.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -25,7 +25,9 @@ FakeFtpComponent::FakeFtpComponent(std::shared_ptr<FakeFtpRecord> record) : reco
     ++record_->liveInstances;
 }
 
-FakeFtpComponent::~FakeFtpComponent() { --record_->liveInstances; }
+FakeFtpComponent::~FakeFtpComponent() {
+    --record_->liveInstances;
+}
 
 void FakeFtpComponent::enter(const QString& operation, const QString& call) {
     record_->calls.append(call);
@@ -63,7 +65,8 @@ int FakeFtpComponent::Connect(const QString& server, const QString& user, const 
 }
 
 ftp::DirList FakeFtpComponent::listNames(const QString& path, bool folders) {
-    enter(QStringLiteral("GetDir"), folders ? QStringLiteral("GetDir(%1,1)").arg(path) : QStringLiteral("GetDir(%1)").arg(path));
+    enter(QStringLiteral("GetDir"),
+          folders ? QStringLiteral("GetDir(%1,1)").arg(path) : QStringLiteral("GetDir(%1)").arg(path));
     const auto& table = folders ? record_->script.folders : record_->script.files;
     return table.value(path, std::nullopt);
 }
@@ -74,7 +77,8 @@ int FakeFtpComponent::PutFile(const QString& localPath, const QString& remoteDir
 }
 
 int FakeFtpComponent::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
-    enter(QStringLiteral("GetFile"), QStringLiteral("GetFile(%1,%2,%3)").arg(remotePath, localPath).arg(mode));
+    enter(QStringLiteral("GetFile"),
+          QStringLiteral("GetFile(%1,%2,%3)").arg(remotePath, localPath).arg(mode));
     return record_->script.getResult;
 }
 
@@ -101,13 +105,18 @@ int FakeFtpComponent::CloseLog() {
     return 0;
 }
 
-void FakeFtpComponent::Close() { enter(QStringLiteral("Close"), QStringLiteral("Close()")); }
+void FakeFtpComponent::Close() {
+    enter(QStringLiteral("Close"), QStringLiteral("Close()"));
+}
 
 FakeFtpInstall::FakeFtpInstall() : record_(std::make_shared<FakeFtpRecord>()) {
     auto record = record_;
-    ftp::registerComponent(ftp::kFtpComponentId, [record] { return std::make_unique<FakeFtpComponent>(record); });
+    ftp::registerComponent(ftp::kFtpComponentId,
+                           [record] { return std::make_unique<FakeFtpComponent>(record); });
 }
 
-FakeFtpInstall::~FakeFtpInstall() { ftp::registerComponent(ftp::kFtpComponentId, &ftp::createFtpEngine); }
+FakeFtpInstall::~FakeFtpInstall() {
+    ftp::registerComponent(ftp::kFtpComponentId, &ftp::createFtpEngine);
+}
 
 } // namespace testing

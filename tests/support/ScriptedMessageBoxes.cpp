@@ -4,8 +4,12 @@
 
 namespace testing {
 
-ScriptedMessageBoxes::ScriptedMessageBoxes() { platform::setMessageBoxBackend(this); }
-ScriptedMessageBoxes::~ScriptedMessageBoxes() { platform::setMessageBoxBackend(nullptr); }
+ScriptedMessageBoxes::ScriptedMessageBoxes() {
+    platform::setMessageBoxBackend(this);
+}
+ScriptedMessageBoxes::~ScriptedMessageBoxes() {
+    platform::setMessageBoxBackend(nullptr);
+}
 
 QStringList ScriptedMessageBoxes::texts() const {
     QStringList result;

@@ -18,9 +18,15 @@ TestEnvironment::~TestEnvironment() {
     apppaths::overrideSessionLogPath(QString());
 }
 
-QString TestEnvironment::appFolder() const { return dir_.path() + QStringLiteral("/app/"); }
-QString TestEnvironment::logPath() const { return apppaths::sessionLogPath(); }
-QString TestEnvironment::path(const QString& name) const { return appFolder() + name; }
+QString TestEnvironment::appFolder() const {
+    return dir_.path() + QStringLiteral("/app/");
+}
+QString TestEnvironment::logPath() const {
+    return apppaths::sessionLogPath();
+}
+QString TestEnvironment::path(const QString& name) const {
+    return appFolder() + name;
+}
 
 void TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const {
     QFile file(path(name));

@@ -11,7 +11,7 @@ class TestEnvironment {
 public:
     TestEnvironment();
     ~TestEnvironment();
-    QString appFolder() const;   // ends in "/"
+    QString appFolder() const; // ends in "/"
     QString logPath() const;
     QString path(const QString& name) const; // a file in the application folder
     // Writes bytes to a file in the application folder.

@@ -12,13 +12,19 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("fields");
         QTest::newRow("empty") << QString() << QStringList();
-        QTest::newRow("comma splits") << QStringLiteral("a,b\r\n") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+        QTest::newRow("comma splits")
+            << QStringLiteral("a,b\r\n") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
         QTest::newRow("last line with CR LF")
-            << QStringLiteral("220 ready\r\nUSER x\r\n") << QStringList{QStringLiteral("220 ready"), QStringLiteral("USER x")};
-        QTest::newRow("no final terminator") << QStringLiteral("a\r\nb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+            << QStringLiteral("220 ready\r\nUSER x\r\n")
+            << QStringList{QStringLiteral("220 ready"), QStringLiteral("USER x")};
+        QTest::newRow("no final terminator")
+            << QStringLiteral("a\r\nb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
         QTest::newRow("empty line is an empty field")
-            << QStringLiteral("a\r\n\r\nb") << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")};
-        QTest::newRow("lone LF and CR") << QStringLiteral("a\nb\rc") << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+            << QStringLiteral("a\r\n\r\nb")
+            << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")};
+        QTest::newRow("lone LF and CR")
+            << QStringLiteral("a\nb\rc")
+            << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
         QTest::newRow("leading blanks skipped, trailing dropped")
             << QStringLiteral("  a  ,   b") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
         QTest::newRow("quoted field keeps commas")
@@ -26,10 +32,13 @@ private slots:
         QTest::newRow("text after closing quote dropped")
             << QStringLiteral("257 \"/pub\" is current\r\nx")
             << QStringList{QStringLiteral("257 \"/pub\" is current"), QStringLiteral("x")};
-        QTest::newRow("PASV numbers")
-            << QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,1)")
-            << QStringList{QStringLiteral("227 Entering Passive Mode (127"), QStringLiteral("0"), QStringLiteral("0"),
-                           QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("1)")};
+        QTest::newRow("PASV numbers") << QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,1)")
+                                      << QStringList{QStringLiteral("227 Entering Passive Mode (127"),
+                                                     QStringLiteral("0"),
+                                                     QStringLiteral("0"),
+                                                     QStringLiteral("1"),
+                                                     QStringLiteral("4"),
+                                                     QStringLiteral("1)")};
     }
     void fields() {
         QFETCH(QString, text);
@@ -38,10 +47,11 @@ private slots:
     }
 
     void numberSplitGivesTheEndOfAReply() {
-        const QStringList size = logfields::readFields(QStringLiteral("SIZE /a.txt\r\n213 1048576\r\n"), NumberSplit::Yes);
+        const QStringList size =
+            logfields::readFields(QStringLiteral("SIZE /a.txt\r\n213 1048576\r\n"), NumberSplit::Yes);
         QCOMPARE(size.last(), QStringLiteral("1048576"));
-        const QStringList pwd =
-            logfields::readFields(QStringLiteral("PWD\r\n257 \"/home/user\" is the current directory.\r\n"), NumberSplit::Yes);
+        const QStringList pwd = logfields::readFields(
+            QStringLiteral("PWD\r\n257 \"/home/user\" is the current directory.\r\n"), NumberSplit::Yes);
         QCOMPARE(pwd.last(), QStringLiteral("/home/user"));
         // Not a number: "226-Transfer" stays one field.
         QCOMPARE(logfields::readFields(QStringLiteral("226-Transfer done"), NumberSplit::Yes),
@@ -50,11 +60,13 @@ private slots:
 
     void paneText() {
         QCOMPARE(logfields::fieldsAsPaneText(QString()), QString());
-        QCOMPARE(logfields::fieldsAsPaneText(QStringLiteral("a,b\r\nc\r\n")), QStringLiteral("a\r\nb\r\nc\r\n"));
+        QCOMPARE(logfields::fieldsAsPaneText(QStringLiteral("a,b\r\nc\r\n")),
+                 QStringLiteral("a\r\nb\r\nc\r\n"));
     }
 
     void linesCrLf() {
-        QCOMPARE(logfields::readLinesCrLf(QStringLiteral("a, b\nc\r\n\r\nd")), QStringLiteral("a, b\r\nc\r\n\r\nd\r\n"));
+        QCOMPARE(logfields::readLinesCrLf(QStringLiteral("a, b\nc\r\n\r\nd")),
+                 QStringLiteral("a, b\r\nc\r\n\r\nd\r\n"));
         QCOMPARE(logfields::readLinesCrLf(QString()), QString());
     }
 

@@ -17,7 +17,8 @@ private slots:
         QTest::newRow("lone CR") << QByteArray("ftp.a\rftp.b\r") << ab;
         QTest::newRow("no terminator") << QByteArray("ftp.a\r\nftp.b") << ab;
         QTest::newRow("empty middle line")
-            << QByteArray("ftp.a\r\n\r\nftp.b\r\n") << QStringList{QStringLiteral("ftp.a"), QString(), QStringLiteral("ftp.b")};
+            << QByteArray("ftp.a\r\n\r\nftp.b\r\n")
+            << QStringList{QStringLiteral("ftp.a"), QString(), QStringLiteral("ftp.b")};
         QTest::newRow("only an empty line") << QByteArray("\r\n") << QStringList{QString()};
         QTest::newRow("blanks kept") << QByteArray(" ftp.a \r\n") << QStringList{QStringLiteral(" ftp.a ")};
         // "ftp.日本.jp" and "サーバー" in CP932
@@ -31,8 +32,10 @@ private slots:
     }
 
     void writesEveryEntryWithCrLf() {
-        const QStringList entries{QStringLiteral("ftp.a"), QString(), QStringLiteral("ftp.a"), QStringLiteral("サーバー")};
-        QCOMPARE(serverlist::serialize(entries), QByteArray("ftp.a\r\n\r\nftp.a\r\n\x83\x54\x81\x5b\x83\x6f\x81\x5b\r\n"));
+        const QStringList entries{QStringLiteral("ftp.a"), QString(), QStringLiteral("ftp.a"),
+                                  QStringLiteral("サーバー")};
+        QCOMPARE(serverlist::serialize(entries),
+                 QByteArray("ftp.a\r\n\r\nftp.a\r\n\x83\x54\x81\x5b\x83\x6f\x81\x5b\r\n"));
         QCOMPARE(serverlist::parse(serverlist::serialize(entries)), entries);
     }
 
@@ -44,7 +47,8 @@ private slots:
         QCOMPARE(serverlist::read(path).value(), QStringList{QStringLiteral("x")});
         // A folder in the way cannot be replaced: the failure is reported, not swallowed.
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("blocked")));
-        QVERIFY(serverlist::write(dir.filePath(QStringLiteral("blocked")), {QStringLiteral("x")}).has_value());
+        QVERIFY(
+            serverlist::write(dir.filePath(QStringLiteral("blocked")), {QStringLiteral("x")}).has_value());
     }
 
     void cp932KeepsWindowsCharacters() {

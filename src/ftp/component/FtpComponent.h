@@ -15,8 +15,7 @@ namespace ftp {
 // The one exception type of the component, carrying a readable message.
 class FtpError : public std::runtime_error {
 public:
-    explicit FtpError(const QString& message)
-        : std::runtime_error(message.toStdString()), text_(message) {}
+    explicit FtpError(const QString& message) : std::runtime_error(message.toStdString()), text_(message) {}
     const QString& message() const noexcept { return text_; }
 
 private:
@@ -26,7 +25,9 @@ private:
 // The result of a listing: an array of bare names, or "nothing to list" (std::nullopt)
 // when the folder holds no entry of the kind asked for.
 using DirList = std::optional<QStringList>;
-inline bool isArray(const DirList& list) { return list.has_value(); }
+inline bool isArray(const DirList& list) {
+    return list.has_value();
+}
 
 // Transfer modes, passed by reference to PutFile and GetFile.
 enum TransferModeValue : int { TextMode = 0, BinaryMode = 1 };

@@ -550,7 +550,8 @@ DirList FtpEngine::listNames(const QString& path, bool folders) {
         // The folder request, which the window always makes first, lists afresh, so that
         // listing the same folder again shows what the server holds now; the file request
         // that follows it reuses that listing while nothing was sent in between.
-        if (folders || !listing_ || listing_->folder != folder || listing_->stamp != control_.commandsSent()) {
+        if (folders || !listing_ || listing_->folder != folder ||
+            listing_->stamp != control_.commandsSent()) {
             listing_.reset();
             // Into the folder, then a listing without argument: servers differ on
             // arguments (blanks, options) and on missing folders, but all refuse CWD

@@ -116,6 +116,16 @@ public:
             control_.readAll();
         }
     }
+    // Sends `line` again and again until the client closes the connection (or the time is up).
+    void keepSending(const QByteArray& line, int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (control_.state() == QAbstractSocket::ConnectedState && timer.elapsed() < ms) {
+            send(line);
+            control_.waitForReadyRead(100);
+            control_.readAll();
+        }
+    }
     QTcpSocket& control() { return control_; }
 
 private:
@@ -428,14 +438,49 @@ private slots:
         QCOMPARE(later.finish(), QString());
     }
 
+    void endlessPreliminaryReplies() {
+        // "Wait" replies that never end: the greeting, and a command's final reply, are
+        // each given up within the reply timeout.
+        ScriptedServer waiting([](Peer& peer) { peer.keepSending("120 ready in a minute", 10'000); });
+        auto w = engine(500);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(w->Connect(waiting.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectTimedOut));
+        QVERIFY(timer.elapsed() < 3'000);
+        QCOMPARE(waiting.finish(), QString());
+
+        ScriptedServer working([](Peer& peer) {
+            peer.login();
+            peer.expect("NOOP");
+            peer.keepSending("100 still working", 10'000);
+        });
+        auto e = engine(500);
+        QCOMPARE(e->Connect(working.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        timer.restart();
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->Command(QStringLiteral("NOOP")));
+        QVERIFY(timer.elapsed() < 3'000);
+        QCOMPARE(working.finish(), QString());
+    }
+
     void garbageAndOverlongReplies() {
         ScriptedServer garbage([](Peer& peer) {
             peer.send("HELLO, I am not an FTP server");
             peer.waitForClose(5'000);
         });
-        QCOMPARE(engine()->Connect(garbage.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+        auto g = engine();
+        QCOMPARE(g->Connect(garbage.serverName(), QStringLiteral("u"), QStringLiteral("p")),
                  int(ftp::ConnectProtocolError));
         QCOMPARE(garbage.finish(), QString());
+        // Nothing of the failed attempt spoils the next one on the same engine.
+        ScriptedServer sound([](Peer& peer) {
+            peer.login();
+            peer.expect("NOOP");
+            peer.send("200 ok");
+        });
+        QCOMPARE(g->Connect(sound.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        QCOMPARE(g->Command(QStringLiteral("NOOP")), 2);
+        QCOMPARE(sound.finish(), QString());
 
         ScriptedServer overlong([](Peer& peer) {
             peer.send("220 hi");

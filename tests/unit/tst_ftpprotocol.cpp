@@ -258,6 +258,9 @@ private slots:
             log.command(QStringLiteral("PASS hunter2"));
             log.command(QStringLiteral("pass\thunter2"));
             log.command(QStringLiteral("  PASS"));
+            // Blanks the server would not split at still hide what follows.
+            log.command(QStringLiteral("PASS\u3000hunter2"));
+            log.command(QStringLiteral("\u3000pass\vhunter2"));
             log.command(QStringLiteral("PASSWORD is not PASS"));
             log.reply(QStringLiteral("230 ok\rnot a new line"));
             // Written through at once: readable before the transcript closes.
@@ -267,6 +270,7 @@ private slots:
             QVERIFY(!bytes.contains("hunter2"));
             QCOMPARE(codepage::splitLines(codepage::fromCp932(bytes)),
                      (QStringList{QStringLiteral("USER 太郎"), QStringLiteral("PASS ****"),
+                                  QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
                                   QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
                                   QStringLiteral("PASSWORD is not PASS"),
                                   QStringLiteral("230 ok not a new line")}));

@@ -13,6 +13,8 @@ ControlChannel::ControlChannel(Transcript& transcript, NameCodec& codec)
 void ControlChannel::drop() {
     open_ = false;
     transport_.abort();
+    // Nothing of this connection may be taken for a reply on the next one.
+    reader_ = ReplyReader();
 }
 
 void ControlChannel::fail(SessionError::Kind kind, const QString& message) {
@@ -56,9 +58,12 @@ Reply ControlChannel::takeReply(RawReply raw) {
 }
 
 Reply ControlChannel::readReply(int timeoutMs) {
+    return readReply(QDeadlineTimer(timeoutMs), timeoutMs);
+}
+
+Reply ControlChannel::readReply(const QDeadlineTimer& deadline, int timeoutMs) {
     if (!open_)
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
-    const QDeadlineTimer deadline(timeoutMs);
     char buffer[16 * 1024];
     for (;;) {
         if (auto raw = reader_.next())
@@ -89,9 +94,12 @@ Reply ControlChannel::readReply(int timeoutMs) {
 
 Reply ControlChannel::exchange(const QString& line, int timeoutMs) {
     send(line, timeoutMs);
-    Reply reply = readReply(timeoutMs);
+    // RFC 959, section 4.2: any number of 1xx replies may come before the final one, but
+    // a server that keeps sending them must not hold the caller for ever.
+    const QDeadlineTimer deadline(timeoutMs);
+    Reply reply = readReply(deadline, timeoutMs);
     while (reply.kind() == 1)
-        reply = readReply(timeoutMs);
+        reply = readReply(deadline, timeoutMs);
     return reply;
 }
 

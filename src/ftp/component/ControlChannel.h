@@ -9,6 +9,7 @@
 #include "ftp/component/SessionError.h"
 #include "ftp/component/Transport.h"
 
+#include <QDeadlineTimer>
 #include <QStringList>
 
 namespace ftp {
@@ -40,7 +41,11 @@ public:
     void send(const QString& line, int timeoutMs);
     // Reads the next complete reply. Throws SessionError (Timeout, Closed, Garbage).
     Reply readReply(int timeoutMs);
-    // Sends a line and reads its reply; a preliminary 1xx reply is followed by the final one.
+    // The same with the wait ending at `deadline`, so that several replies share one bound;
+    // `timeoutMs` is that bound, for the message.
+    Reply readReply(const QDeadlineTimer& deadline, int timeoutMs);
+    // Sends a line and reads its reply; preliminary 1xx replies are followed by the final
+    // one, all within `timeoutMs`.
     Reply exchange(const QString& line, int timeoutMs);
 
     // Before a call: takes in anything the server sent unasked (a 421 before it hangs

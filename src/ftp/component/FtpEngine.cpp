@@ -226,9 +226,10 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
         // Greeting (RFC 959, section 5.4): 120 means "wait", then 220; else turned away.
         Reply reply;
         try {
-            reply = control_.readReply(timeouts_.replyMs);
+            const QDeadlineTimer greetingDeadline(timeouts_.replyMs);
+            reply = control_.readReply(greetingDeadline, timeouts_.replyMs);
             while (reply.code == 120)
-                reply = control_.readReply(timeouts_.replyMs);
+                reply = control_.readReply(greetingDeadline, timeouts_.replyMs);
         } catch (const SessionError& e) {
             if (e.kind() == SessionError::Closed)
                 return ConnectGreetingRefused;

@@ -58,11 +58,15 @@ void Transcript::close() {
 }
 
 QString Transcript::maskedCommand(const QString& line) {
+    // Any blank ends the verb, also one the server would not split at (an ideographic
+    // space typed with the input method on, a vertical tab): what follows "PASS" is meant
+    // as a password either way, and the log turns control characters into blanks.
+    const auto separates = [](QChar c) { return c.isSpace() || c.unicode() < 0x20; };
     qsizetype start = 0;
-    while (start < line.size() && (line.at(start) == u' ' || line.at(start) == u'\t'))
+    while (start < line.size() && separates(line.at(start)))
         ++start;
     qsizetype end = start;
-    while (end < line.size() && line.at(end) != u' ' && line.at(end) != u'\t')
+    while (end < line.size() && !separates(line.at(end)))
         ++end;
     if (QStringView(line).mid(start, end - start).compare(u"PASS", Qt::CaseInsensitive) == 0)
         return QStringLiteral("PASS ****");

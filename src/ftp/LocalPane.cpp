@@ -32,8 +32,11 @@ void frmTesselFTP::Drive1_Change() {
     }
 }
 
+// The folder list can climb out of a mounted volume into the one holding it: the drive
+// list follows, so it always shows the folder's drive and that drive can be chosen again.
 void frmTesselFTP::Dir1_Change() {
     File1->setPath(Dir1->Path());
+    Drive1->setDriveOf(Dir1->Path());
 }
 
 // Shows the clicked file's size. A file that went away meanwhile leaves the box empty and

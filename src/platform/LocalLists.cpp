@@ -235,7 +235,10 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 void FileListBox::setPath(const QString& folder) {
-    path_ = nativeFolder(folder);
+    const QString target = nativeFolder(folder);
+    if (target != path_)
+        clear(); // another folder opens with no file selected, even one of the same name
+    path_ = target;
     Refresh();
 }
 

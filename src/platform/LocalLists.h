@@ -113,7 +113,8 @@ class FileListBox : public QListWidget {
 public:
     explicit FileListBox(QWidget* parent = nullptr);
     QString Path() const { return path_; }
-    // Lists `folder`'s files; a folder that cannot be read gives an empty list.
+    // Lists `folder`'s files, none selected (the same folder again keeps the selection);
+    // a folder that cannot be read gives an empty list.
     void setPath(const QString& folder);
     // The selected entry's bare name, empty when none is selected.
     QString FileName() const;

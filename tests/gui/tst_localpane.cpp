@@ -153,6 +153,21 @@ private slots:
         QTest::mouseClick(p.w->Command4, Qt::LeftButton);
         QCOMPARE(p.w->Text3->text(), p.work + sep);
 
+        // A file picked in one folder is not carried into the next, even where a file of the
+        // same name lies there: "選択" then gives the new folder as the save location.
+        const QString sub = QDir::toNativeSeparators(p.work + QStringLiteral("/sub"));
+        writeFile(sub + QStringLiteral("/a.txt"), 1);
+        clickEntry(p.w->File1, QStringLiteral("a.txt"));
+        doubleClickEntry(p.w->Dir1, QStringLiteral("  sub"));
+        QCOMPARE(p.w->File1->Path(), sub);
+        QVERIFY(p.w->File1->FileName().isEmpty());
+        QTest::mouseClick(p.w->Command4, Qt::LeftButton);
+        QCOMPARE(p.w->Text3->text(), sub + sep);
+        // Reading the same folder again keeps the pick.
+        clickEntry(p.w->File1, QStringLiteral("a.txt"));
+        p.w->File1->setPath(sub);
+        QCOMPARE(p.w->File1->FileName(), QStringLiteral("a.txt"));
+
         // At the top of a volume the folder already ends in its separator: no second one.
         p.volumes.add(QDir::rootPath());
         p.w->Dir1->setPath(QDir::rootPath());
@@ -184,6 +199,27 @@ private slots:
         QTest::keyClick(p.w->Drive1, Qt::Key_Up);
         QCOMPARE(p.w->Drive1->Drive(), p.drive(p.c));
         QCOMPARE(p.w->Dir1->Path(), QDir::toNativeSeparators(p.c));
+    }
+
+    void theDriveListFollowsTheFolderList() {
+        Pane p;
+        const QString stick = QDir::toNativeSeparators(p.work + QStringLiteral("/stick"));
+        QVERIFY(QDir().mkpath(stick));
+        writeFile(stick + QStringLiteral("/photo.jpg"), 1);
+        p.volumes.add(stick, QStringLiteral("STICK")); // mounted inside the folder c/work
+        p.w->Drive1->reload();
+        chooseDrive(p.w->Drive1, p.drive(stick));
+        QCOMPARE(p.w->Dir1->Path(), stick);
+
+        // Up out of the mount point: the drive list shows the volume now open...
+        doubleClickEntry(p.w->Dir1, QStringLiteral("work"));
+        QCOMPARE(p.w->Dir1->Path(), p.work);
+        QCOMPARE(p.w->Drive1->Drive(), p.drive(p.c));
+        // ...so choosing the stick again moves the lists back to it.
+        chooseDrive(p.w->Drive1, p.drive(stick));
+        QCOMPARE(p.w->Dir1->Path(), stick);
+        QCOMPARE(entries(p.w->File1), QStringList{QStringLiteral("photo.jpg")});
+        QVERIFY(p.boxes.shown.isEmpty());
     }
 
     void aDriveWithoutMediumAsksUntilItIsReady() {

@@ -77,6 +77,8 @@ void frmBrowser22::createControls() {
         twips::rect(help::kAddressLeft, help::kAddressTop, help::kAddressWidth, help::kAddressHeight));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // Enter goes to the address, it adds nothing
+    // No completion from the presets: what the user typed is the address Enter goes to.
+    Combo1->setCompleter(nullptr);
     Combo1->addItems(help::presetAddresses());
     Combo1->setEditText(QString());
     Combo1->installEventFilter(this);

@@ -133,6 +133,23 @@ private slots:
             QCOMPARE(call.at(0).toString(), went.at(0).at(0).toString());
     }
 
+    void typedAddressIsNotCompletedFromPresets() {
+        frmBrowser22 help;
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        QSignalSpy went(help.WB, &platform::WebView::navigateRequested);
+        help.Combo1->setFocus();
+        QWidget* typingInto = QApplication::focusWidget();
+        QVERIFY(typingInto);
+        // The start of the third preset, typed key by key where the keyboard sends it.
+        const QString typed = help::presetAddresses().at(2).left(20);
+        QTest::keyClicks(typingInto, typed);
+        QCOMPARE(help.Combo1->currentText(), typed);
+        QTest::keyClick(typingInto, Qt::Key_Return);
+        QCOMPARE(went.count(), 1);
+        QCOMPARE(went.at(0).at(0).toString(), typed);
+    }
+
     void enterWithEmptyAddressGivesBlankPage() {
         frmBrowser22 help;
         help.show();

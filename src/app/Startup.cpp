@@ -15,6 +15,7 @@ void frmTesselFTP::Form_Load() {
     // A missing or unreadable server list opens the window with an empty list, no message.
     const QStringList servers = serverlist::read(MyPath() + serverlist::kFileName).value_or(QStringList());
     Combo1->addItems(servers);
+    Combo1->setCurrentIndex(-1); // "ftp." is typed text: no entry is picked
     Combo1->setEditText(QStringLiteral("ftp."));
 }
 

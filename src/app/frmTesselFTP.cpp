@@ -260,14 +260,15 @@ void frmTesselFTP::connectHandlers() {
     connect(Command1, &QPushButton::clicked, this, &frmTesselFTP::Command1_Click);
     connect(mnuDirChenge, &QAction::triggered, this, &frmTesselFTP::mnuDirChenge_Click);
     // A click selects an entry (or re-clicks the selected one); arrow keys move the selection.
+    // The focus alone moves only the current row, not the selection, and composes nothing.
     connect(List1, &QListWidget::itemClicked, this, &frmTesselFTP::List1_Click);
     connect(List2, &QListWidget::itemClicked, this, &frmTesselFTP::List2_Click);
-    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (List1->currentItem() && List1->currentItem()->isSelected())
             List1_Click();
     });
-    connect(List2, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
+    connect(List2, &QListWidget::itemSelectionChanged, this, [this] {
+        if (List2->currentItem() && List2->currentItem()->isSelected())
             List2_Click();
     });
 

@@ -7,7 +7,13 @@
 #include <QComboBox>
 
 void frmTesselFTP::Command2_Click() {
-    Combo1->addItem(Combo1->currentText());
+    const QString text = Combo1->currentText();
+    const bool nonePicked = Combo1->currentIndex() < 0;
+    Combo1->addItem(text);
+    if (nonePicked) { // adding the first entry must not count as picking it
+        Combo1->setCurrentIndex(-1);
+        Combo1->setEditText(text);
+    }
     QStringList entries;
     entries.reserve(Combo1->count());
     for (int i = 0; i < Combo1->count(); ++i)

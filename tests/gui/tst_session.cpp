@@ -1,6 +1,7 @@
 // Connect, disconnect, remote navigation, the log pane and "Save"/"CLS", driven through
 // the main window with the component double.
 #include "app/frmTesselFTP.h"
+#include "ftp/SessionLog.h"
 #include "platform/AppPaths.h"
 #include "support/FakeFtpComponent.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 using testing::entries;
@@ -286,6 +288,40 @@ private slots:
         QCOMPARE(entries(w->Combo1), QStringList{QStringLiteral("ftp.b")});
     }
 
+    void clsAfterSaveOrAtStartRemovesNothingUnpicked() {
+        // The first "Save" into an empty list leaves nothing picked: "CLS" then does nothing.
+        w->Combo1->setEditText(QStringLiteral("ftp.x"));
+        w->Command2->click();
+        w->Command3->click();
+        QCOMPARE(entries(w->Combo1), QStringList{QStringLiteral("ftp.x")});
+        QCOMPARE(w->Combo1->currentText(), QStringLiteral("ftp.x"));
+
+        // At start the box shows "ftp." with nothing picked, even when the file's first
+        // entry reads "ftp." too.
+        w.reset();
+        env->writeFile(QStringLiteral("ftpsvr.dat"), QByteArray("ftp.\r\nftp.b\r\n"));
+        w = std::make_unique<frmTesselFTP>();
+        QCOMPARE(w->Combo1->currentText(), QStringLiteral("ftp."));
+        w->Command3->click();
+        QCOMPARE(entries(w->Combo1), (QStringList{QStringLiteral("ftp."), QStringLiteral("ftp.b")}));
+    }
+
+    void focusAloneComposesNoPath() {
+        // Moving the focus into a remote list (Tab, or the window becoming active again)
+        // picks no entry, so the remote path box keeps what the user put there.
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        connectWith({QStringLiteral("pub")}, {QStringLiteral("a.txt"), QStringLiteral("b.txt")});
+        w->Combo4->setEditText(QStringLiteral("/typed"));
+        w->Combo4->setFocus(Qt::OtherFocusReason);
+        w->List1->setFocus(Qt::TabFocusReason);
+        w->List2->setFocus(Qt::TabFocusReason);
+        QCOMPARE(w->Combo4->currentText(), QStringLiteral("/typed"));
+        // Arrow keys still pick entries as clicks do.
+        QTest::keyClick(w->List2, Qt::Key_Down);
+        QVERIFY(w->List2->currentItem() && w->List2->currentItem()->isSelected());
+        QCOMPARE(w->Combo4->currentText(), u'/' + w->List2->currentItem()->text());
+    }
+
     void saveFailureIsReportedAndListKept() {
         QVERIFY(QDir().mkpath(env->path(QStringLiteral("ftpsvr.dat")))); // a folder in the way
         w->Combo1->setEditText(QStringLiteral("ftp.x"));
@@ -294,6 +330,30 @@ private slots:
         QVERIFY(boxes->shown[0].text.startsWith(QStringLiteral("サーバーリストを保存できませんでした。")));
         QCOMPARE(boxes->shown[0].title, QStringLiteral("TesselFTP"));
         QCOMPARE(entries(w->Combo1), QStringList{QStringLiteral("ftp.x")});
+    }
+
+    void longLogShowsItsEnd() {
+        connectWith({}, {});
+        // A log far beyond what the pane shows: the pane holds its last whole lines.
+        QByteArray line = "200 ";
+        line += QByteArray(90, 'x');
+        line += "\r\n";
+        QByteArray log;
+        for (int i = 0; i < 40000; ++i)
+            log += QByteArray::number(i) + ' ' + line;
+        log += "226 the last line\r\n";
+        QFile file(env->logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(log);
+        file.close();
+        w->LogTxt();
+        const QString pane = w->Text4->toPlainText();
+        QVERIFY(pane.size() <= sessionlog::kPaneLimitChars);
+        QVERIFY(pane.size() > sessionlog::kPaneLimitChars / 2);
+        QVERIFY(pane.endsWith(QStringLiteral("\n226 the last line\n")));
+        const QString first = pane.section(u'\n', 0, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+ 200 x{90}$")).match(first).hasMatch(),
+                 qPrintable(first)); // a whole first line
     }
 
     void logPaneFields() {

@@ -1,6 +1,11 @@
 // Reading the session transcript back as fields and as lines.
 #include "ftp/LogFields.h"
+#include "ftp/SessionLog.h"
+#include "ftp/component/FtpComponent.h"
+#include "platform/Codepage.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using logfields::NumberSplit;
@@ -75,6 +80,34 @@ private slots:
         QCOMPARE(logfields::tailAtLineStart(log, 1000), log);
         QCOMPARE(logfields::tailAtLineStart(log, 10), QStringLiteral("third\r\n"));
         QCOMPARE(logfields::tailAtLineStart(log, 15), QStringLiteral("second\r\nthird\r\n"));
+    }
+
+    void transcriptTailStartsAtALineAndCutsNoCharacter() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        QString whole;
+        for (int i = 0; i < 2000; ++i)
+            whole += QStringLiteral("%1 日本語の応答,行\r\n").arg(i);
+        const QByteArray bytes = codepage::toCp932(whole);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+
+        QCOMPARE(sessionlog::readTranscript(path), whole);
+        QCOMPARE(sessionlog::readTranscript(path, bytes.size()), whole);
+        // Every cut, wherever it falls (inside a two-byte character, between CR and LF,
+        // right after a line end), gives whole lines from the end of the log.
+        for (qint64 maxBytes = 1000; maxBytes < 1040; ++maxBytes) {
+            const QString tail = sessionlog::readTranscript(path, maxBytes);
+            QVERIFY(!tail.isEmpty());
+            QVERIFY(whole.endsWith(tail));
+            QCOMPARE(whole.at(whole.size() - tail.size() - 1), u'\n');
+            QVERIFY(!tail.contains(QChar::ReplacementCharacter));
+            QVERIFY(codepage::toCp932(tail).size() <= maxBytes);
+        }
+        QVERIFY_THROWS_EXCEPTION(ftp::FtpError,
+                                 sessionlog::readTranscript(dir.filePath(QStringLiteral("missing.txt"))));
     }
 };
 

@@ -40,6 +40,7 @@ QComboBox* combo(QWidget* parent, const char* name, int l, int t, int w, int h) 
     auto* widget = place<QComboBox>(parent, name, l, t, w, h);
     widget->setEditable(true);
     widget->setInsertPolicy(QComboBox::NoInsert); // Enter must not add an entry
+    widget->setCompleter(nullptr);                // what is typed is sent as typed, never completed
     return widget;
 }
 

@@ -71,6 +71,22 @@ private slots:
             QCOMPARE(box->insertPolicy(), QComboBox::NoInsert);
     }
 
+    void typedTextIsNeverCompletedFromTheList() {
+        testing::TestEnvironment env;
+        frmTesselFTP w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.Combo4->addItem(QStringLiteral("/pub/older"));
+        w.Combo4->setEditText(QString());
+        w.Combo4->setFocus();
+        QTest::keyClicks(w.Combo4->lineEdit(), QStringLiteral("/pu"));
+        QCOMPARE(w.Combo4->currentText(), QStringLiteral("/pu"));
+        w.Combo3->setEditText(QString());
+        w.Combo3->setFocus();
+        QTest::keyClicks(w.Combo3->lineEdit(), QStringLiteral("H"));
+        QCOMPARE(w.Combo3->currentText(), QStringLiteral("H"));
+    }
+
     void focusAndTabOrder() {
         testing::TestEnvironment env;
         frmTesselFTP w;

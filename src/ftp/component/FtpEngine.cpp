@@ -289,6 +289,15 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     return ConnectOk;
 }
 
+// After a text transfer, whichever way it ends: back to binary, so that a later SIZE works
+// on servers that refuse it in ASCII.
+FtpEngine::BinaryAfterwards FtpEngine::binaryAfterwards(bool textTransfer) {
+    return qScopeGuard(std::function<void()>([this, textTransfer] {
+        if (textTransfer)
+            restoreBinary();
+    }));
+}
+
 void FtpEngine::restoreBinary() {
     // After a text transfer. Whether it failed or not, the transfer's outcome is what the
     // caller hears about; a session that died here fails the next call.
@@ -393,17 +402,8 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
 
         const bool text = mode == TextMode;
         setType(text ? 'A' : 'I');
-        Reply final;
-        try {
-            final = store(QStringLiteral("STOR ") + remote, file, text);
-        } catch (const SessionError&) {
-            if (text)
-                restoreBinary();
-            throw;
-        }
-        // Back to binary, so that a later SIZE works on servers that refuse it in ASCII.
-        if (text)
-            restoreBinary();
+        const auto backToBinary = binaryAfterwards(text);
+        const Reply final = store(QStringLiteral("STOR ") + remote, file, text);
         if (final.kind() != 2)
             throw SessionError(
                 SessionError::Refused,
@@ -454,22 +454,14 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
             }
         });
         setType(text ? 'A' : 'I');
-        Reply final;
+        const auto backToBinary = binaryAfterwards(text);
         qint64 expected = -1;
         qint64 received = 0;
-        try {
-            const ChunkSink counting = [&](const char* bytes, qint64 size, QString& detail) {
-                received += size;
-                return sink(bytes, size, detail);
-            };
-            final = retrieve(QStringLiteral("RETR ") + remote, counting, &expected);
-        } catch (const SessionError&) {
-            if (text)
-                restoreBinary();
-            throw;
-        }
-        if (text)
-            restoreBinary();
+        const ChunkSink counting = [&](const char* bytes, qint64 size, QString& detail) {
+            received += size;
+            return sink(bytes, size, detail);
+        };
+        const Reply final = retrieve(QStringLiteral("RETR ") + remote, counting, &expected);
         if (final.kind() != 2)
             throw SessionError(
                 SessionError::Refused,

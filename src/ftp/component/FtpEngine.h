@@ -11,7 +11,9 @@
 #include "ftp/component/Transcript.h"
 
 #include <QIODevice>
+#include <QScopeGuard>
 
+#include <functional>
 #include <optional>
 
 namespace ftp {
@@ -95,6 +97,8 @@ private:
     void requireSession();
     void setType(char type);
     void restoreBinary();
+    using BinaryAfterwards = QScopeGuard<std::function<void()>>;
+    BinaryAfterwards binaryAfterwards(bool textTransfer);
     QList<ListEntry> fetchListing();
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
 

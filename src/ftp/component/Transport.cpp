@@ -111,15 +111,20 @@ bool Transport::write(const char* data, qint64 size, int timeoutMs) {
         return false;
     }
     while (socket_->bytesToWrite() > kWriteHighWater) {
-        if (!socket_->waitForBytesWritten(timeoutMs)) {
-            if (socket_->state() == QAbstractSocket::ConnectedState)
-                noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
-            else
-                noteError(socket_->error(), socket_->errorString());
+        if (!waitWritten(timeoutMs))
             return false;
-        }
     }
     return true;
+}
+
+bool Transport::waitWritten(int timeoutMs) {
+    if (socket_->waitForBytesWritten(timeoutMs))
+        return true;
+    if (socket_->state() == QAbstractSocket::ConnectedState)
+        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
+    else
+        noteError(socket_->error(), socket_->errorString());
+    return false;
 }
 
 bool Transport::flush(int timeoutMs) {
@@ -128,13 +133,8 @@ bool Transport::flush(int timeoutMs) {
             noteError(socket_->error(), socket_->errorString());
             return false;
         }
-        if (!socket_->waitForBytesWritten(timeoutMs)) {
-            if (socket_->state() == QAbstractSocket::ConnectedState)
-                noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
-            else
-                noteError(socket_->error(), socket_->errorString());
+        if (!waitWritten(timeoutMs))
             return false;
-        }
     }
     return true;
 }

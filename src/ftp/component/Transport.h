@@ -59,6 +59,8 @@ private:
     QString errorString_;
 
     void noteError(QAbstractSocket::SocketError error, const QString& text);
+    // Waits for the socket to send; false (with the error noted) on a timeout or a drop.
+    bool waitWritten(int timeoutMs);
     bool endedCleanly() const;
 };
 

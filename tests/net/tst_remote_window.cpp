@@ -8,6 +8,7 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 #include "support/WidgetText.h"
+#include "support/WindowLogin.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -84,14 +85,7 @@ private slots:
         boxes = std::make_unique<testing::ScriptedMessageBoxes>();
         w = std::make_unique<frmTesselFTP>();
         w->show();
-        w->Combo1->setEditText(server.serverName());
-        w->Combo2->setEditText(PyFtpServer::kUser);
-        w->Combo5->setEditText(PyFtpServer::kPassword);
-        w->mnuConect->trigger();
-        QCOMPARE(w->Label2->text(), QStringLiteral("接続成功。"));
-        w->Combo4->setEditText(QStringLiteral("/pub"));
-        w->Command1->click();
-        QCOMPARE(w->RemoteDir, QStringLiteral("/pub"));
+        testing::loginAndList(*w, server, QStringLiteral("/pub"));
         QCOMPARE(boxes->texts(), QStringList());
     }
 

@@ -10,6 +10,7 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 #include "support/WidgetText.h"
+#include "support/WindowLogin.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -114,14 +115,7 @@ private slots:
         w->show();
         w->Dir1->setPath(local.path());
         QCOMPARE(w->File1->Path(), QDir::toNativeSeparators(local.path()));
-        w->Combo1->setEditText(server.serverName());
-        w->Combo2->setEditText(PyFtpServer::kUser);
-        w->Combo5->setEditText(PyFtpServer::kPassword);
-        w->mnuConect->trigger();
-        QCOMPARE(w->Label2->text(), QStringLiteral("接続成功。"));
-        w->Combo4->setEditText(QStringLiteral("/pub"));
-        w->Command1->click();
-        QCOMPARE(w->RemoteDir, QStringLiteral("/pub"));
+        testing::loginAndList(*w, server, QStringLiteral("/pub"));
         QCOMPARE(boxes->texts(), QStringList());
     }
 

@@ -21,6 +21,13 @@ QString readSessionLog() {
     return sessionlog::readTranscript(apppaths::sessionLogPath());
 }
 
+// The end of the log, enough to hold the last reply: what SIZE and PWD take their field
+// from, read in the same short time however long the session has run.
+QString readSessionLogEnd() {
+    constexpr qint64 kLastReplyBytes = 64 * 1024;
+    return sessionlog::readTranscript(apppaths::sessionLogPath(), kLastReplyBytes);
+}
+
 // Shows CR LF-ended lines in the log pane, scrolled to the end; a very long log shows
 // its end, as the log view does.
 void showLines(QPlainTextEdit* pane, const QString& lines) {
@@ -61,7 +68,7 @@ void frmTesselFTP::mnuCommand_Click() {
             if (ok) {
                 Label2->setText(QStringLiteral("SIZEコマンドの送信完了です"));
                 FtpObj->GetReply();
-                LogLine = remotecmd::lastLogField(readSessionLog(), LogLine);
+                LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
                 Text2->setText(LogLine);
             } else {
                 Label2->setText(QStringLiteral("SIZEコマンドの返信エラーです"));
@@ -82,7 +89,7 @@ void frmTesselFTP::mnuCommand_Click() {
             if (ok) {
                 Label2->setText(QStringLiteral("PWDコマンドの送信完了です"));
                 FtpObj->GetReply();
-                LogLine = remotecmd::lastLogField(readSessionLog(), LogLine);
+                LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
                 Text4->setPlainText(LogLine);
             } else {
                 Label2->setText(QStringLiteral("ＰＷＤコマンドの送信エラーです"));

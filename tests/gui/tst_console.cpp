@@ -71,6 +71,24 @@ private slots:
         QVERIFY(s.boxes.shown.isEmpty());
     }
 
+    void sizeAndPwdAfterALongSession() {
+        // Megabytes of earlier transcript: the last reply is still what is shown.
+        FakeSession s;
+        prepare(s);
+        QByteArray earlier;
+        for (int i = 0; i < 40000; ++i)
+            earlier += "227 Entering Passive Mode (127,0,0,1,4,1)\r\n";
+        s.writeLog(earlier);
+        s.script().commandLogLines[QStringLiteral("SIZE /pub/a.txt")] =
+            QStringList{QStringLiteral("SIZE /pub/a.txt"), QStringLiteral("213 987654321")};
+        send(s, QStringLiteral("SIZE"));
+        QCOMPARE(s.w.Text2->text(), QStringLiteral("987654321"));
+        s.script().commandLogLines[QStringLiteral("PWD")] =
+            QStringList{QStringLiteral("PWD"), QStringLiteral("257 \"/pub\" is the current directory.")};
+        send(s, QStringLiteral("PWD"));
+        QCOMPARE(s.w.Text4->toPlainText(), QStringLiteral("/pub"));
+    }
+
     void refusedSizeStillPutsTheFolderBack() {
         FakeSession s;
         prepare(s);

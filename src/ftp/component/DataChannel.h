@@ -11,7 +11,8 @@
 #include <functional>
 #include <memory>
 
-class QIODevice;
+class QCryptographicHash;
+class QFile;
 
 namespace ftp {
 
@@ -28,7 +29,9 @@ private:
 };
 
 // The size of the one buffer a transfer streams through.
-inline constexpr qint64 kStreamBufferSize = 256 * 1024;
+inline constexpr qint64 kStreamBufferSize = 1024 * 1024;
+// A data connection that moves fewer bytes than this within the data timeout is stalled.
+inline constexpr qint64 kStallBytes = 1024;
 
 struct StreamResult {
     enum Outcome { Done, Timeout, Broken, LocalFailure };
@@ -37,13 +40,22 @@ struct StreamResult {
     QString detail;   // what went wrong, for the error message
 };
 
-// Reads `data` to its end, handing every chunk to `sink`; a sink that cannot take a
-// chunk returns false with a reason in `detail`.
-using ChunkSink = std::function<bool(const char* bytes, qint64 size, QString& detail)>;
+// Reads `data` to its end, handing every chunk to `sink`, which may change the chunk's
+// bytes in place; a sink that cannot take a chunk returns false with a reason in
+// `detail`. Fewer than kStallBytes within `timeoutMs` end the stream as a Timeout.
+using ChunkSink = std::function<bool(char* bytes, qint64 size, QString& detail)>;
 StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink);
 
-// Sends `source` to its end over `data`, LF turned into CR LF when `textMode`, then
-// closes the data connection so that the server sees the end of the file.
-StreamResult sendStream(QIODevice& source, Transport& data, int timeoutMs, bool textMode);
+// What an upload sends: `file` from `offset` to its end, LF turned into CR LF in text
+// mode, every byte read also fed to `hash` when there is one.
+struct UploadSource {
+    QFile& file;
+    qint64 offset = 0;
+    bool textMode = false;
+    QCryptographicHash* hash = nullptr;
+};
+// Sends the source over `data`, then closes the data connection so that the server sees
+// the end of the file; the same stall rule as receiveStream.
+StreamResult sendStream(const UploadSource& source, Transport& data, int timeoutMs);
 
 } // namespace ftp

@@ -1,42 +1,25 @@
 #include "ftp/component/FtpEngine.h"
 
-#include "ftp/component/LineEnds.h"
+#include "ftp/component/EngineCalls.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/ServerName.h"
 #include "ftp/component/SessionError.h"
+#include "ftp/component/TransferChecks.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 
 namespace ftp {
 
 namespace {
-
-// Every public call lets only FtpError out, whatever went wrong inside.
-template <typename F> auto guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const SessionError& e) {
-        throw FtpError(e.message());
-    } catch (const std::bad_alloc&) {
-        throw FtpError(QStringLiteral("Out of memory."));
-    }
-}
-
-[[noreturn]] void localError(const QString& message) {
-    throw SessionError(SessionError::Local, message);
-}
 
 // Looks a host name up, giving up after `timeoutMs`. The lookup runs on a thread of its
 // own so that a resolver that never answers cannot hold the caller: on a timeout the
@@ -60,46 +43,10 @@ std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
     return shared->info;
 }
 
-// The whole reply on one line, for messages.
-QString replyForMessage(const Reply& reply) {
-    return reply.lines.isEmpty() ? QStringLiteral("(no reply)") : reply.lines.join(u' ');
-}
-
 QString verbOf(const QString& line) {
     const QString trimmed = line.trimmed();
     const qsizetype space = trimmed.indexOf(u' ');
     return (space < 0 ? trimmed : trimmed.left(space)).toUpper();
-}
-
-// "150 Opening BINARY mode data connection for x (1234 bytes)": the size some servers
-// announce, used to catch a download cut short.
-std::optional<qint64> announcedSize(const Reply& reply) {
-    static const QRegularExpression pattern(QStringLiteral("\\((\\d+) bytes\\)"));
-    const QRegularExpressionMatch match = pattern.match(reply.text());
-    if (!match.hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const qint64 size = match.captured(1).toLongLong(&ok);
-    return ok ? std::optional<qint64>(size) : std::nullopt;
-}
-
-// A new, empty file beside `target` for a download to go into.
-std::unique_ptr<QFile> createPartFile(const QString& target) {
-    const QFileInfo info(target);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = info.absolutePath() + u"/." + info.fileName() + u'.' +
-                             QString::number(QRandomGenerator::global()->generate(), 36) + u".part";
-        auto file = std::make_unique<QFile>(name);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            return file;
-        if (file->error() != QFileDevice::OpenError || !QFileInfo(info.absolutePath()).isDir())
-            break;
-    }
-    return nullptr;
-}
-
-std::filesystem::path fsPath(const QString& path) {
-    return std::filesystem::path(path.toStdU16String());
 }
 
 } // namespace
@@ -107,6 +54,7 @@ std::filesystem::path fsPath(const QString& path) {
 FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
 
 FtpEngine::~FtpEngine() {
+    forgetKeptTransfers();
     control_.drop();
 }
 
@@ -122,6 +70,7 @@ int FtpEngine::CloseLog() {
 }
 
 void FtpEngine::Close() {
+    forgetKeptTransfers();
     if (control_.isOpen()) {
         try {
             control_.checkAlive();
@@ -161,6 +110,7 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
         throw FtpError(QStringLiteral("The session is closed."));
     if (connected_ && control_.isOpen())
         throw FtpError(QStringLiteral("Already connected."));
+    forgetKeptTransfers();
     connected_ = false;
     const int result = connectSession(server, user, password);
     if (result != ConnectOk)
@@ -263,7 +213,10 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
                     features_.utf8 = true;
                 else if (feature == u"SIZE")
                     features_.size = true;
+                else if (feature == u"MDTM")
+                    features_.mdtm = true;
             }
+            features_.hash = hashMethodFromFeatures(reply.lines.mid(1));
         }
         if (features_.utf8) {
             // RFC 2640, section 3.3. Some servers refuse it and still speak UTF-8; the
@@ -314,191 +267,11 @@ void FtpEngine::setType(char type) {
     control_.exchange(QStringLiteral("TYPE ") + QLatin1Char(type), timeouts_.replyMs);
 }
 
-// --- Transfers -------------------------------------------------------------------------
-
-Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* expectedBytes) {
-    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
-    control_.send(line, timeouts_.replyMs);
-    const Reply first = control_.readReply(timeouts_.replyMs);
-    if (first.kind() != 1 && first.kind() != 2) {
-        data->abort();
-        return first;
-    }
-    if (expectedBytes) {
-        if (const auto size = announcedSize(first))
-            *expectedBytes = *size;
-    }
-    const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
-    data->abort();
-    if (first.kind() == 2) {
-        // The server called the transfer done before it began: no further reply comes.
-        if (stream.outcome == StreamResult::LocalFailure)
-            localError(stream.detail);
-        if (stream.outcome != StreamResult::Done)
-            throw SessionError(SessionError::Refused,
-                               QStringLiteral("The transfer broke off (%1).").arg(stream.detail));
-        return first;
-    }
-    const Reply final = control_.readReply(timeouts_.replyMs);
-    switch (stream.outcome) {
-    case StreamResult::Done:
-        return final;
-    case StreamResult::LocalFailure:
-        localError(stream.detail);
-    case StreamResult::Timeout:
-    case StreamResult::Broken:
-        throw SessionError(SessionError::Refused,
-                           QStringLiteral("The transfer broke off (%1); the server said: %2")
-                               .arg(stream.detail, replyForMessage(final)));
-    }
-    return final;
-}
-
-Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
-    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
-    control_.send(line, timeouts_.replyMs);
-    const Reply first = control_.readReply(timeouts_.replyMs);
-    if (first.kind() != 1) {
-        data->abort();
-        // A server that answers 2xx before any data came would have stored nothing.
-        if (first.kind() == 2)
-            throw SessionError(
-                SessionError::Refused,
-                QStringLiteral("The server did not wait for the file: %1").arg(replyForMessage(first)));
-        return first;
-    }
-    const StreamResult stream = sendStream(source, *data, timeouts_.dataMs, textMode);
-    data->abort();
-    const Reply final = control_.readReply(timeouts_.replyMs);
-    switch (stream.outcome) {
-    case StreamResult::Done:
-        return final;
-    case StreamResult::LocalFailure:
-        localError(QStringLiteral("Cannot read the local file: %1").arg(stream.detail));
-    case StreamResult::Timeout:
-    case StreamResult::Broken:
-        throw SessionError(SessionError::Refused,
-                           QStringLiteral("The upload broke off (%1); the server said: %2")
-                               .arg(stream.detail, replyForMessage(final)));
-    }
-    return final;
-}
-
-int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
-    return guarded([&] {
-        if (mode != TextMode && mode != BinaryMode)
-            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
-        const QFileInfo info(localPath);
-        if (!info.isFile())
-            localError(QStringLiteral("\"%1\" is not a file.").arg(localPath));
-        const QString name = info.fileName();
-        if (holdsLineBreakOrNul(remoteDir) || holdsLineBreakOrNul(name))
-            localError(QStringLiteral("The path holds a line break or a NUL character."));
-        requireSession();
-        const QString remote = joinRemotePath(resolveRemotePath(remoteDir, loginFolder_), name);
-        QFile file(localPath);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            localError(QStringLiteral("Cannot open \"%1\": %2").arg(localPath, file.errorString()));
-
-        const bool text = mode == TextMode;
-        setType(text ? 'A' : 'I');
-        const auto backToBinary = binaryAfterwards(text);
-        const Reply final = store(QStringLiteral("STOR ") + remote, file, text);
-        if (final.kind() != 2)
-            throw SessionError(
-                SessionError::Refused,
-                QStringLiteral("Upload of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
-        return 1;
-    });
-}
-
-int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
-    return guarded([&] {
-        if (mode != TextMode && mode != BinaryMode)
-            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
-        if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
-            localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
-        if (localPath.isEmpty() || localPath.endsWith(u'/') || localPath.endsWith(QDir::separator()) ||
-            QFileInfo(localPath).isDir())
-            localError(QStringLiteral("\"%1\" names a folder, not a file.").arg(localPath));
-        requireSession();
-        const QString remote = resolveRemotePath(remotePath, loginFolder_);
-
-        std::unique_ptr<QFile> part = createPartFile(localPath);
-        if (!part)
-            localError(
-                QStringLiteral("Cannot create a file in \"%1\".").arg(QFileInfo(localPath).absolutePath()));
-        const bool text = mode == TextMode;
-        CrlfToLf toLf;
-        QByteArray converted;
-        auto writeOut = [&](const char* bytes, qint64 size, QString& detail) {
-            if (part->write(bytes, size) != size) {
-                detail = QStringLiteral("Cannot write \"%1\": %2").arg(localPath, part->errorString());
-                return false;
-            }
-            return true;
-        };
-        const ChunkSink sink = [&](const char* bytes, qint64 size, QString& detail) {
-            if (!text)
-                return writeOut(bytes, size, detail);
-            converted.resize(0);
-            toLf.convert(bytes, size, converted);
-            return writeOut(converted.constData(), converted.size(), detail);
-        };
-
-        bool done = false;
-        auto cleanUp = qScopeGuard([&] {
-            if (!done) {
-                part->close();
-                part->remove();
-            }
-        });
-        setType(text ? 'A' : 'I');
-        const auto backToBinary = binaryAfterwards(text);
-        qint64 expected = -1;
-        qint64 received = 0;
-        const ChunkSink counting = [&](const char* bytes, qint64 size, QString& detail) {
-            received += size;
-            return sink(bytes, size, detail);
-        };
-        const Reply final = retrieve(QStringLiteral("RETR ") + remote, counting, &expected);
-        if (final.kind() != 2)
-            throw SessionError(
-                SessionError::Refused,
-                QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
-        if (!text && expected >= 0 && received != expected)
-            throw SessionError(SessionError::Refused,
-                               QStringLiteral("Download of \"%1\" is incomplete: %2 of %3 bytes arrived.")
-                                   .arg(remote)
-                                   .arg(received)
-                                   .arg(expected));
-        if (text) {
-            converted.resize(0);
-            toLf.finish(converted);
-            QString detail;
-            if (!writeOut(converted.constData(), converted.size(), detail))
-                localError(detail);
-        }
-        part->close();
-        if (part->error() != QFileDevice::NoError)
-            localError(QStringLiteral("Cannot write \"%1\": %2").arg(localPath, part->errorString()));
-        // A replaced file keeps its permissions.
-        if (QFileInfo::exists(localPath))
-            part->setPermissions(QFile::permissions(localPath));
-        std::error_code error;
-        std::filesystem::rename(fsPath(part->fileName()), fsPath(localPath), error);
-        if (error)
-            localError(QStringLiteral("Cannot put the download in place as \"%1\": %2")
-                           .arg(localPath, QString::fromStdString(error.message())));
-        done = true;
-        return 1;
-    });
-}
-
 // --- Remote operations -----------------------------------------------------------------
 
 int FtpEngine::DeleteFile(const QString& remotePath) {
     return guarded([&] {
+        forgetKeptTransfers(); // a call of its own: the transfer before it was given up
         if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
             localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
         requireSession();
@@ -510,6 +283,7 @@ int FtpEngine::DeleteFile(const QString& remotePath) {
 
 int FtpEngine::Command(const QString& line) {
     return guarded([&] {
+        forgetKeptTransfers(); // a call of its own: the transfer before it was given up
         if (holdsLineBreakOrNul(line))
             localError(QStringLiteral("A command line may not hold a line break or a NUL character."));
         requireSession();
@@ -536,6 +310,7 @@ int FtpEngine::Command(const QString& line) {
 
 DirList FtpEngine::listNames(const QString& path, bool folders) {
     return guarded([&]() -> DirList {
+        forgetKeptTransfers(); // a call of its own: the transfer before it was given up
         if (holdsLineBreakOrNul(path))
             localError(QStringLiteral("The path holds a line break or a NUL character."));
         requireSession();

@@ -9,7 +9,11 @@
 #include "ftp/component/NameCodec.h"
 #include "ftp/component/Timeouts.h"
 #include "ftp/component/Transcript.h"
+#include "ftp/component/TransferChecks.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QScopeGuard>
 
@@ -62,6 +66,8 @@ public:
         bool epsv = false;
         bool utf8 = false;
         bool size = false;
+        bool mdtm = false;
+        HashMethod hash; // how the server tells a file's hash, if it can
     };
     const Features& features() const { return features_; }
     // The folder the server put the session in at login (from PWD).
@@ -102,13 +108,60 @@ private:
     QList<ListEntry> fetchListing();
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
 
+    // The command a transfer sends once its data connection is open (after a REST, if
+    // it restarts), built then.
+    using TransferCommand = std::function<QString()>;
     // Runs one download-like command (RETR, LIST, MLSD, NLST) over a fresh data
-    // connection; returns the final reply, which may be negative. Throws SessionError
-    // for a broken transfer (Refused, with the server's reply in the message), a local
-    // failure (Local) or a dead session.
-    Reply retrieve(const QString& line, const ChunkSink& sink, qint64* expectedBytes = nullptr);
-    // Runs one upload command (STOR) with `source`; the same rules.
-    Reply store(const QString& line, QIODevice& source, bool textMode);
+    // connection; returns the final reply, which may be negative, and the first (the 150
+    // that may announce the size) in `first`. Throws SessionError for a broken transfer
+    // (Refused, with the server's reply in the message), a local failure (Local) or a
+    // dead session.
+    Reply retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* first = nullptr);
+    Reply retrieve(const QString& line, const ChunkSink& sink);
+    // Runs one upload command (STOR, APPE) with `source`; the same rules.
+    Reply store(const TransferCommand& command, const UploadSource& source);
+    // The end that both share: the final reply, preliminary replies passed over, and the
+    // stream's outcome turned into an error.
+    Reply endTransfer(const Reply& first, const StreamResult& stream, const QString& what);
+
+    // What a transfer that broke leaves for the same call to pick up, within this
+    // session only (FtpEngineTransfers.cpp).
+    struct RemoteFacts {
+        std::optional<qint64> size;
+        QString stamp; // MDTM's answer
+        bool known() const { return size.has_value() || !stamp.isEmpty(); }
+        friend bool operator==(const RemoteFacts&, const RemoteFacts&) = default;
+    };
+    struct KeptDownload {
+        QString remote;
+        QString target;
+        QString partPath;
+        qint64 bytes = 0;                         // in the part file
+        RemoteFacts facts;                        // the remote file when the download began
+        std::unique_ptr<QCryptographicHash> hash; // of the part file's bytes, when checked
+        bool resumable = true;                    // false after a failed check: start afresh
+    };
+    struct KeptUpload {
+        QString local;
+        QString remote;
+        qint64 localSize = 0;
+        QDateTime localStamp;
+    };
+    std::optional<KeptDownload> keptDownload_;
+    std::optional<KeptUpload> keptUpload_;
+    bool hashSelected_ = false; // OPTS HASH chose the algorithm this session
+
+    // Removes what a broken transfer left (the part file) once nothing will resume it.
+    void forgetKeptTransfers();
+    void forgetKeptDownload();
+    RemoteFacts remoteFacts(const QString& remote);
+    int downloadText(const QString& remote, const QString& target);
+    int downloadBinary(const QString& remote, const QString& target);
+    void keepDownload(KeptDownload&& download);
+    qint64 uploadOffset(const QString& remote, const QFileInfo& local);
+    // Compares `ours` with the hash the server tells for `remote`; a mismatch throws.
+    void checkHash(const QString& remote, const QByteArray& ours);
+    std::unique_ptr<QCryptographicHash> newHash() const;
 };
 
 // Creates the engine the factory registers under kFtpComponentId.

@@ -61,6 +61,37 @@ void CrlfToLf::convert(const char* data, qint64 size, QByteArray& out) {
     out.resize(o - out.constData());
 }
 
+qint64 CrlfToLf::convertInPlace(char* data, qint64 size, bool& crFirst) {
+    crFirst = false;
+    if (size <= 0)
+        return 0;
+    if (pendingCr_) {
+        crFirst = *data != '\n';
+        pendingCr_ = false;
+    }
+    // The write position never passes the read position: CR LF only ever shrinks.
+    char* o = data;
+    const char* p = data;
+    const char* const end = data + size;
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+        const char* const stop = cr ? cr : end;
+        if (o != p)
+            std::memmove(o, p, size_t(stop - p));
+        o += stop - p;
+        if (!cr)
+            break;
+        if (cr + 1 == end) {
+            pendingCr_ = true;
+            break;
+        }
+        if (cr[1] != '\n')
+            *o++ = '\r';
+        p = cr + 1;
+    }
+    return o - data;
+}
+
 void CrlfToLf::finish(QByteArray& out) {
     if (pendingCr_)
         out.append('\r');

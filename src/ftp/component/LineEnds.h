@@ -23,6 +23,9 @@ private:
 class CrlfToLf {
 public:
     void convert(const char* data, qint64 size, QByteArray& out);
+    // The same in place, in one pass: returns the converted size. When `crFirst` comes back
+    // true a CR held back from the chunk before belongs in front of the converted bytes.
+    qint64 convertInPlace(char* data, qint64 size, bool& crFirst);
     void finish(QByteArray& out);
 
 private:

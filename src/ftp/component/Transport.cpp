@@ -1,7 +1,12 @@
 #include "ftp/component/Transport.h"
 
+#include "platform/DirectIo.h"
+
 #include <QDeadlineTimer>
 #include <QTcpSocket>
+#if QT_CONFIG(ssl)
+#include <QSslSocket>
+#endif
 
 namespace ftp {
 
@@ -166,6 +171,142 @@ QAbstractSocket::SocketError Transport::error() const {
 
 QString Transport::errorString() const {
     return errorString_;
+}
+
+} // namespace ftp
+
+// --- Bulk paths --------------------------------------------------------------------------
+
+namespace ftp {
+
+qintptr Transport::plainDescriptor() const {
+    if (!platform::directio::isAvailable() || socket_->state() != QAbstractSocket::ConnectedState ||
+        socket_->bytesAvailable() > 0 || socket_->bytesToWrite() > 0)
+        return -1;
+#if QT_CONFIG(ssl)
+    // Encrypted bytes must pass through the TLS layer.
+    if (const auto* tls = qobject_cast<const QSslSocket*>(socket_.get());
+        tls && tls->mode() != QSslSocket::UnencryptedMode)
+        return -1;
+#endif
+    return socket_->socketDescriptor();
+}
+
+qint64 Transport::readBulk(char* buffer, qint64 max, int timeoutMs, Status& status) {
+    const qintptr socket = plainDescriptor();
+    if (socket < 0)
+        return read(buffer, max, timeoutMs, status);
+    using namespace platform::directio;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QString error;
+        const qint64 n = readSome(socket, buffer, max, error);
+        if (n > 0) {
+            status = Status::Ok;
+            return n;
+        }
+        if (n == 0) {
+            status = Status::End;
+            return 0;
+        }
+        if (n == kFailed) {
+            noteError(QAbstractSocket::RemoteHostClosedError, error);
+            status = Status::Failed;
+            return 0;
+        }
+        const Wait wait = waitReadable(socket, int(deadline.remainingTime()));
+        if (wait == Wait::Timeout) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out"));
+            status = Status::Timeout;
+            return 0;
+        }
+        if (wait == Wait::Failed) {
+            noteError(QAbstractSocket::UnknownSocketError, QStringLiteral("Cannot wait for the data"));
+            status = Status::Failed;
+            return 0;
+        }
+    }
+}
+
+bool Transport::canSendFile() const {
+    return plainDescriptor() >= 0;
+}
+
+qint64 Transport::sendFile(int fileHandle, qint64* offset, qint64 count, int timeoutMs, Status& status) {
+    const qintptr socket = plainDescriptor();
+    if (socket < 0) {
+        noteError(QAbstractSocket::UnsupportedSocketOperationError,
+                  QStringLiteral("The connection cannot send a file directly"));
+        status = Status::Failed;
+        return 0;
+    }
+    using namespace platform::directio;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QString error;
+        const qint64 n = sendFileSome(socket, fileHandle, offset, count, error);
+        if (n > 0) {
+            status = Status::Ok;
+            return n;
+        }
+        if (n == 0) {
+            status = Status::End;
+            return 0;
+        }
+        if (n == kFailed) {
+            noteError(QAbstractSocket::RemoteHostClosedError, error);
+            status = Status::Failed;
+            return 0;
+        }
+        const Wait wait = waitWritable(socket, int(deadline.remainingTime()));
+        if (wait == Wait::Timeout) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
+            status = Status::Timeout;
+            return 0;
+        }
+        if (wait == Wait::Failed) {
+            noteError(QAbstractSocket::UnknownSocketError, QStringLiteral("Cannot wait to send"));
+            status = Status::Failed;
+            return 0;
+        }
+    }
+}
+
+bool Transport::queue(const char* data, qint64 size) {
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+        noteError(socket_->error(), QStringLiteral("The connection is closed"));
+        return false;
+    }
+    if (socket_->write(data, size) != size) {
+        noteError(socket_->error(), socket_->errorString());
+        return false;
+    }
+    return true;
+}
+
+Transport::Status Transport::drainTo(qint64 limit, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (socket_->bytesToWrite() > limit) {
+        if (socket_->state() != QAbstractSocket::ConnectedState) {
+            noteError(socket_->error(), socket_->errorString());
+            return Status::Failed;
+        }
+        if (!socket_->waitForBytesWritten(int(deadline.remainingTime()))) {
+            if (socket_->state() != QAbstractSocket::ConnectedState) {
+                noteError(socket_->error(), socket_->errorString());
+                return Status::Failed;
+            }
+            if (deadline.hasExpired()) {
+                noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
+                return Status::Timeout;
+            }
+        }
+    }
+    return Status::Ok;
+}
+
+qint64 Transport::bytesToWrite() const {
+    return socket_->bytesToWrite();
 }
 
 } // namespace ftp

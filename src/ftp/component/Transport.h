@@ -53,6 +53,23 @@ public:
     QAbstractSocket::SocketError error() const;
     QString errorString() const;
 
+    // --- Bulk paths for data connections --------------------------------------------
+    // Like read(), but on a plain connection, where the system allows it, the bytes come
+    // straight from the system's socket into `buffer`, past the socket object's buffer.
+    qint64 readBulk(char* buffer, qint64 max, int timeoutMs, Status& status);
+    // Whether sendFile() can send a file's bytes without reading them into memory.
+    bool canSendFile() const;
+    // Sends up to `count` bytes of the open file `fileHandle` from `*offset` (advanced),
+    // waiting up to `timeoutMs` for room: the bytes sent (> 0) with Ok, or 0 with End (the
+    // file ends at `*offset`), Timeout or Failed.
+    qint64 sendFile(int fileHandle, qint64* offset, qint64 count, int timeoutMs, Status& status);
+    // Queues bytes without waiting; false when the connection is closed.
+    bool queue(const char* data, qint64 size);
+    // Waits up to `timeoutMs` until at most `limit` queued bytes are left unsent: Ok,
+    // Timeout or Failed.
+    Status drainTo(qint64 limit, int timeoutMs);
+    qint64 bytesToWrite() const;
+
 private:
     std::unique_ptr<QTcpSocket> socket_;
     QAbstractSocket::SocketError error_ = QAbstractSocket::UnknownSocketError;
@@ -62,6 +79,9 @@ private:
     // Waits for the socket to send; false (with the error noted) on a timeout or a drop.
     bool waitWritten(int timeoutMs);
     bool endedCleanly() const;
+    // The system's socket when bytes may bypass the socket object (a plain connection
+    // with nothing buffered on this system); -1 otherwise.
+    qintptr plainDescriptor() const;
 };
 
 } // namespace ftp

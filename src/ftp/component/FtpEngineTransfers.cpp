@@ -1,0 +1,378 @@
+// The engine's transfers: GetFile and PutFile, the data connection's round trip they
+// share with the listings, and what a broken transfer keeps for the same call to resume.
+#include "ftp/component/FtpEngine.h"
+
+#include "ftp/component/EngineCalls.h"
+#include "ftp/component/LineEnds.h"
+#include "ftp/component/PartFile.h"
+#include "ftp/component/RemotePath.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
+
+#include <utility>
+
+namespace ftp {
+
+namespace {
+
+bool writeOut(QFile& file, const char* bytes, qint64 size, const QString& target, QString& detail) {
+    if (size > 0 && file.write(bytes, size) != size) {
+        detail = QStringLiteral("Cannot write \"%1\": %2").arg(target, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// Feeds the first `size` bytes of `file` to `hash` (for an upload that resumes behind
+// what an earlier attempt sent).
+bool hashLeadingBytes(QFile& file, qint64 size, QCryptographicHash& hash) {
+    std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize));
+    if (!file.seek(0))
+        return false;
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = file.read(buffer.data(), std::min<qint64>(kStreamBufferSize, size - done));
+        if (n <= 0)
+            return false;
+        hash.addData(QByteArrayView(buffer.data(), n));
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+// --- The data connection's round trip ------------------------------------------------
+
+Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink) {
+    return retrieve([&line] { return line; }, sink);
+}
+
+Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* firstReply) {
+    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
+    control_.send(command(), timeouts_.replyMs);
+    const Reply first = control_.readReply(timeouts_.replyMs);
+    if (firstReply)
+        *firstReply = first;
+    if (first.kind() != 1 && first.kind() != 2) {
+        data->abort();
+        return first;
+    }
+    const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
+    data->abort();
+    return endTransfer(first, stream, QStringLiteral("transfer"));
+}
+
+Reply FtpEngine::store(const TransferCommand& command, const UploadSource& source) {
+    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
+    control_.send(command(), timeouts_.replyMs);
+    const Reply first = control_.readReply(timeouts_.replyMs);
+    if (first.kind() != 1) {
+        data->abort();
+        // A server that answers 2xx before any data came would have stored nothing.
+        if (first.kind() == 2)
+            refused(QStringLiteral("The server did not wait for the file: %1").arg(replyForMessage(first)));
+        return first;
+    }
+    const StreamResult stream = sendStream(source, *data, timeouts_.dataMs);
+    data->abort();
+    return endTransfer(first, stream, QStringLiteral("upload"));
+}
+
+Reply FtpEngine::endTransfer(const Reply& first, const StreamResult& stream, const QString& what) {
+    // A 2xx first reply means the server called the transfer done before it began: no
+    // further reply comes. After a 1xx, more 1xx may follow (RFC 959, section 4.2: 125,
+    // then a 150 after the data); the final reply is the first that is not one.
+    Reply final = first;
+    if (first.kind() == 1) {
+        const QDeadlineTimer deadline(timeouts_.replyMs);
+        do
+            final = control_.readReply(deadline, timeouts_.replyMs);
+        while (final.kind() == 1);
+    }
+    switch (stream.outcome) {
+    case StreamResult::Done:
+        break;
+    case StreamResult::LocalFailure:
+        localError(stream.detail);
+    case StreamResult::Timeout:
+    case StreamResult::Broken:
+        refused(QStringLiteral("The %1 broke off (%2); the server said: %3")
+                    .arg(what, stream.detail, replyForMessage(final)));
+    }
+    return final;
+}
+
+// --- What a broken transfer keeps ----------------------------------------------------
+
+void FtpEngine::forgetKeptDownload() {
+    if (keptDownload_)
+        QFile::remove(keptDownload_->partPath);
+    keptDownload_.reset();
+}
+
+void FtpEngine::forgetKeptTransfers() {
+    forgetKeptDownload();
+    keptUpload_.reset();
+}
+
+void FtpEngine::keepDownload(KeptDownload&& download) {
+    // Only a session that goes on can pick the download up again.
+    if (control_.isOpen() && download.bytes > 0) {
+        keptDownload_ = std::move(download);
+        return;
+    }
+    QFile::remove(download.partPath);
+}
+
+FtpEngine::RemoteFacts FtpEngine::remoteFacts(const QString& remote) {
+    RemoteFacts facts;
+    // RFC 3659, sections 3 and 4: the size in the current (binary) type, and the time.
+    if (features_.size)
+        facts.size = sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
+    if (features_.mdtm) {
+        const Reply reply = control_.exchange(QStringLiteral("MDTM ") + remote, timeouts_.replyMs);
+        if (reply.code == 213)
+            facts.stamp = reply.lines.constLast().mid(4).trimmed();
+    }
+    return facts;
+}
+
+std::unique_ptr<QCryptographicHash> FtpEngine::newHash() const {
+    if (!features_.hash.offered())
+        return nullptr;
+    return std::make_unique<QCryptographicHash>(features_.hash.algorithm);
+}
+
+void FtpEngine::checkHash(const QString& remote, const QByteArray& ours) {
+    const HashMethod& method = features_.hash;
+    if (method.command == HashMethod::Hash && !method.selected && !hashSelected_) {
+        // draft-bryan-ftpext-hash, section 4: OPTS HASH picks the algorithm.
+        const Reply chosen = control_.exchange(QStringLiteral("OPTS HASH ") + method.name, timeouts_.replyMs);
+        if (chosen.kind() != 2)
+            return; // no algorithm both sides know: the byte count was checked
+        hashSelected_ = true;
+    }
+    const Reply reply = control_.exchange(method.verb() + u' ' + remote, timeouts_.replyMs);
+    const std::optional<QByteArray> theirs = digestFromReply(reply, method);
+    if (!theirs)
+        return; // the server would not tell
+    if (*theirs != ours.toHex())
+        refused(QStringLiteral("The server's hash of \"%1\" (%2) differs from that of the bytes transferred (%3).")
+                    .arg(remote, QString::fromLatin1(*theirs), QString::fromLatin1(ours.toHex())));
+}
+
+// --- Downloads -----------------------------------------------------------------------
+
+int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
+    return guarded([&] {
+        if (mode != TextMode && mode != BinaryMode)
+            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
+        if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
+            localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
+        if (localPath.isEmpty() || localPath.endsWith(u'/') || localPath.endsWith(QDir::separator()) ||
+            QFileInfo(localPath).isDir())
+            localError(QStringLiteral("\"%1\" names a folder, not a file.").arg(localPath));
+        keptUpload_.reset();
+        requireSession();
+        const QString remote = resolveRemotePath(remotePath, loginFolder_);
+        const bool text = mode == TextMode;
+        // Only the same binary download picks up what the last one left.
+        if (keptDownload_ && (text || keptDownload_->remote != remote || keptDownload_->target != localPath))
+            forgetKeptDownload();
+        return text ? downloadText(remote, localPath) : downloadBinary(remote, localPath);
+    });
+}
+
+int FtpEngine::downloadText(const QString& remote, const QString& target) {
+    QString error;
+    const std::unique_ptr<QFile> part = partfile::create(target, error);
+    if (!part)
+        localError(QStringLiteral("Cannot create a file in \"%1\": %2").arg(QFileInfo(target).absolutePath(), error));
+    bool done = false;
+    const auto cleanUp = qScopeGuard([&] {
+        if (!done) {
+            part->close();
+            part->remove();
+        }
+    });
+    setType('A');
+    const auto backToBinary = binaryAfterwards(true);
+    CrlfToLf toLf;
+    const ChunkSink sink = [&](char* bytes, qint64 size, QString& detail) {
+        bool crFirst = false;
+        const qint64 converted = toLf.convertInPlace(bytes, size, crFirst);
+        return (!crFirst || writeOut(*part, "\r", 1, target, detail)) &&
+               writeOut(*part, bytes, converted, target, detail);
+    };
+    const Reply final = retrieve(QStringLiteral("RETR ") + remote, sink);
+    if (final.kind() != 2)
+        refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
+    QByteArray tail;
+    toLf.finish(tail);
+    if (!writeOut(*part, tail.constData(), tail.size(), target, error))
+        localError(error);
+    if (!partfile::putInPlace(*part, target, error))
+        localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
+    done = true;
+    return 1;
+}
+
+int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
+    const RemoteFacts facts = remoteFacts(remote);
+    std::optional<KeptDownload> kept = std::exchange(keptDownload_, std::nullopt);
+    // A kept part file goes on only while the server's file is as it was at the start.
+    const bool resume = kept && kept->resumable && kept->bytes > 0 && facts.known() && kept->facts == facts &&
+                        (!facts.size || kept->bytes < *facts.size);
+    KeptDownload job;
+    std::unique_ptr<QFile> part;
+    QString error;
+    if (resume) {
+        job = std::move(*kept);
+        part = partfile::reopen(job.partPath, job.bytes, error);
+        if (!part)
+            QFile::remove(job.partPath);
+    } else if (kept) {
+        QFile::remove(kept->partPath);
+    }
+    if (!part) {
+        part = partfile::create(target, error);
+        if (!part)
+            localError(
+                QStringLiteral("Cannot create a file in \"%1\": %2").arg(QFileInfo(target).absolutePath(), error));
+        job = KeptDownload{remote, target, part->fileName(), 0, facts, newHash(), true};
+    }
+    bool done = false;
+    const auto keepOrRemove = qScopeGuard([&] {
+        if (done)
+            return;
+        part->close();
+        keepDownload(std::move(job));
+    });
+    setType('I');
+    qint64 restartedAt = 0;
+    const TransferCommand command = [&]() -> QString {
+        if (job.bytes > 0) {
+            // RFC 3659, section 5: go on behind the bytes kept.
+            const Reply rest = control_.exchange(QStringLiteral("REST %1").arg(job.bytes), timeouts_.replyMs);
+            if (rest.code == 350) {
+                restartedAt = job.bytes;
+            } else {
+                if (!part->resize(0) || !part->seek(0))
+                    localError(QStringLiteral("Cannot write \"%1\": %2").arg(target, part->errorString()));
+                job.bytes = 0;
+                job.hash = newHash();
+            }
+        }
+        return QStringLiteral("RETR ") + remote;
+    };
+    const ChunkSink sink = [&](char* bytes, qint64 size, QString& detail) {
+        if (!writeOut(*part, bytes, size, target, detail))
+            return false;
+        if (job.hash)
+            job.hash->addData(QByteArrayView(bytes, size));
+        job.bytes += size;
+        return true;
+    };
+    Reply first;
+    const Reply final = retrieve(command, sink, &first);
+    if (final.kind() != 2)
+        refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
+    // The count the server gave: SIZE, else the 150 reply of a download from the start.
+    const std::optional<qint64> expected =
+        facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt);
+    if (expected && job.bytes != *expected) {
+        job.resumable = job.bytes < *expected;
+        refused(QStringLiteral("Download of \"%1\" is incomplete: %2 of %3 bytes arrived.")
+                    .arg(remote)
+                    .arg(job.bytes)
+                    .arg(*expected));
+    }
+    if (job.hash) {
+        job.resumable = false; // a part file whose hash is wrong is not worth going on with
+        checkHash(remote, job.hash->result());
+    }
+    if (!partfile::putInPlace(*part, target, error))
+        localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
+    done = true;
+    return 1;
+}
+
+// --- Uploads -------------------------------------------------------------------------
+
+qint64 FtpEngine::uploadOffset(const QString& remote, const QFileInfo& local) {
+    if (!features_.size)
+        return 0;
+    const std::optional<qint64> held =
+        sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
+    return held && *held > 0 && *held <= local.size() ? *held : 0;
+}
+
+int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
+    return guarded([&] {
+        if (mode != TextMode && mode != BinaryMode)
+            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
+        const QFileInfo info(localPath);
+        if (!info.isFile())
+            localError(QStringLiteral("\"%1\" is not a file.").arg(localPath));
+        const QString name = info.fileName();
+        if (holdsLineBreakOrNul(remoteDir) || holdsLineBreakOrNul(name))
+            localError(QStringLiteral("The path holds a line break or a NUL character."));
+        forgetKeptDownload();
+        requireSession();
+        const QString remote = joinRemotePath(resolveRemotePath(remoteDir, loginFolder_), name);
+        QFile file(localPath);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            localError(QStringLiteral("Cannot open \"%1\": %2").arg(localPath, file.errorString()));
+
+        const bool text = mode == TextMode;
+        const KeptUpload attempt{info.absoluteFilePath(), remote, info.size(), info.lastModified()};
+        const bool again = !text && keptUpload_ && keptUpload_->local == attempt.local &&
+                           keptUpload_->remote == remote && keptUpload_->localSize == attempt.localSize &&
+                           keptUpload_->localStamp == attempt.localStamp;
+        keptUpload_.reset();
+        setType(text ? 'A' : 'I');
+        const auto backToBinary = binaryAfterwards(text);
+        const qint64 offset = again ? uploadOffset(remote, info) : 0;
+        const std::unique_ptr<QCryptographicHash> hash = text ? nullptr : newHash();
+        if (hash && offset > 0 && !hashLeadingBytes(file, offset, *hash))
+            localError(QStringLiteral("Cannot read \"%1\": %2").arg(localPath, file.errorString()));
+
+        bool resumable = !text;
+        const auto keep = qScopeGuard([&] {
+            if (resumable && control_.isOpen())
+                keptUpload_ = attempt;
+        });
+        const TransferCommand command = [&]() -> QString {
+            if (offset > 0) {
+                // RFC 3659, section 5: REST then STOR writes behind what the server holds;
+                // where REST is refused, APPE (RFC 959, section 4.1.3) does the same.
+                const Reply rest = control_.exchange(QStringLiteral("REST %1").arg(offset), timeouts_.replyMs);
+                return (rest.code == 350 ? QStringLiteral("STOR ") : QStringLiteral("APPE ")) + remote;
+            }
+            return QStringLiteral("STOR ") + remote;
+        };
+        const Reply final = store(command, UploadSource{file, offset, text, hash.get()});
+        if (final.kind() != 2)
+            refused(QStringLiteral("Upload of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
+        if (!text && features_.size) {
+            const std::optional<qint64> held =
+                sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
+            if (held && *held != info.size())
+                refused(QStringLiteral("Upload of \"%1\" is incomplete: the server holds %2 of %3 bytes.")
+                            .arg(remote)
+                            .arg(*held)
+                            .arg(info.size()));
+        }
+        if (hash) {
+            resumable = false;
+            checkHash(remote, hash->result());
+        }
+        resumable = false;
+        return 1;
+    });
+}
+
+} // namespace ftp

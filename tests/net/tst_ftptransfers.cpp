@@ -300,7 +300,8 @@ private slots:
         auto e = engine();
         QCOMPARE(e->Connect(plain.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
         int mode = ftp::BinaryMode;
-        QCOMPARE(e->GetFile(QStringLiteral("/report (5 bytes).txt"), path(QStringLiteral("r1.txt")), mode), 1);
+        QCOMPARE(e->GetFile(QStringLiteral("/report (5 bytes).txt"), path(QStringLiteral("r1.txt")), mode),
+                 1);
         QCOMPARE(plain.finish(), QString());
 
         ScriptedServer sized([&](Peer& peer) {

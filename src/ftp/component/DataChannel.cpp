@@ -125,8 +125,8 @@ StreamResult sendFileDirectly(const UploadSource& source, Transport& data, Stall
     qint64 offset = source.offset;
     for (;;) {
         Transport::Status status;
-        const qint64 n = data.sendFile(source.file.handle(), &offset, kStreamBufferSize * 4, watch.sliceMs(),
-                                       status);
+        const qint64 n =
+            data.sendFile(source.file.handle(), &offset, kStreamBufferSize * 4, watch.sliceMs(), status);
         if (status == Transport::Status::End)
             return result;
         if (status == Transport::Status::Failed) {
@@ -217,7 +217,8 @@ StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink
 StreamResult sendStream(const UploadSource& source, Transport& data, int timeoutMs) {
     StallWatch watch(timeoutMs);
     const bool direct = !source.textMode && !source.hash && source.file.handle() >= 0 && data.canSendFile();
-    StreamResult result = direct ? sendFileDirectly(source, data, watch) : sendFileThroughBuffer(source, data, watch);
+    StreamResult result =
+        direct ? sendFileDirectly(source, data, watch) : sendFileThroughBuffer(source, data, watch);
     if (result.outcome != StreamResult::Done)
         return result;
     if (StreamResult wait = drain(data, 0, watch); wait.outcome != StreamResult::Done) {

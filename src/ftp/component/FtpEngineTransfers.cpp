@@ -160,7 +160,8 @@ void FtpEngine::checkHash(const QString& remote, const QByteArray& ours) {
     if (!theirs)
         return; // the server would not tell
     if (*theirs != ours.toHex())
-        refused(QStringLiteral("The server's hash of \"%1\" (%2) differs from that of the bytes transferred (%3).")
+        refused(QStringLiteral(
+                    "The server's hash of \"%1\" (%2) differs from that of the bytes transferred (%3).")
                     .arg(remote, QString::fromLatin1(*theirs), QString::fromLatin1(ours.toHex())));
 }
 
@@ -190,7 +191,8 @@ int FtpEngine::downloadText(const QString& remote, const QString& target) {
     QString error;
     const std::unique_ptr<QFile> part = partfile::create(target, error);
     if (!part)
-        localError(QStringLiteral("Cannot create a file in \"%1\": %2").arg(QFileInfo(target).absolutePath(), error));
+        localError(QStringLiteral("Cannot create a file in \"%1\": %2")
+                       .arg(QFileInfo(target).absolutePath(), error));
     bool done = false;
     const auto cleanUp = qScopeGuard([&] {
         if (!done) {
@@ -240,8 +242,8 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
     if (!part) {
         part = partfile::create(target, error);
         if (!part)
-            localError(
-                QStringLiteral("Cannot create a file in \"%1\": %2").arg(QFileInfo(target).absolutePath(), error));
+            localError(QStringLiteral("Cannot create a file in \"%1\": %2")
+                           .arg(QFileInfo(target).absolutePath(), error));
         job = KeptDownload{remote, target, part->fileName(), 0, facts, newHash(), true};
     }
     bool done = false;
@@ -349,7 +351,8 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
             if (offset > 0) {
                 // RFC 3659, section 5: REST then STOR writes behind what the server holds;
                 // where REST is refused, APPE (RFC 959, section 4.1.3) does the same.
-                const Reply rest = control_.exchange(QStringLiteral("REST %1").arg(offset), timeouts_.replyMs);
+                const Reply rest =
+                    control_.exchange(QStringLiteral("REST %1").arg(offset), timeouts_.replyMs);
                 return (rest.code == 350 ? QStringLiteral("STOR ") : QStringLiteral("APPE ")) + remote;
             }
             return QStringLiteral("STOR ") + remote;

@@ -43,9 +43,9 @@ QString nameFor(const QString& targetName, const QString& unique) {
         return u'.' + targetName + suffix;
     // "~" and 16 hex digits of the whole name's hash keep shortened names apart.
     const QString mark = u'~' + QString::fromLatin1(QCryptographicHash::hash(QFile::encodeName(targetName),
-                                                                            QCryptographicHash::Sha256)
-                                                         .toHex()
-                                                         .left(16));
+                                                                             QCryptographicHash::Sha256)
+                                                        .toHex()
+                                                        .left(16));
     return u'.' + leadingPart(targetName, budget - mark.size()) + mark + suffix;
 }
 

@@ -23,8 +23,8 @@ struct HashMethod {
     enum Command { None, Hash, XSha256, XSha1, XMd5 };
     Command command = None;
     QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256;
-    QString name;           // HASH's name of the algorithm ("SHA-256"), for OPTS HASH
-    bool selected = false;  // HASH already uses that algorithm (marked "*" in FEAT)
+    QString name;          // HASH's name of the algorithm ("SHA-256"), for OPTS HASH
+    bool selected = false; // HASH already uses that algorithm (marked "*" in FEAT)
 
     bool offered() const { return command != None; }
     // The command to send, followed by a blank and the path.

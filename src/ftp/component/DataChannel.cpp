@@ -70,8 +70,11 @@ StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink
     CallControl* const progress = data.callControl();
     std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize));
     for (;;) {
-        Transport::Status status;
-        const qint64 n = data.read(buffer.data(), kStreamBufferSize, timeoutMs, status);
+        Transport::Status status = Transport::Status::Cancelled;
+        // Data that keeps coming never waits, so the cancel is looked at here too.
+        const qint64 n = progress && progress->isCancelled()
+                             ? 0
+                             : data.read(buffer.data(), kStreamBufferSize, timeoutMs, status);
         if (status == Transport::Status::End)
             return result;
         if (status == Transport::Status::Cancelled) {

@@ -73,6 +73,9 @@ void WorkerThread::runErased(const CallInfo& info, const std::function<void()>& 
     const auto notBusy = qScopeGuard([this] { busy_ = false; });
     control_.reset();
 
+    const auto waiter = currentWaiter();
+    if (waiter)
+        waiter->beforeCall(info);
     QEventLoop loop;
     std::atomic<bool> finished{false};
     std::exception_ptr error;
@@ -97,7 +100,7 @@ void WorkerThread::runErased(const CallInfo& info, const std::function<void()>& 
         Qt::QueuedConnection);
 
     CallWait wait(info, control_, loop, finished);
-    if (const auto waiter = currentWaiter())
+    if (waiter)
         waiter->wait(wait);
     // Whatever the waiter did, the call's stack must outlive the call.
     wait.runUntilFinished();

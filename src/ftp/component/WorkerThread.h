@@ -51,6 +51,9 @@ private:
 class CallWaiter {
 public:
     virtual ~CallWaiter() = default;
+    // On the caller's thread, before the call is handed to the worker: what the caller
+    // showed before the call (a status text) can be painted now.
+    virtual void beforeCall(const CallInfo& info) { (void)info; }
     virtual void wait(CallWait& wait) = 0;
 };
 void setCallWaiter(std::shared_ptr<CallWaiter> waiter);

@@ -1,5 +1,6 @@
 #include "ftp/component/DataChannel.h"
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/ControlChannel.h"
 #include "ftp/component/LineEnds.h"
 #include "ftp/component/Passive.h"
@@ -17,10 +18,15 @@ namespace ftp {
 
 namespace {
 
-std::unique_ptr<Transport> connectData(const QHostAddress& peer, quint16 port, const Timeouts& timeouts) {
+std::unique_ptr<Transport> connectData(const QHostAddress& peer, quint16 port, const Timeouts& timeouts,
+                                       CallControl* control) {
     auto data = std::make_unique<Transport>();
-    if (!data->connectTo(peer, port, timeouts.connectMs))
+    data->setCallControl(control);
+    if (!data->connectTo(peer, port, timeouts.connectMs)) {
+        if (data->wasCancelled())
+            throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
         return nullptr;
+    }
     // A cap on what waits between reads keeps memory flat however fast the server sends.
     data->setReadBufferSize(2 * kStreamBufferSize);
     return data;
@@ -30,12 +36,13 @@ std::unique_ptr<Transport> connectData(const QHostAddress& peer, quint16 port, c
 
 std::unique_ptr<Transport> PassiveOpener::open(ControlChannel& control, const Timeouts& timeouts) {
     const QHostAddress peer = control.transport().peerAddress();
+    CallControl* const cancel = control.callControl();
     QString failure;
     if (epsvUsable_) {
         const Reply reply = control.exchange(QStringLiteral("EPSV"), timeouts.replyMs);
         if (reply.code == 229) {
             if (const auto port = epsvPort(reply.text())) {
-                if (auto data = connectData(peer, *port, timeouts))
+                if (auto data = connectData(peer, *port, timeouts, cancel))
                     return data;
                 failure = QStringLiteral("cannot reach the passive port %1").arg(*port);
             }
@@ -56,7 +63,7 @@ std::unique_ptr<Transport> PassiveOpener::open(ControlChannel& control, const Ti
                            QStringLiteral("The server's passive reply is unreadable: %1").arg(reply.text()));
     // The address inside the reply is ignored: it may be private, wrong or chosen to
     // make the client connect somewhere else.
-    if (auto data = connectData(peer, *port, timeouts))
+    if (auto data = connectData(peer, *port, timeouts, cancel))
         return data;
     throw SessionError(SessionError::Network,
                        QStringLiteral("Cannot open the data connection to port %1.").arg(*port));
@@ -64,17 +71,14 @@ std::unique_ptr<Transport> PassiveOpener::open(ControlChannel& control, const Ti
 
 namespace {
 
-// Waits are cut into slices this long, so that a stream can look at its stall rule
-// between them.
-constexpr int kWaitSliceMs = 250;
-
 // The stall rule: within every window of the data timeout at least kStallBytes must move.
-// A byte now and then does not keep a connection alive.
+// A byte now and then does not keep a connection alive. Waits are cut into slices of
+// kCancelPollMs, so that a stream looks at its rule and at the user's cancel between them.
 class StallWatch {
 public:
     explicit StallWatch(int windowMs) : windowMs_(std::max(windowMs, 1)), window_(windowMs_) {}
     // How long the next wait may last.
-    int sliceMs() const { return int(std::clamp<qint64>(window_.remainingTime(), 0, kWaitSliceMs)); }
+    int sliceMs() const { return int(std::clamp<qint64>(window_.remainingTime(), 0, kCancelPollMs)); }
     void moved(qint64 bytes) { bytes_ += bytes; }
     // True once a window has ended with too few bytes moved; a window that moved enough
     // starts the next one.
@@ -97,16 +101,34 @@ private:
     qint64 bytes_ = 0;
 };
 
-StreamResult stalled(const StallWatch& watch) {
-    return {StreamResult::Timeout, 0, watch.detail()};
+// One stream's view of its call: the cancel to look at and the progress to report.
+class CallView {
+public:
+    explicit CallView(const Transport& data) : control_(data.callControl()) {}
+    bool cancelled() const { return control_ && control_->isCancelled(); }
+    void moved(qint64 bytes) const {
+        if (control_)
+            control_->addDone(bytes);
+    }
+
+private:
+    CallControl* control_;
+};
+
+StreamResult failed(StreamResult::Outcome outcome, QString detail, qint64 bytes = 0) {
+    return {outcome, bytes, std::move(detail)};
+}
+
+StreamResult cancelledStream() {
+    return failed(StreamResult::Cancelled, QStringLiteral("cancelled by the user"));
 }
 
 StreamResult broken(const Transport& data) {
-    return {StreamResult::Broken, 0, data.errorString()};
+    return data.wasCancelled() ? cancelledStream() : failed(StreamResult::Broken, data.errorString());
 }
 
 // Waits until at most `limit` bytes are left queued, under the stall rule.
-StreamResult drain(Transport& data, qint64 limit, StallWatch& watch) {
+StreamResult drain(Transport& data, qint64 limit, StallWatch& watch, const CallView& call) {
     for (;;) {
         const qint64 before = data.bytesToWrite();
         const Transport::Status status = data.drainTo(limit, watch.sliceMs());
@@ -115,53 +137,57 @@ StreamResult drain(Transport& data, qint64 limit, StallWatch& watch) {
             return {};
         if (status != Transport::Status::Timeout)
             return broken(data);
+        if (call.cancelled())
+            return cancelledStream();
         if (watch.stalled())
-            return stalled(watch);
+            return failed(StreamResult::Timeout, watch.detail());
     }
 }
 
-StreamResult sendFileDirectly(const UploadSource& source, Transport& data, StallWatch& watch) {
+StreamResult sendFileDirectly(const UploadSource& source, Transport& data, StallWatch& watch,
+                              const CallView& call) {
     StreamResult result;
     qint64 offset = source.offset;
     for (;;) {
+        if (call.cancelled())
+            return cancelledStream();
         Transport::Status status;
         const qint64 n =
             data.sendFile(source.file.handle(), &offset, kStreamBufferSize * 4, watch.sliceMs(), status);
         if (status == Transport::Status::End)
             return result;
-        if (status == Transport::Status::Failed) {
-            result.outcome = StreamResult::Broken;
-            result.detail = data.errorString();
-            return result;
-        }
+        if (status == Transport::Status::Failed)
+            return broken(data);
         if (status == Transport::Status::Timeout) {
-            if (watch.stalled()) {
-                result.outcome = StreamResult::Timeout;
-                result.detail = watch.detail();
-                return result;
-            }
+            if (watch.stalled())
+                return failed(StreamResult::Timeout, watch.detail());
             continue;
         }
         watch.moved(n);
+        call.moved(n);
         result.bytes += n;
     }
 }
 
-StreamResult sendFileThroughBuffer(const UploadSource& source, Transport& data, StallWatch& watch) {
+StreamResult sendFileThroughBuffer(const UploadSource& source, Transport& data, StallWatch& watch,
+                                   const CallView& call) {
     StreamResult result;
     if (!source.file.seek(source.offset))
-        return {StreamResult::LocalFailure, 0,
-                QStringLiteral("Cannot read the local file: %1").arg(source.file.errorString())};
+        return failed(StreamResult::LocalFailure,
+                      QStringLiteral("Cannot read the local file: %1").arg(source.file.errorString()));
     std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize));
     QByteArray converted;
     LfToCrlf toCrlf;
     // Bytes a writer may queue beyond what the system has taken before it waits.
     constexpr qint64 highWater = 2 * kStreamBufferSize;
     for (;;) {
+        if (call.cancelled())
+            return cancelledStream();
         const qint64 n = source.file.read(buffer.data(), kStreamBufferSize);
         if (n < 0)
-            return {StreamResult::LocalFailure, result.bytes,
-                    QStringLiteral("Cannot read the local file: %1").arg(source.file.errorString())};
+            return failed(StreamResult::LocalFailure,
+                          QStringLiteral("Cannot read the local file: %1").arg(source.file.errorString()),
+                          result.bytes);
         if (n == 0)
             return result;
         if (source.hash)
@@ -177,7 +203,8 @@ StreamResult sendFileThroughBuffer(const UploadSource& source, Transport& data, 
         if (!data.queue(out, size))
             return broken(data);
         result.bytes += size;
-        if (StreamResult wait = drain(data, highWater, watch); wait.outcome != StreamResult::Done)
+        call.moved(n); // progress counts the local file's bytes
+        if (StreamResult wait = drain(data, highWater, watch, call); wait.outcome != StreamResult::Done)
             return wait;
     }
 }
@@ -187,12 +214,18 @@ StreamResult sendFileThroughBuffer(const UploadSource& source, Transport& data, 
 StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink) {
     StreamResult result;
     StallWatch watch(timeoutMs);
+    const CallView call(data);
     std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize));
     for (;;) {
+        // Data that keeps coming never waits, so the cancel is looked at here too.
+        if (call.cancelled())
+            return cancelledStream();
         Transport::Status status;
         const qint64 n = data.readBulk(buffer.data(), kStreamBufferSize, watch.sliceMs(), status);
         if (status == Transport::Status::End)
             return result;
+        if (status == Transport::Status::Cancelled)
+            return cancelledStream();
         if (status == Transport::Status::Timeout) {
             if (!watch.stalled())
                 continue;
@@ -206,6 +239,7 @@ StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink
             return result;
         }
         watch.moved(n);
+        call.moved(n);
         result.bytes += n;
         if (!sink(buffer.data(), n, result.detail)) {
             result.outcome = StreamResult::LocalFailure;
@@ -216,19 +250,18 @@ StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink
 
 StreamResult sendStream(const UploadSource& source, Transport& data, int timeoutMs) {
     StallWatch watch(timeoutMs);
+    const CallView call(data);
     const bool direct = !source.textMode && !source.hash && source.file.handle() >= 0 && data.canSendFile();
-    StreamResult result =
-        direct ? sendFileDirectly(source, data, watch) : sendFileThroughBuffer(source, data, watch);
+    StreamResult result = direct ? sendFileDirectly(source, data, watch, call)
+                                 : sendFileThroughBuffer(source, data, watch, call);
     if (result.outcome != StreamResult::Done)
         return result;
-    if (StreamResult wait = drain(data, 0, watch); wait.outcome != StreamResult::Done) {
+    if (StreamResult wait = drain(data, 0, watch, call); wait.outcome != StreamResult::Done) {
         wait.bytes = result.bytes;
         return wait;
     }
-    if (!data.finish(timeoutMs)) {
-        result.outcome = StreamResult::Broken;
-        result.detail = data.errorString();
-    }
+    if (!data.finish(timeoutMs))
+        return broken(data);
     return result;
 }
 

@@ -34,7 +34,7 @@ inline constexpr qint64 kStreamBufferSize = 1024 * 1024;
 inline constexpr qint64 kStallBytes = 1024;
 
 struct StreamResult {
-    enum Outcome { Done, Timeout, Broken, LocalFailure };
+    enum Outcome { Done, Timeout, Broken, LocalFailure, Cancelled };
     Outcome outcome = Done;
     qint64 bytes = 0; // bytes that crossed the data connection
     QString detail;   // what went wrong, for the error message
@@ -43,6 +43,7 @@ struct StreamResult {
 // Reads `data` to its end, handing every chunk to `sink`, which may change the chunk's
 // bytes in place; a sink that cannot take a chunk returns false with a reason in
 // `detail`. Fewer than kStallBytes within `timeoutMs` end the stream as a Timeout.
+// The bytes count as progress of the call that `data` is cancelled through.
 using ChunkSink = std::function<bool(char* bytes, qint64 size, QString& detail)>;
 StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink);
 

@@ -1,5 +1,6 @@
 #include "ftp/component/FtpEngine.h"
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/EngineCalls.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/ServerName.h"
@@ -21,10 +22,10 @@ namespace ftp {
 
 namespace {
 
-// Looks a host name up, giving up after `timeoutMs`. The lookup runs on a thread of its
-// own so that a resolver that never answers cannot hold the caller: on a timeout the
-// thread is left to finish on its own.
-std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
+// Looks a host name up, giving up after `timeoutMs` or when the call is cancelled. The
+// lookup runs on a thread of its own so that a resolver that never answers cannot hold the
+// caller: on a timeout the thread is left to finish on its own.
+std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs, const CallControl* cancel) {
     struct Shared {
         std::mutex mutex;
         std::condition_variable done;
@@ -38,8 +39,12 @@ std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
         shared->done.notify_all();
     }).detach();
     std::unique_lock lock(shared->mutex);
-    shared->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return shared->info.has_value(); });
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!shared->info && !deadline.hasExpired() && !(cancel && cancel->isCancelled())) {
+        const qint64 slice = std::min<qint64>(deadline.remainingTime(), kCancelPollMs);
+        shared->done.wait_for(lock, std::chrono::milliseconds(slice),
+                              [&] { return shared->info.has_value(); });
+    }
     return shared->info;
 }
 
@@ -56,6 +61,11 @@ FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
 FtpEngine::~FtpEngine() {
     forgetKeptTransfers();
     control_.drop();
+}
+
+void FtpEngine::setCallControl(CallControl* control) {
+    callControl_ = control;
+    control_.setCallControl(control);
 }
 
 int FtpEngine::OpenLog(const QString& path, int mode) {
@@ -133,9 +143,9 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     if (name->isLiteral) {
         addresses.append(QHostAddress(name->host));
     } else {
-        const auto info = lookUpHost(name->host, timeouts_.connectMs);
+        const auto info = lookUpHost(name->host, timeouts_.connectMs, callControl_);
         if (!info)
-            return ConnectTimedOut;
+            return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
         if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
             return ConnectHostNotFound;
         addresses = info->addresses();
@@ -153,6 +163,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
             connected = true;
             break;
         }
+        if (control_.transport().wasCancelled())
+            return ConnectCancelled;
         switch (control_.transport().error()) {
         case QAbstractSocket::ConnectionRefusedError:
             failure = ConnectRefused;
@@ -230,6 +242,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
         loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
     } catch (const SessionError& e) {
         switch (e.kind()) {
+        case SessionError::Cancelled:
+            return ConnectCancelled;
         case SessionError::Timeout:
             return ConnectTimedOut;
         case SessionError::Network:
@@ -256,6 +270,8 @@ void FtpEngine::restoreBinary() {
     // caller hears about; a session that died here fails the next call.
     if (!control_.isOpen())
         return;
+    // Also after a cancelled transfer: the session goes on in binary.
+    const CancelShield shield(callControl_);
     try {
         setType('I');
     } catch (const SessionError&) {

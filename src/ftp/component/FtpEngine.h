@@ -22,6 +22,8 @@
 
 namespace ftp {
 
+class CallControl;
+
 // What Connect returns. Only 0 means a session was opened.
 enum ConnectResult : int {
     ConnectOk = 0,
@@ -34,6 +36,7 @@ enum ConnectResult : int {
     ConnectProtocolError = 6,   // the server's replies make no sense, or it hung up during login
     ConnectBadServerName = 7,   // the server box holds no usable name (empty, bad port, ...)
     ConnectNetworkError = 8,    // any other network failure (unreachable network, ...)
+    ConnectCancelled = 9,       // the user cancelled the connect
 };
 
 class FtpEngine final : public FtpComponent {
@@ -54,6 +57,10 @@ public:
     int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
+
+    // Lets every call be cancelled through `control` and report its progress there (not
+    // owned; nullptr: no cancel, no progress).
+    void setCallControl(CallControl* control) override;
 
     void setTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
     const Timeouts& timeouts() const { return timeouts_; }
@@ -88,6 +95,7 @@ private:
     Features features_;
     QString loginFolder_;
     bool mlsdAllowed_ = true;
+    CallControl* callControl_ = nullptr;
     bool connected_ = false; // a Connect succeeded (the session may have died since)
     bool closed_ = false;    // Close was called
 
@@ -162,6 +170,14 @@ private:
     // Compares `ours` with the hash the server tells for `remote`; a mismatch throws.
     void checkHash(const QString& remote, const QByteArray& ours);
     std::unique_ptr<QCryptographicHash> newHash() const;
+    // Where a transfer starts (the bytes a resume skips) and what it comes to.
+    void reportProgress(qint64 done, std::optional<qint64> total);
+    // After a cancelled transfer (RFC 959, section 4.1.3): drops the data connection, sends
+    // ABOR and reads the replies to the transfer and to ABOR, so that the session stays
+    // in step; then throws SessionError::Cancelled.
+    [[noreturn]] void abortTransfer(Transport& data);
+    // Deletes what the server kept of a cancelled upload, where it lets us.
+    void removeCancelledUpload(const QString& remote);
 };
 
 // Creates the engine the factory registers under kFtpComponentId.

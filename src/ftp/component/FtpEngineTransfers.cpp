@@ -2,6 +2,7 @@
 // share with the listings, and what a broken transfer keeps for the same call to resume.
 #include "ftp/component/FtpEngine.h"
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/EngineCalls.h"
 #include "ftp/component/LineEnds.h"
 #include "ftp/component/PartFile.h"
@@ -17,6 +18,9 @@
 namespace ftp {
 
 namespace {
+
+// How long the clean-up after a cancelled transfer may take.
+constexpr int kAbortMs = 700;
 
 bool writeOut(QFile& file, const char* bytes, qint64 size, const QString& target, QString& detail) {
     if (size > 0 && file.write(bytes, size) != size) {
@@ -56,11 +60,17 @@ Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink,
     const Reply first = control_.readReply(timeouts_.replyMs);
     if (firstReply)
         *firstReply = first;
+    if (callControl_ && callControl_->total() < 0) {
+        if (const auto size = announcedSize(first))
+            callControl_->setTotal(*size);
+    }
     if (first.kind() != 1 && first.kind() != 2) {
         data->abort();
         return first;
     }
     const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     data->abort();
     return endTransfer(first, stream, QStringLiteral("transfer"));
 }
@@ -77,6 +87,8 @@ Reply FtpEngine::store(const TransferCommand& command, const UploadSource& sourc
         return first;
     }
     const StreamResult stream = sendStream(source, *data, timeouts_.dataMs);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     data->abort();
     return endTransfer(first, stream, QStringLiteral("upload"));
 }
@@ -97,12 +109,50 @@ Reply FtpEngine::endTransfer(const Reply& first, const StreamResult& stream, con
         break;
     case StreamResult::LocalFailure:
         localError(stream.detail);
+    case StreamResult::Cancelled: // abortTransfer() has thrown
     case StreamResult::Timeout:
     case StreamResult::Broken:
         refused(QStringLiteral("The %1 broke off (%2); the server said: %3")
                     .arg(what, stream.detail, replyForMessage(final)));
     }
     return final;
+}
+
+void FtpEngine::abortTransfer(Transport& data) {
+    data.abort();
+    const CancelShield shield(callControl_);
+    // The whole clean-up keeps within the second that a cancel may take; a server that
+    // does not answer ABOR in that time loses the session.
+    const QDeadlineTimer deadline(kAbortMs);
+    control_.send(QStringLiteral("ABOR"), kAbortMs);
+    // Two replies are usual: the transfer's (426, or 226 when it had ended) and ABOR's.
+    if (!control_.awaitReply(deadline)) {
+        control_.drop();
+        throw SessionError(SessionError::Cancelled,
+                           QStringLiteral("Cancelled by the user; the server did not answer ABOR in time."));
+    }
+    control_.awaitReply(deadline);
+    throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
+}
+
+void FtpEngine::removeCancelledUpload(const QString& remote) {
+    // What the server stored of a cancelled upload is not the user's file.
+    if (!control_.isOpen())
+        return;
+    const CancelShield shield(callControl_);
+    try {
+        control_.exchange(QStringLiteral("DELE ") + remote, kAbortMs);
+    } catch (const SessionError&) {
+        // The cancel is what the caller hears about.
+    }
+}
+
+void FtpEngine::reportProgress(qint64 done, std::optional<qint64> total) {
+    if (!callControl_)
+        return;
+    callControl_->setDone(done);
+    if (total)
+        callControl_->setTotal(*total);
 }
 
 // --- What a broken transfer keeps ----------------------------------------------------
@@ -268,6 +318,7 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
                 job.hash = newHash();
             }
         }
+        reportProgress(restartedAt, facts.size);
         return QStringLiteral("RETR ") + remote;
     };
     const ChunkSink sink = [&](char* bytes, qint64 size, QString& detail) {
@@ -357,7 +408,17 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
             }
             return QStringLiteral("STOR ") + remote;
         };
-        const Reply final = store(command, UploadSource{file, offset, text, hash.get()});
+        reportProgress(offset, info.size());
+        Reply final;
+        try {
+            final = store(command, UploadSource{file, offset, text, hash.get()});
+        } catch (const SessionError& e) {
+            if (e.kind() == SessionError::Cancelled) {
+                resumable = false; // a cancel gives the upload up
+                removeCancelledUpload(remote);
+            }
+            throw;
+        }
         if (final.kind() != 2)
             refused(QStringLiteral("Upload of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
         if (!text && features_.size) {

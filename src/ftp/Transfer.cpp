@@ -39,6 +39,12 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// After Cancel in the "Error!" box: the component need keep nothing for a retry.
+void giveUpTransfer(const std::unique_ptr<ftp::FtpComponent>& component) {
+    if (component)
+        component->GiveUpTransfer();
+}
+
 ftp::FtpComponent& session(const std::unique_ptr<ftp::FtpComponent>& component) {
     if (!component)
         throw ftp::FtpError(QStringLiteral("Not connected."));
@@ -69,8 +75,10 @@ void frmTesselFTP::Command5_Click() {
         const BusyCursor busy;
         RetCode = session(FtpObj).PutFile(Text3->text(), Combo4->currentText() + u'/', TransferMode);
     });
-    if (!sent)
+    if (!sent) {
+        giveUpTransfer(FtpObj);
         return; // the status keeps saying the transfer is under way: it did not complete
+    }
     Label2->setText(QStringLiteral("ファイルの送信完了です"));
     mnuDirChenge_Click(); // reports its own errors
     WavSing();            // never fails: a sound that cannot play is silent
@@ -102,8 +110,10 @@ void frmTesselFTP::Command6_Click() {
         const BusyCursor busy;
         RetCode = session(FtpObj).GetFile(remote, target, TransferMode);
     });
-    if (!received)
+    if (!received) {
+        giveUpTransfer(FtpObj);
         return;
+    }
     Label2->setText(QStringLiteral("ファイルの受信完了です"));
     File1->Refresh();
     Combo4->setEditText(RemoteDir);

@@ -186,6 +186,7 @@ private slots:
             QCOMPARE(box.title, QStringLiteral("TesselFTP"));
         }
         QCOMPARE(s.sound->plays(), 2);
+        QVERIFY(s.callsOf(QStringLiteral("GiveUpTransfer")).isEmpty());
     }
 
     void aFailedTransferNeverSaysComplete() {
@@ -212,6 +213,8 @@ private slots:
         QCOMPARE(s.w.Label2->text(), kReceiving);
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub/a.txt"));
         QVERIFY(s.sound->calls.isEmpty());
+        // Cancel tells the component that nothing will retry the download.
+        QCOMPARE(s.callsOf(QStringLiteral("GiveUpTransfer")).size(), 1);
     }
 
     void downloadNeedsAFileAndAPlace() {

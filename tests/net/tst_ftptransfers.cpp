@@ -128,6 +128,34 @@ private slots:
         QCOMPARE(server.finish(), QString());
     }
 
+    void partFileRemovedWhenGivenUpOrAtTheEnd() {
+        const QByteArray content = randomBytes(10'000, 5);
+        ScriptedServer server([&](Peer& peer) {
+            peer.login("220 fake ready", kSizeAndTime);
+            serveDownload(peer, "/g.bin", content.left(3'000), content.size(), "20260101000000", 0,
+                          "426 aborted");
+            serveDownload(peer, "/g.bin", content.left(3'000), content.size(), "20260101000000", 0,
+                          "426 aborted");
+            peer.expect("QUIT");
+            peer.send("221 bye");
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        int mode = ftp::BinaryMode;
+        const QString target = path(QStringLiteral("g.bin"));
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->GetFile(QStringLiteral("/g.bin"), target, mode));
+        QCOMPARE(partFiles().size(), 1);
+        e->GiveUpTransfer(); // Cancel in the window's "Error!" box
+        QVERIFY(partFiles().isEmpty());
+        // Given up, the next attempt starts from the beginning (no REST) and breaks again.
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->GetFile(QStringLiteral("/g.bin"), target, mode));
+        QCOMPARE(partFiles().size(), 1);
+        e->Close();
+        QVERIFY(partFiles().isEmpty());
+        QVERIFY(!QFile::exists(target));
+        QCOMPARE(server.finish(), QString());
+    }
+
     void uploadResumedWithRestOrAppe() {
         const QByteArray content = randomBytes(200'000, 3);
         const QString local = path(QStringLiteral("up.bin"));

@@ -119,4 +119,8 @@ FakeFtpInstall::~FakeFtpInstall() {
     ftp::registerComponent(ftp::kFtpComponentId, &ftp::createThreadedFtpEngine);
 }
 
+void FakeFtpComponent::GiveUpTransfer() {
+    record_->calls.append(QStringLiteral("GiveUpTransfer()"));
+}
+
 } // namespace testing

@@ -56,6 +56,7 @@ public:
     QString GetReply() override;
     int CloseLog() override;
     void Close() override;
+    void GiveUpTransfer() override;
 
 protected:
     ftp::DirList listNames(const QString& path, bool folders) override;

@@ -71,6 +71,9 @@ public:
     virtual int CloseLog() = 0;
     // Ends the session.
     virtual void Close() = 0;
+    // The window gave up a failed transfer (Cancel in its "Error!" box): whatever the
+    // component kept for the same call to resume is removed. Never raises.
+    virtual void GiveUpTransfer() {}
 
 protected:
     virtual DirList listNames(const QString& path, bool folders) = 0;

@@ -57,6 +57,8 @@ public:
     int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
+    // Removes the part file of a broken download kept for a retry.
+    void GiveUpTransfer() override { forgetKeptTransfers(); }
 
     // Lets every call be cancelled through `control` and report its progress there (not
     // owned; nullptr: no cancel, no progress).

@@ -69,6 +69,10 @@ void ThreadedComponent::Close() {
     worker_.run({CallKind::Command, QStringLiteral("QUIT")}, [&] { inner_->Close(); });
 }
 
+void ThreadedComponent::GiveUpTransfer() {
+    worker_.run({CallKind::Quick, QString()}, [&] { inner_->GiveUpTransfer(); });
+}
+
 DirList ThreadedComponent::listNames(const QString& path, bool folders) {
     return worker_.run({CallKind::Listing, path.isEmpty() ? QStringLiteral("/") : path},
                        [&] { return inner_->GetDir(path, folders ? kFolderFlag : 0); });

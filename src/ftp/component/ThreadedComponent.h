@@ -24,6 +24,7 @@ public:
     QString GetReply() override;
     int CloseLog() override;
     void Close() override;
+    void GiveUpTransfer() override;
 
     // The wrapped component's cancel and progress; the worker's own control is used.
     void setCallControl(CallControl*) override {}

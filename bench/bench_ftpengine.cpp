@@ -447,8 +447,9 @@ int main(int argc, char** argv) {
                         .has_value();
                 };
                 const bool engineFirst = r % 2 == 0;
-                const double a = timed(engineFirst ? engine : viaCurl),
-                             b = timed(engineFirst ? viaCurl : engine);
+                const std::function<bool()> viaEngine = engine, curlRun = viaCurl;
+                const double a = timed(engineFirst ? viaEngine : curlRun);
+                const double b = timed(engineFirst ? curlRun : viaEngine);
                 engineTimes.push_back(engineFirst ? a : b);
                 curlTimes.push_back(engineFirst ? b : a);
             }

@@ -579,9 +579,13 @@ QList<ListEntry> FtpEngine::fetchListing() {
         const bool mlsd = features_.mlsd && mlsdAllowed_;
         ListingParser parser(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
                              [this](QByteArrayView line) { return codec_.decode(line); });
-        const ChunkSink sink = [&parser](const char* bytes, qint64 size, QString&) {
-            parser.feed(QByteArrayView(bytes, size));
-            return true;
+        const ChunkSink sink = [&parser](const char* bytes, qint64 size, QString& detail) {
+            if (parser.feed(QByteArrayView(bytes, size)))
+                return true;
+            detail = QStringLiteral("The listing is too large: more than %1 entries or %2 MiB.")
+                         .arg(ListingParser::kMaxEntries)
+                         .arg(ListingParser::kMaxBytes / (1024 * 1024));
+            return false;
         };
         const Reply final = retrieve(mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST"), sink);
         if (mlsd && (final.code == 500 || final.code == 502)) {

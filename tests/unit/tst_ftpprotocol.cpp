@@ -310,17 +310,24 @@ private slots:
             log.command(QStringLiteral("\u3000pass\vhunter2"));
             log.command(QStringLiteral("PASSWORD is not PASS"));
             log.reply(QStringLiteral("230 ok\rnot a new line"));
-            // Written through at once: readable before the transcript closes.
+            log.command(QStringLiteral("ACCT budget-7"));
+            log.command(QStringLiteral(" acct\tbudget-7"));
+            // Gathered until flushed (the engine flushes at the end of every call), then
+            // readable before the transcript closes.
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.size(), 0);
+            log.flush();
             const QByteArray bytes = file.readAll();
+            QVERIFY(!bytes.contains("budget"));
             QVERIFY(!bytes.contains("hunter2"));
-            QCOMPARE(codepage::splitLines(codepage::fromCp932(bytes)),
-                     (QStringList{QStringLiteral("USER 太郎"), QStringLiteral("PASS ****"),
-                                  QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
-                                  QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
-                                  QStringLiteral("PASSWORD is not PASS"),
-                                  QStringLiteral("230 ok not a new line")}));
+            QCOMPARE(
+                codepage::splitLines(codepage::fromCp932(bytes)),
+                (QStringList{QStringLiteral("USER 太郎"), QStringLiteral("PASS ****"),
+                             QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
+                             QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
+                             QStringLiteral("PASSWORD is not PASS"), QStringLiteral("230 ok not a new line"),
+                             QStringLiteral("ACCT ****"), QStringLiteral("ACCT ****")}));
             QCOMPARE(bytes.left(9), QByteArray("USER ") + codepage::toCp932(QStringLiteral("太郎")));
         }
         const QFile::Permissions permissions = QFile::permissions(path);
@@ -355,6 +362,31 @@ private slots:
         QVERIFY(!QFileInfo(path).isSymLink());
         QVERIFY(victimFile.open(QIODevice::ReadOnly));
         QCOMPARE(victimFile.readAll(), QByteArray("keep"));
+        victimFile.close();
+        // The same in append mode, and an older file open to others becomes owner-only.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::link(victim, path));
+        QVERIFY(linked.open(path, Transcript::Mode::Append));
+        linked.reply(QStringLiteral("y"));
+        linked.close();
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QVERIFY(victimFile.open(QIODevice::ReadOnly));
+        QCOMPARE(victimFile.readAll(), QByteArray("keep"));
+        QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther));
+        QVERIFY(linked.open(path, Transcript::Mode::Append));
+        linked.close();
+        QVERIFY(!(QFile::permissions(path) & QFile::ReadOther));
+        QFile appended(path);
+        QVERIFY(appended.open(QIODevice::ReadOnly));
+        QCOMPARE(appended.readAll(), QByteArray("y\r\n"));
+        // A transcript dropped without a close still writes out what it gathered.
+        {
+            Transcript dropped;
+            QVERIFY(dropped.open(path, Transcript::Mode::Append));
+            dropped.reply(QStringLiteral("z"));
+        }
+        appended.seek(0);
+        QCOMPARE(appended.readAll(), QByteArray("y\r\nz\r\n"));
 
         // An unusable path: no transcript, no failure.
         Transcript nowhere;

@@ -188,6 +188,10 @@ QString decodeText(const QByteArray& body, const QByteArray& contentType, bool h
     return codepage::fromCp932(body);
 }
 
+bool isWebUrl(const QUrl& url) {
+    return isWebScheme(url.scheme());
+}
+
 bool mayLoad(const QUrl& page, const QUrl& resource) {
     if (isWebScheme(resource.scheme()))
         return true;

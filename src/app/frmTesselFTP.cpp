@@ -1,5 +1,6 @@
 #include "app/frmTesselFTP.h"
 
+#include "platform/CallProgress.h"
 #include "platform/AppPaths.h"
 #include "platform/Controls.h"
 #include "platform/Fonts.h"
@@ -64,6 +65,7 @@ void setButtonBackground(QPushButton* widget, int red, int green, int blue) {
 
 frmTesselFTP::frmTesselFTP(QWidget* parent) : QMainWindow(parent) {
     platform::initResources();
+    platform::installCallProgress();
     setObjectName(QStringLiteral("frmTesselFTP"));
     setWindowTitle(QStringLiteral("TesselFTP"));
     setWindowIcon(QIcon(QStringLiteral(":/images/tesselftp.png")));

@@ -43,7 +43,7 @@ void ControlChannel::send(const QString& line, int timeoutMs) {
     if (holdsLineBreakOrNul(line))
         throw SessionError(SessionError::Local,
                            QStringLiteral("A command line may not hold a line break or a NUL character."));
-    const auto bytes = codec_.encode(line);
+    const auto bytes = codec_.encodeCommand(line);
     if (!bytes)
         throw SessionError(
             SessionError::Local,

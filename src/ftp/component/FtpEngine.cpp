@@ -14,7 +14,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -651,7 +653,7 @@ QList<ListEntry> FtpEngine::fetchListing() {
         const bool mlsd = features_.mlsd && mlsdAllowed_;
         ListingParser parser(
             mlsd ? ListingFormat::Mlsd : ListingFormat::List,
-            [this](QByteArrayView line) { return codec_.decode(line); }, listingLimits_);
+            [this](QByteArrayView line) { return codec_.decodeName(line); }, listingLimits_);
         const ListingLimits limits = listingLimits_;
         const ChunkSink sink = [&parser, limits](const char* bytes, qint64 size, QString& detail) {
             if (parser.feed(QByteArrayView(bytes, size)))
@@ -678,7 +680,35 @@ QList<ListEntry> FtpEngine::fetchListing() {
             if (entry.kind != EntryKind::Self && isUsableListedName(entry.name))
                 entries.append(entry);
         }
+        showComposed(entries);
         return entries;
+    }
+}
+
+void FtpEngine::showComposed(QList<ListEntry>& entries) {
+    // Decomposed names (as macOS servers keep them) are shown composed, and remembered
+    // with their own bytes, which are what goes back. A composed name that is listed too
+    // keeps its place: the decomposed one is then shown as it is.
+    const auto decomposed = [](const QString& name) {
+        return std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() >= 0x300; }) &&
+               name.normalized(QString::NormalizationForm_C) != name;
+    };
+    if (std::none_of(entries.cbegin(), entries.cend(),
+                     [&](const ListEntry& e) { return decomposed(e.name); }))
+        return;
+    QSet<QString> listed;
+    listed.reserve(entries.size());
+    for (const ListEntry& entry : std::as_const(entries))
+        listed.insert(entry.name);
+    for (ListEntry& entry : entries) {
+        if (!decomposed(entry.name))
+            continue;
+        const QString composed = entry.name.normalized(QString::NormalizationForm_C);
+        const auto raw = codec_.encodeName(entry.name);
+        if (listed.contains(composed) || !raw)
+            continue;
+        codec_.rememberName(composed, *raw);
+        entry.name = composed;
     }
 }
 

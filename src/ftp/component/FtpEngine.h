@@ -116,6 +116,7 @@ private:
     using BinaryAfterwards = QScopeGuard<std::function<void()>>;
     BinaryAfterwards binaryAfterwards(bool textTransfer);
     QList<ListEntry> fetchListing();
+    void showComposed(QList<ListEntry>& entries);
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
 
     // Runs one download-like command (RETR, LIST, MLSD, NLST) over a fresh data

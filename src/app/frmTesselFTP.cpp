@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/AppPaths.h"
+#include "platform/CallProgress.h"
 #include "platform/Controls.h"
 #include "platform/Fonts.h"
 #include "platform/LocalLists.h"
@@ -99,6 +100,7 @@ void nameControlsForScreenReaders(QWidget* window) {
 
 frmTesselFTP::frmTesselFTP(QWidget* parent) : QMainWindow(parent) {
     platform::initResources();
+    platform::installCallProgress();
     setObjectName(QStringLiteral("frmTesselFTP"));
     setWindowTitle(QStringLiteral("TesselFTP"));
     setWindowIcon(QIcon(QStringLiteral(":/images/tesselftp.png")));

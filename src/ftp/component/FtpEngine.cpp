@@ -1,5 +1,6 @@
 #include "ftp/component/FtpEngine.h"
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/LineEnds.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/ServerName.h"
@@ -34,14 +35,17 @@ template <typename F> auto guarded(F&& f) -> decltype(f()) {
     }
 }
 
+// How long the clean-up after a cancelled transfer may take.
+constexpr int kAbortMs = 700;
+
 [[noreturn]] void localError(const QString& message) {
     throw SessionError(SessionError::Local, message);
 }
 
-// Looks a host name up, giving up after `timeoutMs`. The lookup runs on a thread of its
-// own so that a resolver that never answers cannot hold the caller: on a timeout the
-// thread is left to finish on its own.
-std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
+// Looks a host name up, giving up after `timeoutMs` or when the call is cancelled. The
+// lookup runs on a thread of its own so that a resolver that never answers cannot hold the
+// caller: on a timeout the thread is left to finish on its own.
+std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs, const CallControl* cancel) {
     struct Shared {
         std::mutex mutex;
         std::condition_variable done;
@@ -55,8 +59,12 @@ std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
         shared->done.notify_all();
     }).detach();
     std::unique_lock lock(shared->mutex);
-    shared->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return shared->info.has_value(); });
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!shared->info && !deadline.hasExpired() && !(cancel && cancel->isCancelled())) {
+        const qint64 slice = std::min<qint64>(deadline.remainingTime(), kCancelPollMs);
+        shared->done.wait_for(lock, std::chrono::milliseconds(slice),
+                              [&] { return shared->info.has_value(); });
+    }
     return shared->info;
 }
 
@@ -108,6 +116,11 @@ FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
 
 FtpEngine::~FtpEngine() {
     control_.drop();
+}
+
+void FtpEngine::setCallControl(CallControl* control) {
+    callControl_ = control;
+    control_.setCallControl(control);
 }
 
 int FtpEngine::OpenLog(const QString& path, int mode) {
@@ -183,9 +196,9 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     if (name->isLiteral) {
         addresses.append(QHostAddress(name->host));
     } else {
-        const auto info = lookUpHost(name->host, timeouts_.connectMs);
+        const auto info = lookUpHost(name->host, timeouts_.connectMs, callControl_);
         if (!info)
-            return ConnectTimedOut;
+            return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
         if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
             return ConnectHostNotFound;
         addresses = info->addresses();
@@ -203,6 +216,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
             connected = true;
             break;
         }
+        if (control_.transport().wasCancelled())
+            return ConnectCancelled;
         switch (control_.transport().error()) {
         case QAbstractSocket::ConnectionRefusedError:
             failure = ConnectRefused;
@@ -277,6 +292,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
         loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
     } catch (const SessionError& e) {
         switch (e.kind()) {
+        case SessionError::Cancelled:
+            return ConnectCancelled;
         case SessionError::Timeout:
             return ConnectTimedOut;
         case SessionError::Network:
@@ -303,6 +320,8 @@ void FtpEngine::restoreBinary() {
     // caller hears about; a session that died here fails the next call.
     if (!control_.isOpen())
         return;
+    // Also after a cancelled transfer: the session goes on in binary.
+    const CancelShield shield(callControl_);
     try {
         setType('I');
     } catch (const SessionError&) {
@@ -325,10 +344,15 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* ex
         return first;
     }
     if (expectedBytes) {
-        if (const auto size = announcedSize(first))
+        if (const auto size = announcedSize(first)) {
             *expectedBytes = *size;
+            if (callControl_)
+                callControl_->setTotal(*size);
+        }
     }
     const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     data->abort();
     if (first.kind() == 2) {
         // The server called the transfer done before it began: no further reply comes.
@@ -345,6 +369,7 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* ex
         return final;
     case StreamResult::LocalFailure:
         localError(stream.detail);
+    case StreamResult::Cancelled: // abortTransfer() has thrown
     case StreamResult::Timeout:
     case StreamResult::Broken:
         throw SessionError(SessionError::Refused,
@@ -368,6 +393,8 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
         return first;
     }
     const StreamResult stream = sendStream(source, *data, timeouts_.dataMs, textMode);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     data->abort();
     const Reply final = control_.readReply(timeouts_.replyMs);
     switch (stream.outcome) {
@@ -375,6 +402,7 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
         return final;
     case StreamResult::LocalFailure:
         localError(QStringLiteral("Cannot read the local file: %1").arg(stream.detail));
+    case StreamResult::Cancelled: // abortTransfer() has thrown
     case StreamResult::Timeout:
     case StreamResult::Broken:
         throw SessionError(SessionError::Refused,
@@ -382,6 +410,35 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
                                .arg(stream.detail, replyForMessage(final)));
     }
     return final;
+}
+
+void FtpEngine::abortTransfer(Transport& data) {
+    data.abort();
+    const CancelShield shield(callControl_);
+    // The whole clean-up keeps within the second that a cancel may take; a server that
+    // does not answer ABOR in that time loses the session.
+    const QDeadlineTimer deadline(kAbortMs);
+    control_.send(QStringLiteral("ABOR"), kAbortMs);
+    // Two replies are usual: the transfer's (426, or 226 when it had ended) and ABOR's.
+    if (!control_.awaitReply(deadline)) {
+        control_.drop();
+        throw SessionError(SessionError::Cancelled,
+                           QStringLiteral("Cancelled by the user; the server did not answer ABOR in time."));
+    }
+    control_.awaitReply(deadline);
+    throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
+}
+
+void FtpEngine::removeCancelledUpload(const QString& remote) {
+    // What the server stored of a cancelled upload is not the user's file.
+    if (!control_.isOpen())
+        return;
+    const CancelShield shield(callControl_);
+    try {
+        control_.exchange(QStringLiteral("DELE ") + remote, kAbortMs);
+    } catch (const SessionError&) {
+        // The cancel is what the caller hears about.
+    }
 }
 
 int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
@@ -400,10 +457,19 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             localError(QStringLiteral("Cannot open \"%1\": %2").arg(localPath, file.errorString()));
 
+        if (callControl_)
+            callControl_->setTotal(file.size());
         const bool text = mode == TextMode;
         setType(text ? 'A' : 'I');
         const auto backToBinary = binaryAfterwards(text);
-        const Reply final = store(QStringLiteral("STOR ") + remote, file, text);
+        Reply final;
+        try {
+            final = store(QStringLiteral("STOR ") + remote, file, text);
+        } catch (const SessionError& e) {
+            if (e.kind() == SessionError::Cancelled)
+                removeCancelledUpload(remote);
+            throw;
+        }
         if (final.kind() != 2)
             throw SessionError(
                 SessionError::Refused,

@@ -18,6 +18,8 @@
 
 namespace ftp {
 
+class CallControl;
+
 // What Connect returns. Only 0 means a session was opened.
 enum ConnectResult : int {
     ConnectOk = 0,
@@ -30,6 +32,7 @@ enum ConnectResult : int {
     ConnectProtocolError = 6,   // the server's replies make no sense, or it hung up during login
     ConnectBadServerName = 7,   // the server box holds no usable name (empty, bad port, ...)
     ConnectNetworkError = 8,    // any other network failure (unreachable network, ...)
+    ConnectCancelled = 9,       // the user cancelled the connect
 };
 
 class FtpEngine final : public FtpComponent {
@@ -50,6 +53,10 @@ public:
     int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
+
+    // Lets every call be cancelled through `control` and report its progress there (not
+    // owned; nullptr: no cancel, no progress).
+    void setCallControl(CallControl* control) override;
 
     void setTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
     const Timeouts& timeouts() const { return timeouts_; }
@@ -82,6 +89,7 @@ private:
     Features features_;
     QString loginFolder_;
     bool mlsdAllowed_ = true;
+    CallControl* callControl_ = nullptr;
     bool connected_ = false; // a Connect succeeded (the session may have died since)
     bool closed_ = false;    // Close was called
 
@@ -109,6 +117,12 @@ private:
     Reply retrieve(const QString& line, const ChunkSink& sink, qint64* expectedBytes = nullptr);
     // Runs one upload command (STOR) with `source`; the same rules.
     Reply store(const QString& line, QIODevice& source, bool textMode);
+    // After a cancelled transfer (RFC 959, section 4.1.3): drops the data connection, sends
+    // ABOR and reads the replies to the transfer and to ABOR, so that the session stays
+    // in step; then throws SessionError::Cancelled.
+    [[noreturn]] void abortTransfer(Transport& data);
+    // Deletes what the server kept of a cancelled upload, where it lets us.
+    void removeCancelledUpload(const QString& remote);
 };
 
 // Creates the engine the factory registers under kFtpComponentId.

@@ -1,6 +1,6 @@
 // Reading the session log back: fields, whole lines, the pane's text and the tail.
 #include "FuzzInput.h"
-#include "ftp/LogFields.h"
+#include "ftp/rules/LogFields.h"
 #include "platform/Codepage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

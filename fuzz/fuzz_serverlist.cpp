@@ -1,6 +1,6 @@
 // "ftpsvr.dat": whatever it holds reads back the same after being written out.
 #include "FuzzInput.h"
-#include "ftp/ServerList.h"
+#include "ftp/rules/ServerList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QStringList entries = serverlist::parse(fuzzing::view(data, size).toByteArray());

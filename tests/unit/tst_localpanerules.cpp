@@ -1,7 +1,7 @@
 // Text rules of the local pane and the transfers, and the file-system checks behind the
 // local lists.
-#include "ftp/LocalFiles.h"
-#include "ftp/TransferRules.h"
+#include "ftp/rules/LocalFiles.h"
+#include "ftp/rules/TransferRules.h"
 #include "platform/LocalLists.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ftp/TransferRules.h"
+#include "ftp/rules/TransferRules.h"
 
 #include <QDir>
 

@@ -1,7 +1,6 @@
 // The dial-up window: its controls, load and unload, dial and hang-up.
 #include "dialup/frmRAS.h"
 
-#include "app/frmTesselFTP.h"
 #include "dialup/VBRas32.h"
 #include "platform/Accessibility.h"
 #include "platform/AppPaths.h"
@@ -54,7 +53,7 @@ const QString kDisconnected = QStringLiteral("ダイアル切断されまた。"
 
 } // namespace
 
-frmRAS::frmRAS(frmTesselFTP* mainWindow) : QWidget(mainWindow, Qt::Dialog), main_(mainWindow) {
+frmRAS::frmRAS(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     setObjectName(QStringLiteral("frmRAS"));
     setWindowTitle(QStringLiteral("ダイアルアップ接続"));
     setFont(platform::japaneseUiFont(9));
@@ -76,10 +75,10 @@ frmRAS* frmRAS::loaded() {
     return loadedWindow().data();
 }
 
-frmRAS* frmRAS::ShowModal(frmTesselFTP* mainWindow) {
+frmRAS* frmRAS::ShowModal(QWidget* owner) {
     frmRAS* window = loaded();
     if (!window)
-        window = new frmRAS(mainWindow);
+        window = new frmRAS(owner);
     window->show();
     window->activateWindow();
     return window;
@@ -151,8 +150,7 @@ void frmRAS::setHourglass(bool on) {
 }
 
 void frmRAS::setMainStatus(const QString& text) {
-    if (main_)
-        main_->Label2->setText(text);
+    emit mainStatus(text);
 }
 
 void frmRAS::Form_Load() {

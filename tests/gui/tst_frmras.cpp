@@ -2,7 +2,7 @@
 // message boxes: its controls, the input check, a dial that succeeds (hidden, link kept,
 // shown again as it was) or fails, hang-up, the question at unload, the end of the
 // program, and the saved credentials as the user meets them.
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "dialup/VBRas32.h"
 #include "dialup/frmRAS.h"
 #include "platform/Twips.h"
@@ -70,12 +70,12 @@ struct Session {
     testing::TestEnvironment env;
     CursorWatchingFake ras;
     ActingBoxes boxes;
-    std::unique_ptr<frmTesselFTP> main;
+    std::unique_ptr<testing::MainWindow> main;
 
     Session() {
         ras.entries = {"office", "home"};
         ras.dialHandle = 77;
-        main = std::make_unique<frmTesselFTP>();
+        main = std::make_unique<testing::MainWindow>();
     }
     ~Session() {
         main.reset();

@@ -170,6 +170,7 @@ void FtpEngine::requireSession() {
 // --- Connect ---------------------------------------------------------------------------
 
 int FtpEngine::Connect(const QString& server, const QString& user, const QString& password) {
+    const auto flushed = transcriptFlushedAtEnd();
     if (closed_)
         throw FtpError(QStringLiteral("The session is closed."));
     if (connected_ && control_.isOpen())
@@ -442,6 +443,7 @@ void FtpEngine::removeCancelledUpload(const QString& remote) {
 }
 
 int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
@@ -479,6 +481,7 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
 }
 
 int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
@@ -564,6 +567,7 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
 // --- Remote operations -----------------------------------------------------------------
 
 int FtpEngine::DeleteFile(const QString& remotePath) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
             localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
@@ -575,6 +579,7 @@ int FtpEngine::DeleteFile(const QString& remotePath) {
 }
 
 int FtpEngine::Command(const QString& line) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (holdsLineBreakOrNul(line))
             localError(QStringLiteral("A command line may not hold a line break or a NUL character."));
@@ -601,6 +606,7 @@ int FtpEngine::Command(const QString& line) {
 // --- Listings --------------------------------------------------------------------------
 
 DirList FtpEngine::listNames(const QString& path, bool folders) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&]() -> DirList {
         if (holdsLineBreakOrNul(path))
             localError(QStringLiteral("The path holds a line break or a NUL character."));
@@ -643,11 +649,17 @@ DirList FtpEngine::listNames(const QString& path, bool folders) {
 QList<ListEntry> FtpEngine::fetchListing() {
     for (;;) {
         const bool mlsd = features_.mlsd && mlsdAllowed_;
-        ListingParser parser(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
-                             [this](QByteArrayView line) { return codec_.decode(line); });
-        const ChunkSink sink = [&parser](const char* bytes, qint64 size, QString&) {
-            parser.feed(QByteArrayView(bytes, size));
-            return true;
+        ListingParser parser(
+            mlsd ? ListingFormat::Mlsd : ListingFormat::List,
+            [this](QByteArrayView line) { return codec_.decode(line); }, listingLimits_);
+        const ListingLimits limits = listingLimits_;
+        const ChunkSink sink = [&parser, limits](const char* bytes, qint64 size, QString& detail) {
+            if (parser.feed(QByteArrayView(bytes, size)))
+                return true;
+            detail = QStringLiteral("The listing is too large: more than %1 entries or %2 MiB.")
+                         .arg(limits.entries)
+                         .arg(limits.bytes / (1024 * 1024));
+            return false;
         };
         const Reply final = retrieve(mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST"), sink);
         if (mlsd && (final.code == 500 || final.code == 502)) {

@@ -43,7 +43,7 @@ void ControlChannel::send(const QString& line, int timeoutMs) {
     if (holdsLineBreakOrNul(line))
         throw SessionError(SessionError::Local,
                            QStringLiteral("A command line may not hold a line break or a NUL character."));
-    const auto bytes = codec_.encode(line);
+    const auto bytes = codec_.encodeCommand(line);
     if (!bytes)
         throw SessionError(
             SessionError::Local,
@@ -103,7 +103,12 @@ std::optional<Reply> ControlChannel::awaitReply(const QDeadlineTimer& deadline) 
         if (reader_.state() == ReplyReader::State::Garbage)
             fail(SessionError::Garbage, QStringLiteral("The server sent a reply that is not FTP."));
         if (reader_.state() == ReplyReader::State::TooLong)
-            fail(SessionError::Garbage, QStringLiteral("The server sent an overlong reply."));
+            fail(SessionError::Garbage,
+                 QStringLiteral("The server sent an overlong reply (a line over %1 KiB, or more than %2 MiB "
+                                "or %3 lines).")
+                     .arg(ReplyReader::kMaxLineLength / 1024)
+                     .arg(ReplyReader::kMaxReplyBytes / (1024 * 1024))
+                     .arg(ReplyReader::kMaxReplyLines));
         Transport::Status status;
         const qint64 n = transport_.read(buffer, sizeof buffer,
                                          int(std::max<qint64>(0, deadline.remainingTime())), status);

@@ -13,7 +13,9 @@
 #include <QFileInfo>
 #include <QHostInfo>
 #include <QScopeGuard>
+#include <QSet>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -116,6 +118,7 @@ void FtpEngine::requireSession() {
 // --- Connect ---------------------------------------------------------------------------
 
 int FtpEngine::Connect(const QString& server, const QString& user, const QString& password) {
+    const auto flushed = transcriptFlushedAtEnd();
     if (closed_)
         throw FtpError(QStringLiteral("The session is closed."));
     if (connected_ && control_.isOpen())
@@ -286,6 +289,7 @@ void FtpEngine::setType(char type) {
 // --- Remote operations -----------------------------------------------------------------
 
 int FtpEngine::DeleteFile(const QString& remotePath) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers(); // a call of its own: the transfer before it was given up
         if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
@@ -298,6 +302,7 @@ int FtpEngine::DeleteFile(const QString& remotePath) {
 }
 
 int FtpEngine::Command(const QString& line) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers(); // a call of its own: the transfer before it was given up
         if (holdsLineBreakOrNul(line))
@@ -325,6 +330,7 @@ int FtpEngine::Command(const QString& line) {
 // --- Listings --------------------------------------------------------------------------
 
 DirList FtpEngine::listNames(const QString& path, bool folders) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&]() -> DirList {
         forgetKeptTransfers(); // a call of its own: the transfer before it was given up
         if (holdsLineBreakOrNul(path))
@@ -368,11 +374,17 @@ DirList FtpEngine::listNames(const QString& path, bool folders) {
 QList<ListEntry> FtpEngine::fetchListing() {
     for (;;) {
         const bool mlsd = features_.mlsd && mlsdAllowed_;
-        ListingParser parser(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
-                             [this](QByteArrayView line) { return codec_.decode(line); });
-        const ChunkSink sink = [&parser](const char* bytes, qint64 size, QString&) {
-            parser.feed(QByteArrayView(bytes, size));
-            return true;
+        ListingParser parser(
+            mlsd ? ListingFormat::Mlsd : ListingFormat::List,
+            [this](QByteArrayView line) { return codec_.decodeName(line); }, listingLimits_);
+        const ListingLimits limits = listingLimits_;
+        const ChunkSink sink = [&parser, limits](const char* bytes, qint64 size, QString& detail) {
+            if (parser.feed(QByteArrayView(bytes, size)))
+                return true;
+            detail = QStringLiteral("The listing is too large: more than %1 entries or %2 MiB.")
+                         .arg(limits.entries)
+                         .arg(limits.bytes / (1024 * 1024));
+            return false;
         };
         const Reply final = retrieve(mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST"), sink);
         if (mlsd && (final.code == 500 || final.code == 502)) {
@@ -391,7 +403,35 @@ QList<ListEntry> FtpEngine::fetchListing() {
             if (entry.kind != EntryKind::Self && isUsableListedName(entry.name))
                 entries.append(entry);
         }
+        showComposed(entries);
         return entries;
+    }
+}
+
+void FtpEngine::showComposed(QList<ListEntry>& entries) {
+    // Decomposed names (as macOS servers keep them) are shown composed, and remembered
+    // with their own bytes, which are what goes back. A composed name that is listed too
+    // keeps its place: the decomposed one is then shown as it is.
+    const auto decomposed = [](const QString& name) {
+        return std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() >= 0x300; }) &&
+               name.normalized(QString::NormalizationForm_C) != name;
+    };
+    if (std::none_of(entries.cbegin(), entries.cend(),
+                     [&](const ListEntry& e) { return decomposed(e.name); }))
+        return;
+    QSet<QString> listed;
+    listed.reserve(entries.size());
+    for (const ListEntry& entry : std::as_const(entries))
+        listed.insert(entry.name);
+    for (ListEntry& entry : entries) {
+        if (!decomposed(entry.name))
+            continue;
+        const QString composed = entry.name.normalized(QString::NormalizationForm_C);
+        const auto raw = codec_.encodeName(entry.name);
+        if (listed.contains(composed) || !raw)
+            continue;
+        codec_.rememberName(composed, *raw);
+        entry.name = composed;
     }
 }
 

@@ -68,6 +68,8 @@ public:
     const Timeouts& timeouts() const { return timeouts_; }
     // Lets tests and odd servers keep to LIST even when MLSD is announced.
     void setMlsdAllowed(bool allowed) { mlsdAllowed_ = allowed; }
+    // Lets tests reach the listing bounds with small listings.
+    void setListingLimits(const ListingLimits& limits) { listingLimits_ = limits; }
 
     // What the server announced in its FEAT reply, as remembered at login.
     struct Features {
@@ -97,6 +99,7 @@ private:
     Features features_;
     QString loginFolder_;
     bool mlsdAllowed_ = true;
+    ListingLimits listingLimits_;
     CallControl* callControl_ = nullptr;
     bool connected_ = false; // a Connect succeeded (the session may have died since)
     bool closed_ = false;    // Close was called
@@ -109,6 +112,11 @@ private:
     };
     std::optional<Listing> listing_;
 
+    // Writes the transcript out when the call ends, however it ends: the window reads the
+    // file only between calls.
+    [[nodiscard]] auto transcriptFlushedAtEnd() {
+        return qScopeGuard([this] { transcript_.flush(); });
+    }
     int connectSession(const QString& server, const QString& user, const QString& password);
     void requireSession();
     void setType(char type);
@@ -116,6 +124,7 @@ private:
     using BinaryAfterwards = QScopeGuard<std::function<void()>>;
     BinaryAfterwards binaryAfterwards(bool textTransfer);
     QList<ListEntry> fetchListing();
+    void showComposed(QList<ListEntry>& entries);
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
 
     // The command a transfer sends once its data connection is open (after a REST, if

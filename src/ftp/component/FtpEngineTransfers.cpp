@@ -218,6 +218,7 @@ void FtpEngine::checkHash(const QString& remote, const QByteArray& ours) {
 // --- Downloads -----------------------------------------------------------------------
 
 int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
@@ -364,6 +365,7 @@ qint64 FtpEngine::uploadOffset(const QString& remote, const QFileInfo& local) {
 }
 
 int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));

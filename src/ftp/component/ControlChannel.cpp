@@ -54,6 +54,7 @@ Reply ControlChannel::takeReply(RawReply raw) {
         transcript_.reply(reply.lines.constLast());
     }
     last_ = reply;
+    ++replies_;
     return reply;
 }
 
@@ -80,9 +81,12 @@ Reply ControlChannel::readReply(const QDeadlineTimer& deadline, int timeoutMs) {
             reader_.feed(QByteArrayView(buffer, n));
             break;
         case Transport::Status::Timeout:
-            fail(SessionError::Timeout,
-                 QStringLiteral("The server did not answer within %1 s; the connection was closed.")
-                     .arg(timeoutMs / 1000.0));
+            drop();
+            throw SessionError(
+                SessionError::Timeout,
+                QStringLiteral("The server did not answer within %1 s; the connection was closed.")
+                    .arg(timeoutMs / 1000.0),
+                FailureDetail(FailureKind::Timeout, timeoutMs));
         case Transport::Status::End:
             fail(SessionError::Closed, QStringLiteral("The server closed the connection."));
         case Transport::Status::Failed:

@@ -23,15 +23,9 @@ namespace ftp {
 
 namespace {
 
-// Every public call lets only FtpError out, whatever went wrong inside.
-template <typename F> auto guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const SessionError& e) {
-        throw FtpError(e.message());
-    } catch (const std::bad_alloc&) {
-        throw FtpError(QStringLiteral("Out of memory."));
-    }
+// The whole reply on one line, as the user is shown it.
+QString replyLine(const Reply& reply) {
+    return reply.lines.join(u' ');
 }
 
 [[noreturn]] void localError(const QString& message) {
@@ -104,6 +98,23 @@ std::filesystem::path fsPath(const QString& path) {
 
 } // namespace
 
+// Every public call lets only FtpError out, whatever went wrong inside.
+template <typename F> auto FtpEngine::guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const SessionError& e) {
+        FtpError error(e.message(), e.detail());
+        // A refusal is the server's word: its reply says why.
+        const Reply& last = control_.lastReply();
+        if (error.detail().kind == FailureKind::Refused && error.detail().serverReply.isEmpty() &&
+            (last.kind() == 4 || last.kind() == 5))
+            error.detail().serverReply = replyLine(last);
+        throw error;
+    } catch (const std::bad_alloc&) {
+        throw FtpError(QStringLiteral("Out of memory."));
+    }
+}
+
 FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
 
 FtpEngine::~FtpEngine() {
@@ -162,11 +173,62 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
     if (connected_ && control_.isOpen())
         throw FtpError(QStringLiteral("Already connected."));
     connected_ = false;
+    const quint64 opensBefore = control_.opens();
+    const quint64 repliesBefore = control_.repliesRead();
     const int result = connectSession(server, user, password);
+    lastError_ = result == ConnectOk ? FtpError(QString())
+                                     : connectFailure(result, control_.opens() != opensBefore,
+                                                      control_.repliesRead() != repliesBefore);
     if (result != ConnectOk)
         control_.drop();
     connected_ = result == ConnectOk;
     return result;
+}
+
+FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply) const {
+    FailureDetail detail;
+    detail.connectResult = result;
+    QString message;
+    switch (result) {
+    case ConnectHostNotFound:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The server name could not be resolved.");
+        break;
+    case ConnectRefused:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The server refused the connection.");
+        break;
+    case ConnectTimedOut:
+        detail.kind = FailureKind::Timeout;
+        // Before the connection was made the connect timeout ran out, after it a reply's.
+        detail.timeoutMs = reachedServer ? timeouts_.replyMs : timeouts_.connectMs;
+        message = QStringLiteral("No answer within %1 s.").arg(detail.timeoutMs / 1000.0);
+        break;
+    case ConnectGreetingRefused:
+    case ConnectLoginRefused:
+        detail.kind = FailureKind::Refused;
+        message = QStringLiteral("The server refused the session.");
+        break;
+    case ConnectBadServerName:
+        detail.kind = FailureKind::Local;
+        message = QStringLiteral("The server name is not usable.");
+        break;
+    case ConnectProtocolError:
+        detail.kind = FailureKind::Garbage;
+        message = QStringLiteral("The server's replies make no sense.");
+        break;
+    default:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The connection failed (%1).").arg(result);
+        break;
+    }
+    // The reply that ended the attempt, when it was the server's answer to this attempt.
+    const Reply& last = control_.lastReply();
+    if (gotReply && last.code != 0 && (last.kind() == 4 || last.kind() == 5 || result == ConnectProtocolError)) {
+        detail.serverReply = replyLine(last);
+        message += u' ' + detail.serverReply;
+    }
+    return FtpError(message, detail);
 }
 
 int FtpEngine::connectSession(const QString& server, const QString& user, const QString& password) {

@@ -47,6 +47,8 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
+    FtpError lastError() const override { return lastError_; }
+    void LogNote(const QString& text) override { transcript_.note(text); }
     int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
@@ -92,6 +94,12 @@ private:
         QStringList files;
     };
     std::optional<Listing> listing_;
+    FtpError lastError_{QString()}; // why the last Connect failed
+
+    // Runs a public call: only FtpError gets out, and a refusal carries the server's reply.
+    template <typename F> auto guarded(F&& f) -> decltype(f());
+    // What the caller learns of a failed Connect: its result and how far it got.
+    FtpError connectFailure(int result, bool reachedServer, bool gotReply) const;
 
     int connectSession(const QString& server, const QString& user, const QString& password);
     void requireSession();

@@ -17,11 +17,34 @@ public:
         Refused, // the server refused a command; the session goes on
         Local,   // a local file or an argument is at fault; nothing was sent
     };
-    SessionError(Kind kind, const QString& message) : FtpError(message), kind_(kind) {}
+    SessionError(Kind kind, const QString& message, FailureDetail detail = {})
+        : FtpError(message, withKind(std::move(detail), kind)), kind_(kind) {}
     Kind kind() const { return kind_; }
 
 private:
     Kind kind_;
+
+    static FailureDetail withKind(FailureDetail detail, Kind kind) {
+        detail.kind = failureKindOf(kind);
+        return detail;
+    }
+    static FailureKind failureKindOf(Kind kind) {
+        switch (kind) {
+        case Timeout:
+            return FailureKind::Timeout;
+        case Closed:
+            return FailureKind::Closed;
+        case Garbage:
+            return FailureKind::Garbage;
+        case Network:
+            return FailureKind::Network;
+        case Refused:
+            return FailureKind::Refused;
+        case Local:
+            return FailureKind::Local;
+        }
+        return FailureKind::Unknown;
+    }
 };
 
 } // namespace ftp

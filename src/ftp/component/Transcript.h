@@ -26,6 +26,8 @@ public:
     void command(const QString& line);
     // Writes one reply line as received.
     void reply(const QString& line);
+    // Writes a note of the program's own: "# " and the text, which no reply line can begin with.
+    void note(const QString& text);
 
     // The form in which a command line is written: "PASS ****" for any PASS command.
     static QString maskedCommand(const QString& line);

@@ -12,6 +12,8 @@ packages=(
   libgl-dev fonts-ipafont-gothic
   python3 python3-pyftpdlib
   ppp curl
+  desktop-file-utils appstream dpkg-dev file
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

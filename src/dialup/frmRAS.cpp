@@ -2,6 +2,7 @@
 #include "dialup/frmRAS.h"
 
 #include "dialup/VBRas32.h"
+#include "platform/Accessibility.h"
 #include "platform/AppPaths.h"
 #include "platform/Controls.h"
 #include "platform/Fonts.h"
@@ -98,6 +99,7 @@ void frmRAS::createControls() {
     Combo1 = place<QComboBox>(this, "Combo1", 1440, 240, 2055, 300);
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // Enter must not add an entry
+    Combo1->setCompleter(nullptr);                // an entry name is dialled as typed, never completed
     Text1 = place<QLineEdit>(this, "Text1", 1440, 720, 2775, 270);
     Text2 = place<QLineEdit>(this, "Text2", 1440, 1200, 2055, 270);
     Text2->setEchoMode(QLineEdit::Password);
@@ -118,6 +120,12 @@ void frmRAS::createControls() {
     silver.setColor(QPalette::Base, QColor(192, 192, 192));
     Text3->setPalette(silver);
     Command4 = button(this, "Command4", QStringLiteral("キャンセル"), 4680, 2400, 1095, 495);
+
+    // What a screen reader says; the three boxes are described by the labels beside them.
+    platform::setAccessibleName(Combo1, captions.at(0), Label1[0]);
+    platform::setAccessibleName(Text1, captions.at(1), Label1[1]);
+    platform::setAccessibleName(Text2, captions.at(2), Label1[2]);
+    platform::setAccessibleName(Text3, QStringLiteral("ダイアルアップの状態"));
 
     const QList<QWidget*> order{Combo1, Text1, Text2, Command1, Command2, Command4, Command5, Check1, Text3};
     for (qsizetype i = 1; i < order.size(); ++i)

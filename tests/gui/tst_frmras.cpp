@@ -261,6 +261,25 @@ private slots:
         QCOMPARE(s.ras.dials[0].entry, ras::toAnsi(QStringLiteral("新しい接続先")));
     }
 
+    // Typing over a listed name keeps what was typed, and Enter adds nothing to the list.
+    void theEntryBoxCompletesNothing() {
+        Session s;
+        s.ras.entries = {"tacc-fail-07260", "office"};
+        frmRAS* w = s.open();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        w->Combo1->setFocus();
+        QTest::keyClicks(w->Combo1, QStringLiteral("tacc"));
+        QCOMPARE(w->Combo1->currentText(), QStringLiteral("tacc"));
+        QTest::keyClick(w->Combo1, Qt::Key_Return);
+        QCOMPARE(w->Combo1->currentText(), QStringLiteral("tacc"));
+        QCOMPARE(testing::entries(w->Combo1),
+                 (QStringList{QStringLiteral("tacc-fail-07260"), QStringLiteral("office")}));
+        QVERIFY(s.ras.dials.isEmpty());
+        s.dial(w, w->Combo1->currentText());
+        QCOMPARE(s.ras.dials[0].entry, QByteArray("tacc"));
+    }
+
     void failureUnloadsAndTheNextOpenLoadsAfresh() {
         Session s;
         s.ras.dialResult = 691;

@@ -302,11 +302,12 @@ private slots:
         s.download();
         s.w.List2->clearSelection();
         for (const QString& path :
-             {QStringLiteral("/pub.d/.."), QStringLiteral("/pub.d/."), QStringLiteral("/pub.d/")}) {
+             {QStringLiteral("/pub.d/.."), QStringLiteral("/pub.d/."), QStringLiteral("/pub.d/"),
+              QStringLiteral("/pub/\x1b[31mred.txt"), QStringLiteral("/pub/invoice\u202Etxt.exe")}) {
             s.w.Combo4->setEditText(path);
             s.download();
         }
-        QCOMPARE(s.boxes.texts(), QStringList(4, kBadName));
+        QCOMPARE(s.boxes.texts(), QStringList(6, kBadName));
         QCOMPARE(s.boxes.shown.first().buttons, MsgButtons::OkOnly);
         QVERIFY(s.callsOf(QStringLiteral("GetFile")).isEmpty());
         QCOMPARE(s.w.Label2->text(), QStringLiteral("接続成功。"));

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 namespace ftp {
-std::unique_ptr<FtpComponent> createFtpEngine();
+std::unique_ptr<FtpComponent> createThreadedFtpEngine();
 }
 
 namespace testing {
@@ -105,7 +105,7 @@ QString FakeFtpComponent::GetReply() {
     return record_->script.reply;
 }
 
-ftp::FtpError FakeFtpComponent::lastError() const {
+ftp::FtpError FakeFtpComponent::lastError() {
     return record_->script.connectError;
 }
 
@@ -130,7 +130,7 @@ FakeFtpInstall::FakeFtpInstall() : record_(std::make_shared<FakeFtpRecord>()) {
 }
 
 FakeFtpInstall::~FakeFtpInstall() {
-    ftp::registerComponent(ftp::kFtpComponentId, &ftp::createFtpEngine);
+    ftp::registerComponent(ftp::kFtpComponentId, &ftp::createThreadedFtpEngine);
 }
 
 } // namespace testing

@@ -58,7 +58,7 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
-    ftp::FtpError lastError() const override;
+    ftp::FtpError lastError() override;
     void LogNote(const QString& text) override;
     int CloseLog() override;
     void Close() override;

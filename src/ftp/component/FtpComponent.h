@@ -12,6 +12,8 @@
 
 namespace ftp {
 
+class CallControl;
+
 // What kind of failure an FtpError reports, for a caller that phrases it for the user.
 enum class FailureKind {
     Unknown,      // nothing more is known than the message
@@ -22,6 +24,7 @@ enum class FailureKind {
     Network,      // the system reported a network failure
     Refused,      // the server refused: its reply says why
     Local,        // a local file or an argument is at fault
+    Cancelled,    // the user cancelled the call
 };
 
 // Why a call failed, beyond the readable message.
@@ -63,9 +66,15 @@ enum TransferModeValue : int { TextMode = 0, BinaryMode = 1 };
 // The listing flag that asks GetDir for sub-folders instead of files.
 inline constexpr int kFolderFlag = 1;
 
+// Every virtual call here is forwarded to the engine's thread by ThreadedComponent: a
+// new one needs its forwarding there too.
 class FtpComponent {
 public:
     virtual ~FtpComponent() = default;
+
+    // Lets the calls be cancelled and report progress through `control` (not owned).
+    // A component that can do neither ignores it.
+    virtual void setCallControl(CallControl* control) { (void)control; }
 
     // Starts the session transcript at `path`. The result is not used by callers.
     virtual int OpenLog(const QString& path, int mode) = 0;
@@ -89,7 +98,7 @@ public:
     virtual QString GetReply() = 0;
     // Why the last Connect failed (its result is only a number); an empty message when
     // nothing is known.
-    virtual FtpError lastError() const { return FtpError(QString()); }
+    virtual FtpError lastError() { return FtpError(QString()); }
     // Ends the transcript with one note line, marked so that it cannot be taken for a
     // reply. A component without a transcript ignores it.
     virtual void LogNote(const QString& text) { (void)text; }

@@ -1,5 +1,6 @@
 #include "ftp/component/FtpEngine.h"
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/LineEnds.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/ServerName.h"
@@ -13,7 +14,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -28,14 +31,17 @@ QString replyLine(const Reply& reply) {
     return reply.lines.join(u' ');
 }
 
+// How long the clean-up after a cancelled transfer may take.
+constexpr int kAbortMs = 700;
+
 [[noreturn]] void localError(const QString& message) {
     throw SessionError(SessionError::Local, message);
 }
 
-// Looks a host name up, giving up after `timeoutMs`. The lookup runs on a thread of its
-// own so that a resolver that never answers cannot hold the caller: on a timeout the
-// thread is left to finish on its own.
-std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
+// Looks a host name up, giving up after `timeoutMs` or when the call is cancelled. The
+// lookup runs on a thread of its own so that a resolver that never answers cannot hold the
+// caller: on a timeout the thread is left to finish on its own.
+std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs, const CallControl* cancel) {
     struct Shared {
         std::mutex mutex;
         std::condition_variable done;
@@ -49,8 +55,12 @@ std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
         shared->done.notify_all();
     }).detach();
     std::unique_lock lock(shared->mutex);
-    shared->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return shared->info.has_value(); });
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!shared->info && !deadline.hasExpired() && !(cancel && cancel->isCancelled())) {
+        const qint64 slice = std::min<qint64>(deadline.remainingTime(), kCancelPollMs);
+        shared->done.wait_for(lock, std::chrono::milliseconds(slice),
+                              [&] { return shared->info.has_value(); });
+    }
     return shared->info;
 }
 
@@ -121,6 +131,11 @@ FtpEngine::~FtpEngine() {
     control_.drop();
 }
 
+void FtpEngine::setCallControl(CallControl* control) {
+    callControl_ = control;
+    control_.setCallControl(control);
+}
+
 int FtpEngine::OpenLog(const QString& path, int mode) {
     if (closed_)
         throw FtpError(QStringLiteral("The session is closed."));
@@ -168,6 +183,7 @@ void FtpEngine::requireSession() {
 // --- Connect ---------------------------------------------------------------------------
 
 int FtpEngine::Connect(const QString& server, const QString& user, const QString& password) {
+    const auto flushed = transcriptFlushedAtEnd();
     if (closed_)
         throw FtpError(QStringLiteral("The session is closed."));
     if (connected_ && control_.isOpen())
@@ -217,6 +233,10 @@ FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply
         detail.kind = FailureKind::Garbage;
         message = QStringLiteral("The server's replies make no sense.");
         break;
+    case ConnectCancelled:
+        detail.kind = FailureKind::Cancelled;
+        message = QStringLiteral("Cancelled by the user.");
+        break;
     default:
         detail.kind = FailureKind::Network;
         message = QStringLiteral("The connection failed (%1).").arg(result);
@@ -245,9 +265,9 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     if (name->isLiteral) {
         addresses.append(QHostAddress(name->host));
     } else {
-        const auto info = lookUpHost(name->host, timeouts_.connectMs);
+        const auto info = lookUpHost(name->host, timeouts_.connectMs, callControl_);
         if (!info)
-            return ConnectTimedOut;
+            return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
         if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
             return ConnectHostNotFound;
         addresses = info->addresses();
@@ -265,6 +285,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
             connected = true;
             break;
         }
+        if (control_.transport().wasCancelled())
+            return ConnectCancelled;
         switch (control_.transport().error()) {
         case QAbstractSocket::ConnectionRefusedError:
             failure = ConnectRefused;
@@ -339,6 +361,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
         loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
     } catch (const SessionError& e) {
         switch (e.kind()) {
+        case SessionError::Cancelled:
+            return ConnectCancelled;
         case SessionError::Timeout:
             return ConnectTimedOut;
         case SessionError::Network:
@@ -365,6 +389,8 @@ void FtpEngine::restoreBinary() {
     // caller hears about; a session that died here fails the next call.
     if (!control_.isOpen())
         return;
+    // Also after a cancelled transfer: the session goes on in binary.
+    const CancelShield shield(callControl_);
     try {
         setType('I');
     } catch (const SessionError&) {
@@ -387,10 +413,15 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* ex
         return first;
     }
     if (expectedBytes) {
-        if (const auto size = announcedSize(first))
+        if (const auto size = announcedSize(first)) {
             *expectedBytes = *size;
+            if (callControl_)
+                callControl_->setTotal(*size);
+        }
     }
     const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     data->abort();
     if (first.kind() == 2) {
         // The server called the transfer done before it began: no further reply comes.
@@ -407,6 +438,7 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* ex
         return final;
     case StreamResult::LocalFailure:
         localError(stream.detail);
+    case StreamResult::Cancelled: // abortTransfer() has thrown
     case StreamResult::Timeout:
     case StreamResult::Broken:
         throw SessionError(SessionError::Refused,
@@ -430,6 +462,8 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
         return first;
     }
     const StreamResult stream = sendStream(source, *data, timeouts_.dataMs, textMode);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     data->abort();
     const Reply final = control_.readReply(timeouts_.replyMs);
     switch (stream.outcome) {
@@ -437,6 +471,7 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
         return final;
     case StreamResult::LocalFailure:
         localError(QStringLiteral("Cannot read the local file: %1").arg(stream.detail));
+    case StreamResult::Cancelled: // abortTransfer() has thrown
     case StreamResult::Timeout:
     case StreamResult::Broken:
         throw SessionError(SessionError::Refused,
@@ -446,7 +481,37 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
     return final;
 }
 
+void FtpEngine::abortTransfer(Transport& data) {
+    data.abort();
+    const CancelShield shield(callControl_);
+    // The whole clean-up keeps within the second that a cancel may take; a server that
+    // does not answer ABOR in that time loses the session.
+    const QDeadlineTimer deadline(kAbortMs);
+    control_.send(QStringLiteral("ABOR"), kAbortMs);
+    // Two replies are usual: the transfer's (426, or 226 when it had ended) and ABOR's.
+    if (!control_.awaitReply(deadline)) {
+        control_.drop();
+        throw SessionError(SessionError::Cancelled,
+                           QStringLiteral("Cancelled by the user; the server did not answer ABOR in time."));
+    }
+    control_.awaitReply(deadline);
+    throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
+}
+
+void FtpEngine::removeCancelledUpload(const QString& remote) {
+    // What the server stored of a cancelled upload is not the user's file.
+    if (!control_.isOpen())
+        return;
+    const CancelShield shield(callControl_);
+    try {
+        control_.exchange(QStringLiteral("DELE ") + remote, kAbortMs);
+    } catch (const SessionError&) {
+        // The cancel is what the caller hears about.
+    }
+}
+
 int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
@@ -462,10 +527,19 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             localError(QStringLiteral("Cannot open \"%1\": %2").arg(localPath, file.errorString()));
 
+        if (callControl_)
+            callControl_->setTotal(file.size());
         const bool text = mode == TextMode;
         setType(text ? 'A' : 'I');
         const auto backToBinary = binaryAfterwards(text);
-        const Reply final = store(QStringLiteral("STOR ") + remote, file, text);
+        Reply final;
+        try {
+            final = store(QStringLiteral("STOR ") + remote, file, text);
+        } catch (const SessionError& e) {
+            if (e.kind() == SessionError::Cancelled)
+                removeCancelledUpload(remote);
+            throw;
+        }
         if (final.kind() != 2)
             throw SessionError(
                 SessionError::Refused,
@@ -475,6 +549,7 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
 }
 
 int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
@@ -560,6 +635,7 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
 // --- Remote operations -----------------------------------------------------------------
 
 int FtpEngine::DeleteFile(const QString& remotePath) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
             localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
@@ -571,6 +647,7 @@ int FtpEngine::DeleteFile(const QString& remotePath) {
 }
 
 int FtpEngine::Command(const QString& line) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (holdsLineBreakOrNul(line))
             localError(QStringLiteral("A command line may not hold a line break or a NUL character."));
@@ -597,6 +674,7 @@ int FtpEngine::Command(const QString& line) {
 // --- Listings --------------------------------------------------------------------------
 
 DirList FtpEngine::listNames(const QString& path, bool folders) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&]() -> DirList {
         if (holdsLineBreakOrNul(path))
             localError(QStringLiteral("The path holds a line break or a NUL character."));
@@ -639,11 +717,17 @@ DirList FtpEngine::listNames(const QString& path, bool folders) {
 QList<ListEntry> FtpEngine::fetchListing() {
     for (;;) {
         const bool mlsd = features_.mlsd && mlsdAllowed_;
-        ListingParser parser(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
-                             [this](QByteArrayView line) { return codec_.decode(line); });
-        const ChunkSink sink = [&parser](const char* bytes, qint64 size, QString&) {
-            parser.feed(QByteArrayView(bytes, size));
-            return true;
+        ListingParser parser(
+            mlsd ? ListingFormat::Mlsd : ListingFormat::List,
+            [this](QByteArrayView line) { return codec_.decodeName(line); }, listingLimits_);
+        const ListingLimits limits = listingLimits_;
+        const ChunkSink sink = [&parser, limits](const char* bytes, qint64 size, QString& detail) {
+            if (parser.feed(QByteArrayView(bytes, size)))
+                return true;
+            detail = QStringLiteral("The listing is too large: more than %1 entries or %2 MiB.")
+                         .arg(limits.entries)
+                         .arg(limits.bytes / (1024 * 1024));
+            return false;
         };
         const Reply final = retrieve(mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST"), sink);
         if (mlsd && (final.code == 500 || final.code == 502)) {
@@ -662,7 +746,35 @@ QList<ListEntry> FtpEngine::fetchListing() {
             if (entry.kind != EntryKind::Self && isUsableListedName(entry.name))
                 entries.append(entry);
         }
+        showComposed(entries);
         return entries;
+    }
+}
+
+void FtpEngine::showComposed(QList<ListEntry>& entries) {
+    // Decomposed names (as macOS servers keep them) are shown composed, and remembered
+    // with their own bytes, which are what goes back. A composed name that is listed too
+    // keeps its place: the decomposed one is then shown as it is.
+    const auto decomposed = [](const QString& name) {
+        return std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() >= 0x300; }) &&
+               name.normalized(QString::NormalizationForm_C) != name;
+    };
+    if (std::none_of(entries.cbegin(), entries.cend(),
+                     [&](const ListEntry& e) { return decomposed(e.name); }))
+        return;
+    QSet<QString> listed;
+    listed.reserve(entries.size());
+    for (const ListEntry& entry : std::as_const(entries))
+        listed.insert(entry.name);
+    for (ListEntry& entry : entries) {
+        if (!decomposed(entry.name))
+            continue;
+        const QString composed = entry.name.normalized(QString::NormalizationForm_C);
+        const auto raw = codec_.encodeName(entry.name);
+        if (listed.contains(composed) || !raw)
+            continue;
+        codec_.rememberName(composed, *raw);
+        entry.name = composed;
     }
 }
 

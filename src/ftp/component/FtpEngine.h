@@ -18,6 +18,8 @@
 
 namespace ftp {
 
+class CallControl;
+
 // What Connect returns. Only 0 means a session was opened.
 enum ConnectResult : int {
     ConnectOk = 0,
@@ -30,6 +32,7 @@ enum ConnectResult : int {
     ConnectProtocolError = 6,   // the server's replies make no sense, or it hung up during login
     ConnectBadServerName = 7,   // the server box holds no usable name (empty, bad port, ...)
     ConnectNetworkError = 8,    // any other network failure (unreachable network, ...)
+    ConnectCancelled = 9,       // the user cancelled the connect
 };
 
 class FtpEngine final : public FtpComponent {
@@ -47,16 +50,22 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
-    FtpError lastError() const override { return lastError_; }
+    FtpError lastError() override { return lastError_; }
     void LogNote(const QString& text) override { transcript_.note(text); }
     int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
 
+    // Lets every call be cancelled through `control` and report its progress there (not
+    // owned; nullptr: no cancel, no progress).
+    void setCallControl(CallControl* control) override;
+
     void setTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
     const Timeouts& timeouts() const { return timeouts_; }
     // Lets tests and odd servers keep to LIST even when MLSD is announced.
     void setMlsdAllowed(bool allowed) { mlsdAllowed_ = allowed; }
+    // Lets tests reach the listing bounds with small listings.
+    void setListingLimits(const ListingLimits& limits) { listingLimits_ = limits; }
 
     // What the server announced in its FEAT reply, as remembered at login.
     struct Features {
@@ -84,6 +93,8 @@ private:
     Features features_;
     QString loginFolder_;
     bool mlsdAllowed_ = true;
+    ListingLimits listingLimits_;
+    CallControl* callControl_ = nullptr;
     bool connected_ = false; // a Connect succeeded (the session may have died since)
     bool closed_ = false;    // Close was called
 
@@ -101,6 +112,11 @@ private:
     // What the caller learns of a failed Connect: its result and how far it got.
     FtpError connectFailure(int result, bool reachedServer, bool gotReply) const;
 
+    // Writes the transcript out when the call ends, however it ends: the window reads the
+    // file only between calls.
+    [[nodiscard]] auto transcriptFlushedAtEnd() {
+        return qScopeGuard([this] { transcript_.flush(); });
+    }
     int connectSession(const QString& server, const QString& user, const QString& password);
     void requireSession();
     void setType(char type);
@@ -108,6 +124,7 @@ private:
     using BinaryAfterwards = QScopeGuard<std::function<void()>>;
     BinaryAfterwards binaryAfterwards(bool textTransfer);
     QList<ListEntry> fetchListing();
+    void showComposed(QList<ListEntry>& entries);
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
 
     // Runs one download-like command (RETR, LIST, MLSD, NLST) over a fresh data
@@ -117,6 +134,12 @@ private:
     Reply retrieve(const QString& line, const ChunkSink& sink, qint64* expectedBytes = nullptr);
     // Runs one upload command (STOR) with `source`; the same rules.
     Reply store(const QString& line, QIODevice& source, bool textMode);
+    // After a cancelled transfer (RFC 959, section 4.1.3): drops the data connection, sends
+    // ABOR and reads the replies to the transfer and to ABOR, so that the session stays
+    // in step; then throws SessionError::Cancelled.
+    [[noreturn]] void abortTransfer(Transport& data);
+    // Deletes what the server kept of a cancelled upload, where it lets us.
+    void removeCancelledUpload(const QString& remote);
 };
 
 // Creates the engine the factory registers under kFtpComponentId.

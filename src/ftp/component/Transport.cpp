@@ -1,6 +1,7 @@
 #include "ftp/component/Transport.h"
 
-#include <QDeadlineTimer>
+#include "ftp/component/CallControl.h"
+
 #include <QTcpSocket>
 
 namespace ftp {
@@ -20,19 +21,44 @@ Transport::~Transport() {
 void Transport::noteError(QAbstractSocket::SocketError error, const QString& text) {
     error_ = error;
     errorString_ = text;
+    cancelled_ = false;
+}
+
+bool Transport::cancelRequested() const {
+    return callControl_ && callControl_->isCancelled();
+}
+
+void Transport::noteCancelled() {
+    noteError(QAbstractSocket::OperationError, QStringLiteral("Cancelled"));
+    cancelled_ = true;
+}
+
+int Transport::slice(const QDeadlineTimer& deadline) {
+    return int(std::min<qint64>(deadline.remainingTime(), kCancelPollMs));
 }
 
 bool Transport::connectTo(const QHostAddress& address, quint16 port, int timeoutMs) {
     socket_->abort();
     socket_->connectToHost(address, port);
-    if (socket_->waitForConnected(timeoutMs))
-        return true;
-    const bool stillTrying = socket_->state() == QAbstractSocket::ConnectingState ||
-                             socket_->state() == QAbstractSocket::HostLookupState;
-    if (stillTrying || socket_->error() == QAbstractSocket::SocketTimeoutError)
-        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
-    else
-        noteError(socket_->error(), socket_->errorString());
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (socket_->waitForConnected(slice(deadline)))
+            return true;
+        const bool stillTrying = socket_->state() == QAbstractSocket::ConnectingState ||
+                                 socket_->state() == QAbstractSocket::HostLookupState;
+        if (!stillTrying && socket_->error() != QAbstractSocket::SocketTimeoutError) {
+            noteError(socket_->error(), socket_->errorString());
+            break;
+        }
+        if (cancelRequested()) {
+            noteCancelled();
+            break;
+        }
+        if (deadline.hasExpired() || !stillTrying) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
+            break;
+        }
+    }
     socket_->abort();
     return false;
 }
@@ -46,9 +72,11 @@ QHostAddress Transport::peerAddress() const {
 }
 
 bool Transport::endedCleanly() const {
-    // The peer's orderly close; a reset or any other error is a broken stream.
+    // The peer's orderly close; a reset or any other error is a broken stream. A timeout
+    // left over from one slice of a wait says nothing about how the stream ended.
     return socket_->error() == QAbstractSocket::RemoteHostClosedError ||
-           socket_->error() == QAbstractSocket::UnknownSocketError;
+           socket_->error() == QAbstractSocket::UnknownSocketError ||
+           socket_->error() == QAbstractSocket::SocketTimeoutError;
 }
 
 qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) {
@@ -61,11 +89,17 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
         }
         const QDeadlineTimer deadline(timeoutMs);
         while (socket_->bytesAvailable() == 0) {
-            if (!socket_->waitForReadyRead(int(deadline.remainingTime()))) {
+            if (!socket_->waitForReadyRead(slice(deadline))) {
                 if (socket_->bytesAvailable() > 0)
                     break;
                 if (socket_->state() == QAbstractSocket::ConnectedState) {
-                    if (deadline.hasExpired() || socket_->error() == QAbstractSocket::SocketTimeoutError) {
+                    const bool timedOut = socket_->error() == QAbstractSocket::SocketTimeoutError;
+                    if (cancelRequested()) {
+                        noteCancelled();
+                        status = Status::Cancelled;
+                    } else if (timedOut && !deadline.hasExpired()) {
+                        continue; // one slice of the wait is over
+                    } else if (timedOut || deadline.hasExpired()) {
                         noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out"));
                         status = Status::Timeout;
                     } else {
@@ -118,13 +152,23 @@ bool Transport::write(const char* data, qint64 size, int timeoutMs) {
 }
 
 bool Transport::waitWritten(int timeoutMs) {
-    if (socket_->waitForBytesWritten(timeoutMs))
-        return true;
-    if (socket_->state() == QAbstractSocket::ConnectedState)
-        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
-    else
-        noteError(socket_->error(), socket_->errorString());
-    return false;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (socket_->bytesToWrite() == 0 || socket_->waitForBytesWritten(slice(deadline)))
+            return true;
+        if (socket_->state() != QAbstractSocket::ConnectedState) {
+            noteError(socket_->error(), socket_->errorString());
+            return false;
+        }
+        if (cancelRequested()) {
+            noteCancelled();
+            return false;
+        }
+        if (deadline.hasExpired()) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
+            return false;
+        }
+    }
 }
 
 bool Transport::flush(int timeoutMs) {
@@ -145,7 +189,16 @@ bool Transport::finish(int timeoutMs) {
         return false;
     }
     socket_->disconnectFromHost();
-    if (socket_->state() != QAbstractSocket::UnconnectedState && !socket_->waitForDisconnected(timeoutMs)) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (socket_->state() != QAbstractSocket::UnconnectedState) {
+        if (socket_->waitForDisconnected(slice(deadline)))
+            break;
+        if (cancelRequested())
+            noteCancelled();
+        else if (deadline.hasExpired())
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while closing"));
+        else
+            continue;
         socket_->abort();
         return false;
     }

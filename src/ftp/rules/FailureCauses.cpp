@@ -121,6 +121,8 @@ QString ofError(const ftp::FtpError& error) {
                                             : serverSaid(detail.serverReply);
     case FailureKind::Local:
         return ofLocalMessage(error.message());
+    case FailureKind::Cancelled:
+        return QStringLiteral("中止しました。");
     case FailureKind::Unknown:
         break;
     }
@@ -167,6 +169,8 @@ QString ofConnect(int result, const ftp::FtpError& last, const QString& server) 
         return QStringLiteral("サーバー名が正しくありません（空か、ポート番号が使えません）。");
     case ftp::ConnectNetworkError:
         return QStringLiteral("ネットワークのエラーでサーバーに届きません。");
+    case ftp::ConnectCancelled:
+        return QStringLiteral("接続を中止しました。");
     default:
         break;
     }

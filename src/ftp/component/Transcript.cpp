@@ -103,6 +103,7 @@ void Transcript::reply(const QString& line) {
 
 void Transcript::note(const QString& text) {
     writeLine(QStringLiteral("# ") + text);
+    flush(); // a note ends what the window reads back at once
 }
 
 void Transcript::writeLine(const QString& line) {

@@ -103,6 +103,10 @@ bool PyFtpServer::isRunning() const {
 }
 
 QString PyFtpServer::serverName() const {
+    return QStringLiteral("ftp://127.0.0.1:%1").arg(port_);
+}
+
+QString PyFtpServer::hostAndPort() const {
     return QStringLiteral("127.0.0.1:%1").arg(port_);
 }
 

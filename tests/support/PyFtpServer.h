@@ -36,8 +36,10 @@ public:
 
     bool isRunning() const;
     quint16 port() const { return port_; }
-    // "127.0.0.1:<port>", the form the server box takes.
+    // "ftp://127.0.0.1:<port>": plain FTP, as the tests that are not about TLS speak it.
     QString serverName() const;
+    // "127.0.0.1:<port>", the bare form (TLS tried first).
+    QString hostAndPort() const;
     QString errorString() const { return error_; }
 
 private:

@@ -1,7 +1,8 @@
 #include "ftp/component/Transport.h"
 
 #include <QDeadlineTimer>
-#include <QTcpSocket>
+#include <QSslCipher>
+#include <QSslSocket>
 
 namespace ftp {
 
@@ -10,7 +11,7 @@ namespace {
 constexpr qint64 kWriteHighWater = 1024 * 1024;
 } // namespace
 
-Transport::Transport() : socket_(std::make_unique<QTcpSocket>()) {}
+Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {}
 
 Transport::~Transport() {
     if (socket_)
@@ -154,6 +155,51 @@ bool Transport::finish(int timeoutMs) {
 
 void Transport::abort() {
     socket_->abort();
+}
+
+bool Transport::startTls(const QSslConfiguration& configuration, const QString& peerName, int timeoutMs) {
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+        noteError(socket_->error(), QStringLiteral("The connection is closed"));
+        return false;
+    }
+    socket_->setSslConfiguration(configuration);
+    socket_->setPeerVerifyName(peerName);
+    socket_->startClientEncryption();
+    if (socket_->waitForEncrypted(timeoutMs))
+        return true;
+    if (socket_->state() == QAbstractSocket::ConnectedState && socket_->error() == QAbstractSocket::SocketTimeoutError)
+        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("The TLS handshake timed out"));
+    else
+        noteError(socket_->error(), socket_->errorString());
+    socket_->abort();
+    return false;
+}
+
+bool Transport::isEncrypted() const {
+    return socket_->isEncrypted();
+}
+
+QSslConfiguration Transport::tlsConfiguration() const {
+    return socket_->sslConfiguration();
+}
+
+QList<QSslCertificate> Transport::peerCertificateChain() const {
+    return socket_->peerCertificateChain();
+}
+
+QString Transport::tlsProtocolName() const {
+    switch (socket_->sessionProtocol()) {
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    default:
+        return socket_->sessionCipher().protocolString();
+    }
+}
+
+QString Transport::tlsCipherName() const {
+    return socket_->sessionCipher().name();
 }
 
 void Transport::setReadBufferSize(qint64 size) {

@@ -30,8 +30,14 @@ public:
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;
 
-    // Starts serving `rootDir` and returns the port, or 0 (see errorString()).
-    quint16 start(const QString& rootDir);
+    // Without TLS; explicit TLS after AUTH TLS; implicit TLS from the first byte; explicit
+    // TLS whose data connections stay plain although PROT P is granted (a broken server).
+    enum class Tls { None, Explicit, Implicit, ClearData };
+
+    // Starts serving `rootDir` and returns the port, or 0 (see errorString()). With TLS,
+    // `certificate` is a PEM file holding the certificate and its key. Port 0: any free one.
+    quint16 start(const QString& rootDir, Tls tls = Tls::None, const QString& certificate = QString(),
+                  quint16 port = 0);
     void stop();
 
     bool isRunning() const;

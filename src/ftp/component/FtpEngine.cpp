@@ -515,7 +515,10 @@ void FtpEngine::secureData(Transport& data, const Reply& first) {
     QString failure;
     if (!data.startTls(control.tlsConfiguration(), server_.name.host, timeouts_.dataMs))
         failure = QStringLiteral("the TLS handshake failed: %1").arg(data.errorString());
-    else if (data.peerCertificateChain().value(0) != control.peerCertificateChain().value(0))
+    else if (const QList<QSslCertificate> chain = data.peerCertificateChain();
+             // A resumed session shows no certificate of its own: it is the control
+             // connection's session.
+             !chain.isEmpty() && chain.constFirst() != control.peerCertificateChain().value(0))
         failure = QStringLiteral("it showed another certificate than the control connection");
     if (failure.isEmpty())
         return;

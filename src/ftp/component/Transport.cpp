@@ -9,9 +9,13 @@ namespace ftp {
 namespace {
 // Bytes a writer may queue beyond what the system has taken before it waits.
 constexpr qint64 kWriteHighWater = 1024 * 1024;
+// How long the close of a TLS connection waits for the server's session ticket.
+constexpr int kTicketWaitMs = 500;
 } // namespace
 
-Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {}
+Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {
+    QObject::connect(socket_.get(), &QSslSocket::newSessionTicketReceived, [this] { ++ticketsReceived_; });
+}
 
 Transport::~Transport() {
     if (socket_)
@@ -111,7 +115,7 @@ bool Transport::write(const char* data, qint64 size, int timeoutMs) {
         noteError(socket_->error(), socket_->errorString());
         return false;
     }
-    while (socket_->bytesToWrite() > kWriteHighWater) {
+    while (unsentBytes() > kWriteHighWater) {
         if (!waitWritten(timeoutMs))
             return false;
     }
@@ -129,7 +133,7 @@ bool Transport::waitWritten(int timeoutMs) {
 }
 
 bool Transport::flush(int timeoutMs) {
-    while (socket_->bytesToWrite() > 0) {
+    while (unsentBytes() > 0) {
         if (socket_->state() != QAbstractSocket::ConnectedState) {
             noteError(socket_->error(), socket_->errorString());
             return false;
@@ -140,11 +144,30 @@ bool Transport::flush(int timeoutMs) {
     return true;
 }
 
+void Transport::awaitSessionTicket(const QDeadlineTimer& deadline) {
+    // A TLS 1.3 server sends session tickets (RFC 8446, section 4.6.1) just after the
+    // handshake. Closing before they have been read would reset the connection instead
+    // of closing it, and a reset makes the server's system throw away the end of an
+    // upload that the server has not read yet.
+    while (socket_->sessionProtocol() == QSsl::TlsV1_3 && ticketsReceived_ == 0 && !deadline.hasExpired() &&
+           socket_->state() == QAbstractSocket::ConnectedState) {
+        socket_->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 20)));
+        socket_->readAll();
+    }
+}
+
+qint64 Transport::unsentBytes() const {
+    // With TLS, what is encrypted but not yet handed to the system counts too.
+    return socket_->bytesToWrite() + socket_->encryptedBytesToWrite();
+}
+
 bool Transport::finish(int timeoutMs) {
     if (!flush(timeoutMs)) {
         socket_->abort();
         return false;
     }
+    if (socket_->isEncrypted())
+        awaitSessionTicket(QDeadlineTimer(std::min(timeoutMs, kTicketWaitMs)));
     socket_->disconnectFromHost();
     if (socket_->state() != QAbstractSocket::UnconnectedState && !socket_->waitForDisconnected(timeoutMs)) {
         socket_->abort();
@@ -162,6 +185,7 @@ bool Transport::startTls(const QSslConfiguration& configuration, const QString& 
         noteError(socket_->error(), QStringLiteral("The connection is closed"));
         return false;
     }
+    ticketsReceived_ = 0;
     socket_->setSslConfiguration(configuration);
     socket_->setPeerVerifyName(peerName);
     socket_->startClientEncryption();

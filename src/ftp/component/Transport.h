@@ -6,6 +6,7 @@
 // may turn to TLS (startTls); every call then reads and writes the decrypted stream.
 
 #include <QAbstractSocket>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QSslCertificate>
@@ -79,6 +80,9 @@ private:
     // Waits for the socket to send; false (with the error noted) on a timeout or a drop.
     bool waitWritten(int timeoutMs);
     bool endedCleanly() const;
+    qint64 unsentBytes() const;
+    void awaitSessionTicket(const QDeadlineTimer& deadline);
+    int ticketsReceived_ = 0;
 };
 
 } // namespace ftp

@@ -1,7 +1,7 @@
 // Start-up and exit of the main window.
 #include "app/frmTesselFTP.h"
 
-#include "ftp/ServerList.h"
+#include "ftp/rules/ServerList.h"
 
 #include <QAction>
 #include <QComboBox>

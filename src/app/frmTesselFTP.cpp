@@ -1,6 +1,8 @@
 #include "app/frmTesselFTP.h"
 
+#include "platform/Accessibility.h"
 #include "platform/AppPaths.h"
+#include "platform/CallProgress.h"
 #include "platform/Controls.h"
 #include "platform/Fonts.h"
 #include "platform/LocalLists.h"
@@ -60,10 +62,45 @@ void setButtonBackground(QPushButton* widget, int red, int green, int blue) {
                               .arg(blue));
 }
 
+// What a screen reader says for each control that takes the focus. The captions stay as
+// they are; a control with a label beside it has that label as its buddy.
+void nameControlsForScreenReaders(QWidget* window) {
+    using platform::nameChild;
+    nameChild(window, "Drive1", QStringLiteral("ローカルのドライブ"), "Label11");
+    nameChild(window, "Dir1", QStringLiteral("ローカルのフォルダ一覧"));
+    nameChild(window, "File1", QStringLiteral("ローカルのファイル一覧"));
+    nameChild(window, "Text3", QStringLiteral("ローカルのファイルパス"), "Label6");
+    nameChild(window, "Text4", QStringLiteral("ログ"));
+    nameChild(window, "Command6", QStringLiteral("ダウンロード"));
+    nameChild(window, "Command5", QStringLiteral("アップロード"));
+    nameChild(window, "Command4", QStringLiteral("選択"));
+    nameChild(window, "Combo4", QStringLiteral("リモートパス"), "Label8");
+    nameChild(window, "Command1", QStringLiteral("変更"));
+    nameChild(window, "List1", QStringLiteral("リモートのフォルダ一覧"), "Label9");
+    nameChild(window, "List2", QStringLiteral("リモートのファイル一覧"), "Label10");
+    nameChild(window, "Combo1", QStringLiteral("サーバー"), "Label1");
+    nameChild(window, "Combo2", QStringLiteral("ユーザーID"), "Label3");
+    nameChild(window, "Combo5", QStringLiteral("パスワード"), "Label4");
+    nameChild(window, "Command2", QStringLiteral("サーバー名を保存"));
+    nameChild(window, "Command3", QStringLiteral("サーバー名を一覧から削除"));
+    nameChild(window, "MakeDirTxt", QStringLiteral("作成するフォルダ名"));
+    nameChild(window, "cmdMkDir", QStringLiteral("フォルダ作成"));
+    nameChild(window, "cmdMkDirOk", QStringLiteral("フォルダを作成"));
+    nameChild(window, "cmdMkDirNext", QStringLiteral("フォルダ作成をキャンセル"));
+    nameChild(window, "cmdDelfile", QStringLiteral("ファイル削除"));
+    nameChild(window, "Combo3", QStringLiteral("コマンド"), "Label5");
+    nameChild(window, "Text1", QStringLiteral("ローカルのファイルサイズ"), "Label13");
+    nameChild(window, "Text2", QStringLiteral("リモートのファイルサイズ"), "Label14");
+    // The two option buttons are named by their Japanese captions. The status line
+    // Label2 has no name of its own: its text is its name, so each new text is announced
+    // as a name change.
+}
+
 } // namespace
 
 frmTesselFTP::frmTesselFTP(QWidget* parent) : QMainWindow(parent) {
     platform::initResources();
+    platform::installCallProgress();
     setObjectName(QStringLiteral("frmTesselFTP"));
     setWindowTitle(QStringLiteral("TesselFTP"));
     setWindowIcon(QIcon(QStringLiteral(":/images/tesselftp.png")));
@@ -112,6 +149,7 @@ void frmTesselFTP::createControls() {
     Text4->setTabChangesFocus(true);
     Label12 = label(client, "Label12", QStringLiteral("File Up or DownLoad"), 2520, 2880, 855, 495);
     Label12->setWordWrap(true);
+    Label12->setFont(platform::japaneseUiFont(8)); // 9 points cut "DownLoad" off at the box edge
     Option1[0] = place<QRadioButton>(client, "Option1", 2400, 3480, 975, 180);
     Option1[0]->setText(QStringLiteral("テキスト"));
     Option1[0]->setProperty("Index", 0);
@@ -175,6 +213,7 @@ void frmTesselFTP::createControls() {
     Label14 = label(client, "Label14", QStringLiteral("RemoteFileSize"), 8280, 6960, 1452, 252);
     Text2 = place<QLineEdit>(client, "Text2", 8280, 7200, 1575, 270);
     createSoundPlayer(); // MMControl1, not visible
+    nameControlsForScreenReaders(this);
 }
 
 void frmTesselFTP::createMenus() {

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: every control of the FTP client, the session state and the event
-// handlers. Handlers are defined across several files, one per feature (src/ftp/).
+// handlers, all private to the window. Handlers are defined across several files, one
+// per feature (src/ftp/). Tests find the controls by objectName.
 
 #include "ftp/component/FtpComponent.h"
 
@@ -28,6 +29,10 @@ class SoundPlayer;
 
 class HelpWindows;
 
+namespace testing {
+struct MainWindowAccess; // lets tests read the session state and replace the sound player
+}
+
 class frmTesselFTP : public QMainWindow {
     Q_OBJECT
 public:
@@ -36,6 +41,12 @@ public:
 
     // The application folder, ending in one separator.
     static QString MyPath();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend struct testing::MainWindowAccess;
 
     // ---- Controls (objectName = member name) ----
     QLabel* Label11 = nullptr;
@@ -152,10 +163,17 @@ public:
     void mnuVersion_Click();
     HelpWindows* helpWindows = nullptr; // the help and version windows opened from here
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
+    // ---- Window helpers ----
+    // Writes an outcome into the status line Label2. `cause` says why a failure happened:
+    // it becomes the line's tooltip and accessible description; any later status without
+    // one clears them.
+    void setStatus(const QString& text, const QString& cause = QString());
+    // The dial-up window's progress, shown in the status line.
+    void showDialStatus(const QString& text);
+    // The one session; throws FtpError when there is none (not connected).
+    ftp::FtpComponent& session();
+    // Appends a listed path to Combo4's history without changing the text in its box.
+    void appendRemoteHistory(const QString& path);
     void createControls();
     void createMenus();
     void setTabOrder();

@@ -2,6 +2,8 @@
 
 #include "platform/ras/AnsiText.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -189,8 +191,14 @@ qint32 VBRas32::dial(const ras::RecordLayout& layout, bool ntFamily, const QStri
     const bool usePhoneBook = ntFamily && PhoneBookValue.has_value();
     const QByteArray phoneBook = usePhoneBook ? ras::toAnsi(*PhoneBookValue) : QByteArray();
     ras::HRASCONN handle = ConnHandle;
-    const ras::DWORD result = api_.RasDialA(nullptr, usePhoneBook ? phoneBook.constData() : nullptr,
-                                            record.data(), 0, nullptr, &handle);
+    if (!dialThread_)
+        dialThread_ = std::make_unique<ftp::WorkerThread>();
+    api_.setCallControl(&dialThread_->control());
+    const auto noCancel = qScopeGuard([this] { api_.setCallControl(nullptr); });
+    const ras::DWORD result = dialThread_->run({ftp::CallKind::Dial, entry}, [&] {
+        return api_.RasDialA(nullptr, usePhoneBook ? phoneBook.constData() : nullptr, record.data(), 0,
+                             nullptr, &handle);
+    });
     ConnHandle = handle;
     wipe(record);
     if (result != 0) {

@@ -13,6 +13,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "ftp/component/WorkerThread.h"
+
+#include <memory>
 #include <optional>
 
 class VBRas32 : public QObject {
@@ -71,6 +74,8 @@ private:
                 const QString& password, const QString& domain);
 
     ras::RasApi& api_;
+    // The dial waits on pppd here, never on the window's thread.
+    std::unique_ptr<ftp::WorkerThread> dialThread_;
     ras::HRASCONN ConnHandle = 0;
     ras::OSVERSIONINFOA VersionInfo;
     QStringList EntryList;

@@ -1,8 +1,8 @@
 // The dial-up window: its controls, load and unload, dial and hang-up.
 #include "dialup/frmRAS.h"
 
-#include "app/frmTesselFTP.h"
 #include "dialup/VBRas32.h"
+#include "platform/Accessibility.h"
 #include "platform/AppPaths.h"
 #include "platform/Controls.h"
 #include "platform/Fonts.h"
@@ -53,7 +53,7 @@ const QString kDisconnected = QStringLiteral("ダイアル切断されまた。"
 
 } // namespace
 
-frmRAS::frmRAS(frmTesselFTP* mainWindow) : QWidget(mainWindow, Qt::Dialog), main_(mainWindow) {
+frmRAS::frmRAS(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     setObjectName(QStringLiteral("frmRAS"));
     setWindowTitle(QStringLiteral("ダイアルアップ接続"));
     setFont(platform::japaneseUiFont(9));
@@ -75,10 +75,10 @@ frmRAS* frmRAS::loaded() {
     return loadedWindow().data();
 }
 
-frmRAS* frmRAS::ShowModal(frmTesselFTP* mainWindow) {
+frmRAS* frmRAS::ShowModal(QWidget* owner) {
     frmRAS* window = loaded();
     if (!window)
-        window = new frmRAS(mainWindow);
+        window = new frmRAS(owner);
     window->show();
     window->activateWindow();
     return window;
@@ -99,6 +99,7 @@ void frmRAS::createControls() {
     Combo1 = place<QComboBox>(this, "Combo1", 1440, 240, 2055, 300);
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // Enter must not add an entry
+    Combo1->setCompleter(nullptr);                // an entry name is dialled as typed, never completed
     Text1 = place<QLineEdit>(this, "Text1", 1440, 720, 2775, 270);
     Text2 = place<QLineEdit>(this, "Text2", 1440, 1200, 2055, 270);
     Text2->setEchoMode(QLineEdit::Password);
@@ -119,6 +120,12 @@ void frmRAS::createControls() {
     silver.setColor(QPalette::Base, QColor(192, 192, 192));
     Text3->setPalette(silver);
     Command4 = button(this, "Command4", QStringLiteral("キャンセル"), 4680, 2400, 1095, 495);
+
+    // What a screen reader says; the three boxes are described by the labels beside them.
+    platform::setAccessibleName(Combo1, captions.at(0), Label1[0]);
+    platform::setAccessibleName(Text1, captions.at(1), Label1[1]);
+    platform::setAccessibleName(Text2, captions.at(2), Label1[2]);
+    platform::setAccessibleName(Text3, QStringLiteral("ダイアルアップの状態"));
 
     const QList<QWidget*> order{Combo1, Text1, Text2, Command1, Command2, Command4, Command5, Check1, Text3};
     for (qsizetype i = 1; i < order.size(); ++i)
@@ -143,8 +150,7 @@ void frmRAS::setHourglass(bool on) {
 }
 
 void frmRAS::setMainStatus(const QString& text) {
-    if (main_)
-        main_->Label2->setText(text);
+    emit mainStatus(text);
 }
 
 void frmRAS::Form_Load() {

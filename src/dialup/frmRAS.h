@@ -2,7 +2,8 @@
 // The dial-up window "ダイアルアップ接続": lists the phonebook entries, dials one with a user
 // name and password through its dialler RasSample, hangs up, and can remember the entry,
 // user name and password (Pswd.dat, Pword.dat). It writes its progress into its own
-// status line Text3 and into the main window's status line Label2.
+// status line Text3 and reports the texts meant for the main window's status line through
+// mainStatus, which the window that opened it shows.
 //
 // The window is loaded by the main menu's mnuFileLine and shown application-modal. A
 // successful dial hides it; it stays loaded, with its dialler and the link, until an
@@ -22,18 +23,17 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class VBRas32;
-class frmTesselFTP;
 
 class frmRAS : public QWidget {
     Q_OBJECT
 public:
     // Loads the window (Form_Load runs); it is not shown yet.
-    explicit frmRAS(frmTesselFTP* mainWindow);
+    explicit frmRAS(QWidget* owner);
     ~frmRAS() override;
 
     // Shows the dial-up window modally, loading it first when it is not loaded; returns
     // at once. Returns the window shown.
-    static frmRAS* ShowModal(frmTesselFTP* mainWindow);
+    static frmRAS* ShowModal(QWidget* owner);
     // The loaded window, or nullptr.
     static frmRAS* loaded();
 
@@ -81,6 +81,10 @@ public:
     void Unload();
     bool isUnloaded() const { return unloaded_; }
 
+signals:
+    // A text for the main window's status line: dialling, idle, connected, hung up.
+    void mainStatus(const QString& text);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -94,7 +98,6 @@ private:
     // Writes a credential file whole; reports a failure in a box. False when it failed.
     bool saveFile(const QString& name, const QByteArray& bytes);
 
-    frmTesselFTP* main_;
     bool unloaded_ = false;
     bool hourglass_ = false;
 };

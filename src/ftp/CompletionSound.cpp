@@ -1,6 +1,7 @@
 // The completion sound, played after a transfer and after a remote delete.
 #include "app/frmTesselFTP.h"
 
+#include "platform/AppPaths.h"
 #include "platform/SoundPlayer.h"
 
 void frmTesselFTP::createSoundPlayer() {
@@ -10,7 +11,7 @@ void frmTesselFTP::createSoundPlayer() {
 
 // Returns at once; the sound plays on. A missing or unplayable file is silent.
 void frmTesselFTP::WavSing() {
-    MMControl1->setFileName(MyPath() + QStringLiteral("PUPU.wav"));
+    MMControl1->setFileName(apppaths::programFile(QStringLiteral("PUPU.wav")));
     MMControl1->setCommand(QStringLiteral("Open"));
     MMControl1->setCommand(QStringLiteral("Prev"));
     MMControl1->setCommand(QStringLiteral("Play"));

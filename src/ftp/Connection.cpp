@@ -1,7 +1,6 @@
 // "サーバーへ接続" and "サーバーから切断".
 #include "app/frmTesselFTP.h"
 
-#include "ftp/RemotePaths.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 
@@ -18,6 +17,12 @@ void appendNames(QListWidget* list, const ftp::DirList& names) {
 }
 } // namespace
 
+ftp::FtpComponent& frmTesselFTP::session() {
+    if (!FtpObj)
+        throw ftp::FtpError(QStringLiteral("Not connected to a server."));
+    return *FtpObj;
+}
+
 void frmTesselFTP::mnuConect_Click() {
     try {
         Text4->clear();
@@ -26,16 +31,16 @@ void frmTesselFTP::mnuConect_Click() {
         FtpObj->OpenLog(apppaths::sessionLogPath(), 0);
         RetCode = FtpObj->Connect(Combo1->currentText(), Combo2->currentText(), Combo5->currentText());
         if (RetCode != 0) {
-            Label2->setText(QStringLiteral("接続できませんでした。"));
+            setStatus(QStringLiteral("接続できませんでした。"));
             LogTxt();
             return;
         }
-        Label2->setText(QStringLiteral("接続成功。"));
+        setStatus(QStringLiteral("接続成功。"));
         DirList = FtpObj->GetDir(QString(), ftp::kFolderFlag);
         appendNames(List1, DirList);
         DirList = FtpObj->GetDir(QString());
         appendNames(List2, DirList);
-        appendHistory(Combo4, QStringLiteral("/"));
+        appendRemoteHistory(QStringLiteral("/"));
         LogTxt();
         setConnectedMenus(true);
     } catch (const std::exception&) {
@@ -54,7 +59,7 @@ void frmTesselFTP::mnuClose_Click() {
     } catch (const std::exception&) {
     }
     FtpObj.reset();
-    Label2->setText(QStringLiteral("切断しました"));
+    setStatus(QStringLiteral("切断しました"));
     List1->clear();
     List2->clear();
     Combo4->setEditText(QString());

@@ -2,9 +2,9 @@
 // read back from the session log, where the component writes every reply line.
 #include "app/frmTesselFTP.h"
 
-#include "ftp/LogFields.h"
-#include "ftp/RemoteCommands.h"
-#include "ftp/SessionLog.h"
+#include "ftp/rules/LogFields.h"
+#include "ftp/rules/RemoteCommands.h"
+#include "ftp/rules/SessionLog.h"
 #include "platform/AppPaths.h"
 #include "platform/KeyPress.h"
 #include "platform/MessageBox.h"
@@ -60,62 +60,62 @@ void frmTesselFTP::mnuCommand_Click() {
         if (row != ConsoleRow::Size)
             Text4->clear();
 
-        RetCode = remotecmd::session(FtpObj).Command(line);
+        RetCode = session().Command(line);
         const bool ok = RetCode == remotecmd::kCommandSuccess;
 
         switch (row) {
         case ConsoleRow::Size:
             if (ok) {
-                Label2->setText(QStringLiteral("SIZEコマンドの送信完了です"));
+                setStatus(QStringLiteral("SIZEコマンドの送信完了です"));
                 FtpObj->GetReply();
                 LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
                 Text2->setText(LogLine);
             } else {
-                Label2->setText(QStringLiteral("SIZEコマンドの返信エラーです"));
+                setStatus(QStringLiteral("SIZEコマンドの返信エラーです"));
             }
             Combo4->setEditText(RemoteDir);
             break;
         case ConsoleRow::Help:
             if (ok) {
-                Label2->setText(QStringLiteral("HELPコマンドの送信完了です"));
+                setStatus(QStringLiteral("HELPコマンドの送信完了です"));
                 FtpObj->GetReply();
                 LogBuf = logfields::readLinesCrLf(readSessionLog());
                 showLines(Text4, LogBuf);
             } else {
-                Label2->setText(QStringLiteral("HELPコマンドの送信エラーです"));
+                setStatus(QStringLiteral("HELPコマンドの送信エラーです"));
             }
             break;
         case ConsoleRow::Pwd:
             if (ok) {
-                Label2->setText(QStringLiteral("PWDコマンドの送信完了です"));
+                setStatus(QStringLiteral("PWDコマンドの送信完了です"));
                 FtpObj->GetReply();
                 LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
                 Text4->setPlainText(LogLine);
             } else {
-                Label2->setText(QStringLiteral("ＰＷＤコマンドの送信エラーです"));
+                setStatus(QStringLiteral("ＰＷＤコマンドの送信エラーです"));
             }
             break;
         case ConsoleRow::Mkd:
             if (ok) {
-                Label2->setText(QStringLiteral("MKDコマンドの送信をしました。"));
+                setStatus(QStringLiteral("MKDコマンドの送信をしました。"));
                 LogTxt();
             }
             break;
         case ConsoleRow::Rmd:
             if (ok) {
-                Label2->setText(QStringLiteral("デイレクトリを削除しました。"));
+                setStatus(QStringLiteral("デイレクトリを削除しました。"));
                 Combo4->setEditText(RemoteDir);
                 Command1_Click(); // the removed folder leaves List1
             }
             break;
         case ConsoleRow::Cdup:
             if (ok) {
-                Label2->setText(QStringLiteral("CDUPコマンドの送信をしました。"));
+                setStatus(QStringLiteral("CDUPコマンドの送信をしました。"));
                 LogTxt();
             }
             break;
         case ConsoleRow::Other:
-            Label2->setText(ok ? QStringLiteral("Send Command!!") : QStringLiteral("コマンドエラー"));
+            setStatus(ok ? QStringLiteral("Send Command!!") : QStringLiteral("コマンドエラー"));
             LogTxt();
             break;
         }
@@ -141,7 +141,7 @@ void frmTesselFTP::Text2_KeyPress(int& KeyAscii) {
         return;
     KeyAscii = 0;
     try {
-        RetCode = remotecmd::session(FtpObj).Command(Text2->text());
+        RetCode = session().Command(Text2->text());
     } catch (const std::exception&) {
         platform::MsgBox(this, QStringLiteral("ERROR !!"));
     }

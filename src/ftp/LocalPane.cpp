@@ -1,7 +1,7 @@
 // The local pane: drive, folder and file lists, the size of the clicked file and "選択".
 #include "app/frmTesselFTP.h"
 
-#include "ftp/LocalFiles.h"
+#include "ftp/rules/LocalFiles.h"
 #include "platform/LocalLists.h"
 #include "platform/MessageBox.h"
 

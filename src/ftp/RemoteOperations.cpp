@@ -1,7 +1,7 @@
 // Remote file and folder operations: "ファイル削除" and the make-directory panel.
 #include "app/frmTesselFTP.h"
 
-#include "ftp/RemoteCommands.h"
+#include "ftp/rules/RemoteCommands.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
@@ -28,12 +28,12 @@ void frmTesselFTP::cmdDelfile_Click() {
             platform::MsgBox(this, QStringLiteral("ファイル名が選択されていません。"));
             return;
         }
-        RetCode = remotecmd::session(FtpObj).DeleteFile(Combo4->currentText());
+        RetCode = session().DeleteFile(Combo4->currentText());
         if (RetCode == 0) {
-            Label2->setText(QStringLiteral("Error!!"));
+            setStatus(QStringLiteral("Error!!"));
             return;
         }
-        Label2->setText(QStringLiteral("削除しました。"));
+        setStatus(QStringLiteral("削除しました。"));
         Combo4->setEditText(RemoteDir);
         mnuDirChenge_Click(); // the deleted file leaves List2
         WavSing();
@@ -56,8 +56,8 @@ void frmTesselFTP::cmdMkDirNext_Click() {
 void frmTesselFTP::cmdMkDirOk_Click() {
     try {
         const QString line = remotecmd::mkdLine(Combo4->currentText(), MakeDirTxt->text());
-        RetCode = remotecmd::session(FtpObj).Command(line);
-        Label2->setText(QStringLiteral("MKDコマンドの送信をしました。"));
+        RetCode = session().Command(line);
+        setStatus(QStringLiteral("MKDコマンドの送信をしました。"));
         MakeDirTxt->clear();
         Command1_Click();
     } catch (const std::exception&) {

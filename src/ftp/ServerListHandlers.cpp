@@ -1,7 +1,7 @@
 // "Save" and "CLS": the remembered server names in Combo1 and "ftpsvr.dat".
 #include "app/frmTesselFTP.h"
 
-#include "ftp/ServerList.h"
+#include "ftp/rules/ServerList.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The two transfer buttons: upload (Command5) and download (Command6).
 #include "app/frmTesselFTP.h"
 
-#include "ftp/TransferRules.h"
+#include "ftp/rules/TransferRules.h"
 #include "platform/LocalLists.h"
 #include "platform/MessageBox.h"
 
@@ -39,21 +39,9 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-ftp::FtpComponent& session(const std::unique_ptr<ftp::FtpComponent>& component) {
-    if (!component)
-        throw ftp::FtpError(QStringLiteral("Not connected."));
-    return *component;
-}
-
 QString selectedEntry(const QListWidget* list) {
     const QList<QListWidgetItem*> selected = list->selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();
-}
-
-// Shows a status text before the window blocks in a transfer.
-void showStatus(QLabel* status, const QString& text) {
-    status->setText(text);
-    status->repaint();
 }
 
 } // namespace
@@ -64,14 +52,15 @@ void frmTesselFTP::Command5_Click() {
         return;
     }
     TransferMode = Option1[0]->isChecked() ? ftp::TextMode : ftp::BinaryMode;
-    showStatus(Label2, QStringLiteral("ファイルの送信中です"));
+    setStatus(QStringLiteral("ファイルの送信中です"));
+    Label2->repaint(); // shown before the window blocks in the transfer
     const bool sent = runStep(this, [this] {
         const BusyCursor busy;
-        RetCode = session(FtpObj).PutFile(Text3->text(), Combo4->currentText() + u'/', TransferMode);
+        RetCode = session().PutFile(Text3->text(), Combo4->currentText() + u'/', TransferMode);
     });
     if (!sent)
         return; // the status keeps saying the transfer is under way: it did not complete
-    Label2->setText(QStringLiteral("ファイルの送信完了です"));
+    setStatus(QStringLiteral("ファイルの送信完了です"));
     mnuDirChenge_Click(); // reports its own errors
     WavSing();            // never fails: a sound that cannot play is silent
     Text3->clear();
@@ -91,7 +80,8 @@ void frmTesselFTP::Command6_Click() {
         return;
     }
     TransferMode = Option1[0]->isChecked() ? ftp::TextMode : ftp::BinaryMode;
-    showStatus(Label2, QStringLiteral("ファイルの受信中です"));
+    setStatus(QStringLiteral("ファイルの受信中です"));
+    Label2->repaint();
     const bool received = runStep(this, [this] {
         const QString remote = Combo4->currentText();
         const QString name = transferrules::downloadName(selectedEntry(List2), remote);
@@ -100,11 +90,11 @@ void frmTesselFTP::Command6_Click() {
         const QString saveTo = Text3->text();
         const QString target = transferrules::downloadTarget(saveTo, name, QFileInfo(saveTo).isDir());
         const BusyCursor busy;
-        RetCode = session(FtpObj).GetFile(remote, target, TransferMode);
+        RetCode = session().GetFile(remote, target, TransferMode);
     });
     if (!received)
         return;
-    Label2->setText(QStringLiteral("ファイルの受信完了です"));
+    setStatus(QStringLiteral("ファイルの受信完了です"));
     File1->Refresh();
     Combo4->setEditText(RemoteDir);
     WavSing();

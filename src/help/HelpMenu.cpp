@@ -4,6 +4,7 @@
 #include "help/HelpWindows.h"
 #include "help/frmBrowser22.h"
 #include "help/frmTesselTitle.h"
+#include "platform/AppPaths.h"
 
 #include <QComboBox>
 
@@ -37,7 +38,7 @@ void frmTesselFTP::mnuHelpPrint_Click() {
     if (!helpWindows->browser)
         helpWindows->browser = new frmBrowser22();
     frmBrowser22* browser = helpWindows->browser;
-    browser->Combo1->setEditText(MyPath() + QStringLiteral("FtpHelp.htm"));
+    browser->Combo1->setEditText(apppaths::programFile(QStringLiteral("FtpHelp.htm")));
     bringToFront(browser);
 }
 

@@ -1,5 +1,6 @@
 #include "help/frmBrowser22.h"
 
+#include "platform/Accessibility.h"
 #include "platform/Fonts.h"
 #include "platform/Resources.h"
 #include "platform/Twips.h"
@@ -104,6 +105,9 @@ void frmBrowser22::createControls() {
     addButton(QStringLiteral("終了"), QStringLiteral("Exit"), ImageList1.at(1));
     connect(Toolbar1, &QToolBar::actionTriggered, this,
             [this](QAction* action) { Toolbar1_ButtonClick(action->data().toString()); });
+
+    platform::setAccessibleName(WB, QStringLiteral("ページ"));
+    platform::setAccessibleName(Combo1, QStringLiteral("アドレス"), Label3);
 
     // Choosing a preset only makes it the box's text; going there takes Enter, the
     // "ヘルプ表示" button or a click on the window.

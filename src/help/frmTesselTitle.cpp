@@ -1,5 +1,6 @@
 #include "help/frmTesselTitle.h"
 
+#include "platform/Accessibility.h"
 #include "platform/Resources.h"
 #include "platform/Twips.h"
 
@@ -34,6 +35,8 @@ frmTesselTitle::frmTesselTitle(QWidget* parent) : QWidget(parent, Qt::Window) {
     cmdTessel->setStyleSheet(
         QStringLiteral("#cmdTessel { border: none; padding: 0; background: rgb(0, 0, 64); }"
                        "#cmdTessel:pressed { padding-left: 2px; padding-top: 2px; }"));
+    platform::setAccessibleName(cmdTessel, QStringLiteral("TesselFTP のバージョン情報を閉じる"));
+    cmdTessel->setToolTip(QStringLiteral("閉じる"));
     connect(cmdTessel, &QPushButton::clicked, this, &frmTesselTitle::cmdTessel_Click);
     cmdTessel->setFocus(); // the only control in the tab order
 

@@ -83,6 +83,25 @@ bool decodeWith(const QByteArray& charset, const QByteArray& body, QString* text
     return true;
 }
 
+// A stand-in name carrying only the suffix of the address's file name, for the type
+// guess: Qt 6.4's MIME database crashes on names holding NUL bytes, and a name from a web
+// address may hold anything once decoded. Empty when there is no plain suffix to go by.
+QString nameForTypeGuess(const QUrl& url) {
+    const QString name = url.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0)
+        return {};
+    const QStringView suffix = QStringView(name).mid(dot + 1);
+    constexpr qsizetype kLongestSuffix = 16;
+    if (suffix.isEmpty() || suffix.size() > kLongestSuffix)
+        return {};
+    for (const QChar c : suffix) {
+        if (c.unicode() > 0x7f || !(c.isLetterOrNumber() || c == u'_' || c == u'-'))
+            return {};
+    }
+    return u"page." + suffix;
+}
+
 } // namespace
 
 Target resolve(const QString& address) {
@@ -130,7 +149,10 @@ Target resolve(const QString& address) {
 Content classify(const QByteArray& contentType, const QUrl& url, const QByteArray& body) {
     const QByteArray mime = contentType.split(';').constFirst().trimmed().toLower();
     if (mime.isEmpty() || mime == "application/octet-stream") {
-        const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(url.fileName(), body);
+        const QMimeDatabase database;
+        const QString name = nameForTypeGuess(url);
+        const QMimeType type =
+            name.isEmpty() ? database.mimeTypeForData(body) : database.mimeTypeForFileNameAndData(name, body);
         if (type.inherits(QStringLiteral("text/html")) ||
             type.inherits(QStringLiteral("application/xhtml+xml")))
             return Content::Html;
@@ -164,6 +186,10 @@ QString decodeText(const QByteArray& body, const QByteArray& contentType, bool h
     if (!utf8.hasError())
         return text;
     return codepage::fromCp932(body);
+}
+
+bool isWebUrl(const QUrl& url) {
+    return isWebScheme(url.scheme());
 }
 
 bool mayLoad(const QUrl& page, const QUrl& resource) {

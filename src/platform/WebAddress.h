@@ -36,6 +36,9 @@ Content classify(const QByteArray& contentType, const QUrl& url, const QByteArra
 // when the bytes are not valid UTF-8 (many Japanese pages declare nothing).
 QString decodeText(const QByteArray& body, const QByteArray& contentType, bool html);
 
+// Whether `url` is an http or https address.
+bool isWebUrl(const QUrl& url);
+
 // May a page at `page` use `resource` (an image, a style sheet, a followed link)? A web
 // page never reaches files on this computer; a local page may use both.
 bool mayLoad(const QUrl& page, const QUrl& resource);

@@ -100,6 +100,7 @@ void WebView::stop() {
             reply->abort();
     pending_.clear();
     webResources_.clear();
+    pageBytes_ = 0;
 }
 
 void WebView::loadLocal(const QUrl& url) {
@@ -146,6 +147,7 @@ void WebView::pageArrived(QNetworkReply* reply, quint64 generation) {
 
 void WebView::display(const QByteArray& body, const QByteArray& contentType, const QUrl& url) {
     page_ = url;
+    pageBytes_ = body.size();
     switch (webaddress::classify(contentType, url, body)) {
     case Content::Html:
         html_ = webaddress::decodeText(body, contentType, true);
@@ -230,16 +232,18 @@ QVariant WebView::loadResource(int type, const QUrl& name) {
 }
 
 void WebView::fetchResource(int type, const QUrl& url) {
-    if (pending_.contains(url) || pending_.size() + webResources_.size() >= kMaxResourcesPerPage)
+    if (pending_.contains(url) || pending_.size() + webResources_.size() >= kMaxResourcesPerPage ||
+        pageBytes_ >= kMaxBytesPerPage)
         return;
     pending_.insert(url);
     QNetworkReply* reply = network_->get(requestFor(url));
     resourceReplies_.append(reply);
     const quint64 generation = generation_;
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > kMaxBytes)
-            reply->abort();
-    });
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, reply, generation](qint64 received, qint64) {
+                if (generation == generation_)
+                    countResourceBytes(reply, received);
+            });
     connect(reply, &QNetworkReply::finished, this, [this, reply, generation, type, url] {
         reply->deleteLater();
         if (generation != generation_)
@@ -258,14 +262,33 @@ void WebView::fetchResource(int type, const QUrl& url) {
     });
 }
 
+// Adds what has arrived for a resource to the page's bytes; past the page's budget every
+// resource still on its way is dropped (they then show as missing).
+void WebView::countResourceBytes(QNetworkReply* reply, qint64 received) {
+    const qint64 counted = reply->property("counted").toLongLong();
+    reply->setProperty("counted", received);
+    pageBytes_ += received - counted;
+    if (received > kMaxBytes)
+        reply->abort();
+    if (pageBytes_ <= kMaxBytesPerPage)
+        return;
+    // A copy: each abort finishes its reply at once, which takes it off the list.
+    const QList<QPointer<QNetworkReply>> running = resourceReplies_;
+    for (const QPointer<QNetworkReply>& other : running)
+        if (other && other->isRunning())
+            other->abort();
+}
+
 void WebView::followLink(const QUrl& link) {
     const QUrl target = page_.resolved(link);
     if (link.hasFragment() && target.adjusted(QUrl::RemoveFragment) == page_.adjusted(QUrl::RemoveFragment)) {
         scrollToAnchor(target.fragment(QUrl::FullyDecoded));
         return;
     }
-    // A web page's link to a file on this computer is not followed.
-    if (!page_.isEmpty() && !page_.isLocalFile() && target.isLocalFile())
+    // A web page's link is followed only to another web page: the address is read again
+    // as typed text below, and "c:/x", "abc:123/x" or a plain path would then name a file
+    // on this computer.
+    if (!page_.isEmpty() && !page_.isLocalFile() && !webaddress::isWebUrl(target))
         return;
     Navigate(target.toString(QUrl::FullyEncoded));
 }

@@ -37,6 +37,11 @@ public:
 
     // Largest page or picture the view takes; anything bigger is dropped with a note.
     static constexpr qint64 kMaxBytes = 32 * 1024 * 1024;
+    // What one web page may bring in all, itself and its pictures and style sheets
+    // together; past it, nothing more is fetched for the page.
+    static constexpr qint64 kMaxBytesPerPage = 64 * 1024 * 1024;
+    // Bytes the page on display has brought so far (itself and what it uses).
+    qint64 pageBytes() const { return pageBytes_; }
 
 signals:
     void navigateRequested(const QString& address); // every Navigate, links followed included
@@ -58,6 +63,7 @@ private:
     void freshDocument();
     void fetchResource(int type, const QUrl& url);
     void followLink(const QUrl& link);
+    void countResourceBytes(QNetworkReply* reply, qint64 received);
 
     QNetworkAccessManager* network_ = nullptr;
     QPointer<QNetworkReply> pageReply_;
@@ -68,6 +74,7 @@ private:
     QString html_;
     QHash<QUrl, QByteArray> webResources_; // pictures and style sheets of the page fetched so far
     QSet<QUrl> pending_;
+    qint64 pageBytes_ = 0;
 };
 
 } // namespace platform

@@ -30,7 +30,7 @@ void send(FakeSession& s, const QString& typed) {
 }
 
 // The log pane's lines (the pane shows them LF-separated).
-QStringList paneLines(const frmTesselFTP& w) {
+QStringList paneLines(const testing::MainWindow& w) {
     return w.Text4->toPlainText().split(u'\n', Qt::SkipEmptyParts);
 }
 
@@ -62,10 +62,10 @@ private slots:
         send(s, QStringLiteral("SIZE"));
         QCOMPARE(s.callsSince(mark),
                  (QStringList{QStringLiteral("Command(SIZE /pub/a.txt)"), QStringLiteral("GetReply()")}));
-        QCOMPARE(s.w.RetCode, 2);
+        QCOMPARE(s.w.retCode(), 2);
         QCOMPARE(s.w.Label2->text(), QStringLiteral("SIZEコマンドの送信完了です"));
         QCOMPARE(s.w.Text2->text(), QStringLiteral("1048576"));
-        QCOMPARE(s.w.LogLine, QStringLiteral("1048576"));
+        QCOMPARE(s.w.logLine(), QStringLiteral("1048576"));
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub"));
         QCOMPARE(s.w.Text4->toPlainText(), paneBefore); // SIZE leaves the log pane alone
         QVERIFY(s.boxes.shown.isEmpty());
@@ -142,14 +142,14 @@ private slots:
                                    QStringLiteral(" CWD, DELE, HELP, LIST"),
                                    QStringLiteral("214 Help OK.")};
         QCOMPARE(paneLines(s.w), expected);
-        QCOMPARE(s.w.LogBuf, expected.join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
+        QCOMPARE(s.w.logBuf(), expected.join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub/a.txt")); // HELP leaves Combo4
 
         s.script().commandResults = {5};
         send(s, QStringLiteral("HELP"));
         QCOMPARE(s.w.Label2->text(), QStringLiteral("HELPコマンドの送信エラーです"));
         QCOMPARE(s.w.Text4->toPlainText(), QString());
-        QCOMPARE(s.w.LogBuf, QString()); // emptied at the start of every command
+        QCOMPARE(s.w.logBuf(), QString()); // emptied at the start of every command
     }
 
     void pwdShowsTheFolder() {
@@ -246,7 +246,7 @@ private slots:
         QCOMPARE(s.callsSince(mark), QStringList{QStringLiteral("Command(CDUP)")});
         QCOMPARE(s.w.Label2->text(), QStringLiteral("CDUPコマンドの送信をしました。"));
         QCOMPARE(paneLines(s.w).last(), QStringLiteral("250 \"/\" is the current directory."));
-        QCOMPARE(s.w.RemoteDir, QStringLiteral("/pub"));
+        QCOMPARE(s.w.remoteDir(), QStringLiteral("/pub"));
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub/a.txt"));
         QCOMPARE(s.w.List2->count(), 1);
     }
@@ -340,7 +340,7 @@ private slots:
         s.script().commandResults = {5};
         QTest::keyClick(s.w.Text2, Qt::Key_Return);
         QCOMPARE(s.calls().last(), QStringLiteral("Command(1048576)"));
-        QCOMPARE(s.w.RetCode, 5);
+        QCOMPARE(s.w.retCode(), 5);
         // Nothing is shown, whatever the result.
         QCOMPARE(s.w.Label2->text(), status);
         QCOMPARE(s.w.Text4->toPlainText(), pane);
@@ -351,10 +351,10 @@ private slots:
     void enterInTheSizeBoxWithoutSession() {
         FakeSession s;
         s.w.Text2->setText(QStringLiteral("NOOP"));
-        s.w.RetCode = 7;
+        s.w.retCode() = 7;
         QTest::keyClick(s.w.Text2, Qt::Key_Return);
         QCOMPARE(s.boxes.texts(), QStringList{QStringLiteral("ERROR !!")});
-        QCOMPARE(s.w.RetCode, 7);
+        QCOMPARE(s.w.retCode(), 7);
         QCOMPARE(s.w.Label2->text(), QStringLiteral("+++"));
         QVERIFY(s.w.isVisible());
     }

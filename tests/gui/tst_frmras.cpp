@@ -2,7 +2,7 @@
 // message boxes: its controls, the input check, a dial that succeeds (hidden, link kept,
 // shown again as it was) or fails, hang-up, the question at unload, the end of the
 // program, and the saved credentials as the user meets them.
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "dialup/VBRas32.h"
 #include "dialup/frmRAS.h"
 #include "platform/Twips.h"
@@ -70,12 +70,12 @@ struct Session {
     testing::TestEnvironment env;
     CursorWatchingFake ras;
     ActingBoxes boxes;
-    std::unique_ptr<frmTesselFTP> main;
+    std::unique_ptr<testing::MainWindow> main;
 
     Session() {
         ras.entries = {"office", "home"};
         ras.dialHandle = 77;
-        main = std::make_unique<frmTesselFTP>();
+        main = std::make_unique<testing::MainWindow>();
     }
     ~Session() {
         main.reset();
@@ -259,6 +259,25 @@ private slots:
         frmRAS* w = s.open();
         s.dial(w, QStringLiteral("新しい接続先"));
         QCOMPARE(s.ras.dials[0].entry, ras::toAnsi(QStringLiteral("新しい接続先")));
+    }
+
+    // Typing over a listed name keeps what was typed, and Enter adds nothing to the list.
+    void theEntryBoxCompletesNothing() {
+        Session s;
+        s.ras.entries = {"tacc-fail-07260", "office"};
+        frmRAS* w = s.open();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        w->Combo1->setFocus();
+        QTest::keyClicks(w->Combo1, QStringLiteral("tacc"));
+        QCOMPARE(w->Combo1->currentText(), QStringLiteral("tacc"));
+        QTest::keyClick(w->Combo1, Qt::Key_Return);
+        QCOMPARE(w->Combo1->currentText(), QStringLiteral("tacc"));
+        QCOMPARE(testing::entries(w->Combo1),
+                 (QStringList{QStringLiteral("tacc-fail-07260"), QStringLiteral("office")}));
+        QVERIFY(s.ras.dials.isEmpty());
+        s.dial(w, w->Combo1->currentText());
+        QCOMPARE(s.ras.dials[0].entry, QByteArray("tacc"));
     }
 
     void failureUnloadsAndTheNextOpenLoadsAfresh() {

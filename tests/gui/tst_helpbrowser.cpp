@@ -1,5 +1,5 @@
 // The help window "Internet Browser" and the main window's "ヘルプを表示".
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "help/HelpWindows.h"
 #include "help/frmBrowser22.h"
 #include "platform/AppPaths.h"
@@ -52,7 +52,7 @@ private slots:
 
     void helpMenuOpensModelessWindowWithHelpAddress() {
         testing::TestEnvironment env;
-        frmTesselFTP main;
+        testing::MainWindow main;
         main.show();
         main.mnuHelpPrint->trigger();
         frmBrowser22* help = openHelpWindow();
@@ -188,8 +188,8 @@ private slots:
         env.writeFile(QStringLiteral("FtpHelp.htm"),
                       "<html><head><meta charset=\"UTF-8\"><title>テスト用ヘルプ</title></head>"
                       "<body><p>help text</p></body></html>");
-        frmTesselFTP main;
-        main.mnuHelpPrint_Click();
+        testing::MainWindow main;
+        main.mnuHelpPrint->trigger();
         QPointer<frmBrowser22> help = openHelpWindow();
         QVERIFY(help);
         typeEnter(help->Combo1);
@@ -197,7 +197,7 @@ private slots:
         help->Combo1->setEditText(QStringLiteral("typed text"));
 
         QSignalSpy went(help->WB, &platform::WebView::navigateRequested);
-        main.mnuHelpPrint_Click();
+        main.mnuHelpPrint->trigger();
         QCOMPARE(openHelpWindow(), help.data()); // the same window
         QCOMPARE(help->Combo1->currentText(), env.path(QStringLiteral("FtpHelp.htm")));
         QCOMPARE(went.count(), 0);
@@ -205,7 +205,7 @@ private slots:
 
         // Minimised, it comes back.
         help->showMinimized();
-        main.mnuHelpPrint_Click();
+        main.mnuHelpPrint->trigger();
         QVERIFY(!help->isMinimized());
         delete help.data();
     }
@@ -213,8 +213,8 @@ private slots:
     void freshWindowAfterExit() {
         testing::TestEnvironment env;
         env.writeFile(QStringLiteral("FtpHelp.htm"), "<p>help text</p>");
-        frmTesselFTP main;
-        main.mnuHelpPrint_Click();
+        testing::MainWindow main;
+        main.mnuHelpPrint->trigger();
         QPointer<frmBrowser22> first = openHelpWindow();
         typeEnter(first->Combo1);
         first->Combo1->removeItem(1);
@@ -224,7 +224,7 @@ private slots:
         QTest::mouseClick(exit, Qt::LeftButton);
         QTRY_VERIFY(first.isNull());
 
-        main.mnuHelpPrint_Click();
+        main.mnuHelpPrint->trigger();
         frmBrowser22* second = openHelpWindow();
         QVERIFY(second);
         QCOMPARE(entries(second->Combo1), help::presetAddresses());
@@ -235,18 +235,18 @@ private slots:
 
     void closeBoxUnloadsToo() {
         testing::TestEnvironment env;
-        frmTesselFTP main;
-        main.mnuHelpPrint_Click();
+        testing::MainWindow main;
+        main.mnuHelpPrint->trigger();
         QPointer<frmBrowser22> help = openHelpWindow();
         QVERIFY(help->close());
         QTRY_VERIFY(help.isNull());
-        QVERIFY(main.helpWindows->browser.isNull());
+        QVERIFY(testing::MainWindowAccess::helpWindows(main)->browser.isNull());
     }
 
     void endingTheProgramClosesHelp() {
         testing::TestEnvironment env;
-        auto* main = new frmTesselFTP;
-        main->mnuHelpPrint_Click();
+        auto* main = new testing::MainWindow;
+        main->mnuHelpPrint->trigger();
         QPointer<frmBrowser22> help = openHelpWindow();
         QVERIFY(help);
         delete main;

@@ -1,6 +1,6 @@
 // The local pane: drive, folder and file lists, the size box and "選択", over a scripted
 // set of volumes (real folders standing for drive roots).
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "platform/LocalLists.h"
 #include "support/FakeVolumes.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -67,7 +67,7 @@ struct Pane {
     QTemporaryDir disk;
     QString c, a, d, work;
     QString startFolder = QDir::currentPath();
-    std::unique_ptr<frmTesselFTP> w;
+    std::unique_ptr<testing::MainWindow> w;
 
     Pane() {
         c = disk.filePath(QStringLiteral("c"));
@@ -85,7 +85,7 @@ struct Pane {
         volumes.add(a);
         volumes.add(d, QStringLiteral("DATA"));
         QDir::setCurrent(work);
-        w = std::make_unique<frmTesselFTP>();
+        w = std::make_unique<testing::MainWindow>();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }

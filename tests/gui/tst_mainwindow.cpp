@@ -1,5 +1,5 @@
 // The main window as it opens: controls, menus, server list, application folder, exit.
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "platform/AppPaths.h"
 #include "platform/LocalLists.h"
 #include "platform/Twips.h"
@@ -29,7 +29,7 @@ class MainWindowTest : public QObject {
 private slots:
     void controlsAtStart() {
         testing::TestEnvironment env;
-        frmTesselFTP w;
+        testing::MainWindow w;
         QCOMPARE(w.windowTitle(), QStringLiteral("TesselFTP"));
         QCOMPARE(w.centralWidget()->size(), twips::size(9876, 7476));
         // Every control is found by its name, where the table puts it.
@@ -73,7 +73,7 @@ private slots:
 
     void typedTextIsNeverCompletedFromTheList() {
         testing::TestEnvironment env;
-        frmTesselFTP w;
+        testing::MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.Combo4->addItem(QStringLiteral("/pub/older"));
@@ -89,7 +89,7 @@ private slots:
 
     void focusAndTabOrder() {
         testing::TestEnvironment env;
-        frmTesselFTP w;
+        testing::MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.List1));
@@ -107,7 +107,7 @@ private slots:
 
     void menuBarAndStartStates() {
         testing::TestEnvironment env;
-        frmTesselFTP w;
+        testing::MainWindow w;
         const QList<QAction*> bar = w.menuBar()->actions();
         QStringList captions;
         for (QAction* a : bar)
@@ -151,14 +151,14 @@ private slots:
         QFETCH(QStringList, entries);
         testing::TestEnvironment env;
         env.writeFile(QStringLiteral("ftpsvr.dat"), file);
-        frmTesselFTP w;
+        testing::MainWindow w;
         QCOMPARE(testing::entries(w.Combo1), entries);
         QCOMPARE(w.Combo1->currentText(), QStringLiteral("ftp."));
     }
 
     void missingServerListOpensQuietly() {
         testing::TestEnvironment env;
-        frmTesselFTP w;
+        testing::MainWindow w;
         QCOMPARE(w.Combo1->count(), 0);
         QCOMPARE(w.Combo1->currentText(), QStringLiteral("ftp."));
         QVERIFY(!QFile::exists(env.path(QStringLiteral("ftpsvr.dat"))));
@@ -184,9 +184,9 @@ private slots:
     void endWhileConnectedSendsNothing() {
         testing::TestEnvironment env;
         testing::FakeFtpInstall fake;
-        auto* w = new frmTesselFTP;
+        auto* w = new testing::MainWindow;
         w->show();
-        w->mnuConect_Click();
+        w->mnuConect->trigger();
         QVERIFY(w->mnuClose->isEnabled());
         const qsizetype callsBefore = fake.record().calls.size();
         QTimer::singleShot(0, w->mnuEnd2, &QAction::trigger);
@@ -199,7 +199,7 @@ private slots:
 
     void closingByFrameEndsTheProgram() {
         testing::TestEnvironment env;
-        frmTesselFTP w;
+        testing::MainWindow w;
         w.show();
         QWidget other; // stands for any other window still open
         other.show();

@@ -14,7 +14,7 @@ using testing::FakeSession;
 
 namespace {
 
-void click(frmTesselFTP& w, const char* name) {
+void click(testing::MainWindow& w, const char* name) {
     auto* button = w.findChild<QPushButton*>(QLatin1String(name));
     QVERIFY2(button, name);
     QTest::mouseClick(button, Qt::LeftButton);
@@ -73,7 +73,7 @@ private slots:
         QCOMPARE(s.callsSince(mark),
                  (QStringList{QStringLiteral("DeleteFile(/pub/a.txt)"), QStringLiteral("GetDir(/pub,1)"),
                               QStringLiteral("GetDir(/pub)")}));
-        QCOMPARE(s.w.RetCode, -1);
+        QCOMPARE(s.w.retCode(), -1);
         QCOMPARE(s.w.Label2->text(), QStringLiteral("削除しました。"));
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub"));
         QCOMPARE(entries(s.w.List1), QStringList{QStringLiteral("sub")});
@@ -160,11 +160,11 @@ private slots:
         QCOMPARE(s.callsSince(mark),
                  (QStringList{QStringLiteral("Command(MKD /pub/new)"), QStringLiteral("GetDir(/pub,1)"),
                               QStringLiteral("GetDir(/pub)")}));
-        QCOMPARE(s.w.RetCode, 5);
+        QCOMPARE(s.w.retCode(), 5);
         QCOMPARE(s.w.Label2->text(), QStringLiteral("MKDコマンドの送信をしました。"));
         QCOMPARE(s.w.MakeDirTxt->text(), QString());
         QVERIFY(looksOpen(s.w.MakeDirTxt)); // OK leaves the panel open
-        QCOMPARE(s.w.RemoteDir, QStringLiteral("/pub"));
+        QCOMPARE(s.w.remoteDir(), QStringLiteral("/pub"));
         QCOMPARE(s.w.Combo4->count(), historyBefore + 1);
         QCOMPARE(s.w.Combo4->itemText(historyBefore), QStringLiteral("/pub"));
         QCOMPARE(entries(s.w.List1), QStringList{QStringLiteral("new")});

@@ -1,7 +1,7 @@
 // Connect, disconnect, remote navigation, the log pane and "Save"/"CLS", driven through
 // the main window with the component double.
-#include "app/frmTesselFTP.h"
-#include "ftp/SessionLog.h"
+#include "support/MainWindow.h"
+#include "ftp/rules/SessionLog.h"
 #include "platform/AppPaths.h"
 #include "support/FakeFtpComponent.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -39,7 +39,7 @@ class SessionTest : public QObject {
     std::unique_ptr<testing::TestEnvironment> env;
     std::unique_ptr<FakeFtpInstall> fake;
     std::unique_ptr<testing::ScriptedMessageBoxes> boxes;
-    std::unique_ptr<frmTesselFTP> w;
+    std::unique_ptr<testing::MainWindow> w;
 
     void connectWith(const QStringList& folders, const QStringList& files) {
         fake->script().folders.insert(QString(), folders.isEmpty() ? ftp::DirList() : ftp::DirList(folders));
@@ -52,7 +52,7 @@ private slots:
         env = std::make_unique<testing::TestEnvironment>();
         fake = std::make_unique<FakeFtpInstall>();
         boxes = std::make_unique<testing::ScriptedMessageBoxes>();
-        w = std::make_unique<frmTesselFTP>();
+        w = std::make_unique<testing::MainWindow>();
         w->show();
     }
     void cleanup() {
@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(entries(w->List2), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.bin")}));
         QCOMPARE(entries(w->Combo4), QStringList{QStringLiteral("/")});
         QCOMPARE(w->Combo4->currentText(), QString()); // the box's text is not changed
-        QVERIFY(w->RemoteDir.isEmpty());
+        QVERIFY(w->remoteDir().isEmpty());
         QVERIFY(w->Text4->toPlainText().contains(QStringLiteral("230 logged in")));
         QVERIFY(!w->mnuConect->isEnabled() && w->mnuClose->isEnabled() && w->mnuCommand->isEnabled());
         QVERIFY(boxes->shown.isEmpty());
@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(w->List2->count(), 0);
         QCOMPARE(w->Combo4->currentText(), QString());
         QCOMPARE(entries(w->Combo4), (QStringList{QStringLiteral("/"), QStringLiteral("/pub")}));
-        QCOMPARE(w->RemoteDir, QStringLiteral("/pub"));
+        QCOMPARE(w->remoteDir(), QStringLiteral("/pub"));
         QCOMPARE(w->Text4->toPlainText(), log);
         QVERIFY(w->mnuConect->isEnabled() && !w->mnuClose->isEnabled() && !w->mnuCommand->isEnabled());
     }
@@ -187,7 +187,7 @@ private slots:
         w->Command1->click();
         QCOMPARE(entries(w->List1), (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
         QCOMPARE(entries(w->List2), QStringList{QStringLiteral("r.txt")});
-        QCOMPARE(w->RemoteDir, QStringLiteral("/pub"));
+        QCOMPARE(w->remoteDir(), QStringLiteral("/pub"));
         w->mnuDirChenge->trigger(); // the same path twice: twice in the history
         QCOMPARE(entries(w->Combo4),
                  (QStringList{QStringLiteral("/"), QStringLiteral("/pub"), QStringLiteral("/pub")}));
@@ -198,7 +198,7 @@ private slots:
         w->Combo4->setEditText(QStringLiteral("/empty"));
         w->Command1->click();
         QCOMPARE(w->List1->count() + w->List2->count(), 0);
-        QCOMPARE(w->RemoteDir, QStringLiteral("/empty"));
+        QCOMPARE(w->remoteDir(), QStringLiteral("/empty"));
         QVERIFY(boxes->shown.isEmpty());
     }
 
@@ -210,7 +210,7 @@ private slots:
         w->Command1->click();
         QCOMPARE(boxes->texts(), QStringList{QStringLiteral("Error!!")});
         QCOMPARE(entries(w->List1), QStringList{QStringLiteral("x")}); // as far as it was filled
-        QVERIFY(w->RemoteDir.isEmpty());
+        QVERIFY(w->remoteDir().isEmpty());
         QCOMPARE(entries(w->Combo4), QStringList{QStringLiteral("/")});
     }
 
@@ -220,7 +220,7 @@ private slots:
         w->Command1->click();
         QCOMPARE(boxes->texts(), QStringList{QStringLiteral("Error!!")});
         QCOMPARE(w->List1->count(), 0);
-        QVERIFY(w->RemoteDir.isEmpty());
+        QVERIFY(w->remoteDir().isEmpty());
     }
 
     void clicksComposeUnnormalisedPaths() {
@@ -261,7 +261,7 @@ private slots:
     void saveWritesEveryEntryWithCrLf() {
         w.reset();
         env->writeFile(QStringLiteral("ftpsvr.dat"), QByteArray("ftp.a\r\nftp.b"));
-        w = std::make_unique<frmTesselFTP>();
+        w = std::make_unique<testing::MainWindow>();
         w->Combo1->setEditText(QStringLiteral("ftp.日本.jp"));
         w->Command2->click();
         w->Command2->click(); // twice: stored twice
@@ -276,7 +276,7 @@ private slots:
     void clsRemovesOnlyThePickedEntry() {
         w.reset();
         env->writeFile(QStringLiteral("ftpsvr.dat"), QByteArray("ftp.a\r\nftp.b\r\n"));
-        w = std::make_unique<frmTesselFTP>();
+        w = std::make_unique<testing::MainWindow>();
         w->Combo1->setCurrentIndex(0);
         w->Command3->click();
         QCOMPARE(entries(w->Combo1), QStringList{QStringLiteral("ftp.b")});
@@ -300,7 +300,7 @@ private slots:
         // entry reads "ftp." too.
         w.reset();
         env->writeFile(QStringLiteral("ftpsvr.dat"), QByteArray("ftp.\r\nftp.b\r\n"));
-        w = std::make_unique<frmTesselFTP>();
+        w = std::make_unique<testing::MainWindow>();
         QCOMPARE(w->Combo1->currentText(), QStringLiteral("ftp."));
         w->Command3->click();
         QCOMPARE(entries(w->Combo1), (QStringList{QStringLiteral("ftp."), QStringLiteral("ftp.b")}));
@@ -346,7 +346,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(log);
         file.close();
-        w->LogTxt();
+        testing::MainWindowAccess::showLog(*w);
         const QString pane = w->Text4->toPlainText();
         QVERIFY(pane.size() <= sessionlog::kPaneLimitChars);
         QVERIFY(pane.size() > sessionlog::kPaneLimitChars / 2);

@@ -1,6 +1,6 @@
 // The upload and download buttons over the component double, with scripted message
 // boxes and a recording sound player.
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "platform/LocalLists.h"
 #include "support/FakeFtpComponent.h"
 #include "support/RecordingSoundPlayer.h"
@@ -37,7 +37,7 @@ struct Session {
     testing::FakeFtpInstall fake;
     testing::ScriptedMessageBoxes boxes;
     QTemporaryDir local;
-    frmTesselFTP w;
+    testing::MainWindow w;
     testing::RecordingSoundPlayer* sound = testing::RecordingSoundPlayer::install(w);
 
     Session() {
@@ -58,9 +58,9 @@ struct Session {
     QString localPath(const QString& name) const { return QDir::toNativeSeparators(local.filePath(name)); }
 
     void connectAndList(const QString& path) {
-        w.mnuConect_Click();
+        w.mnuConect->trigger();
         w.Combo4->setEditText(path);
-        w.Command1_Click();
+        w.Command1->click();
     }
     void clickRemoteFile(const QString& name) {
         const QList<QListWidgetItem*> found = w.List2->findItems(name, Qt::MatchExactly);
@@ -126,7 +126,7 @@ private slots:
         // After a click in the remote file list the file's path is the destination folder,
         // and it is listed and becomes the current directory.
         s.w.Combo4->setEditText(QStringLiteral("/pub"));
-        s.w.Command1_Click();
+        s.w.Command1->click();
         s.clickRemoteFile(QStringLiteral("a.txt"));
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub/a.txt"));
         s.w.Text3->setText(file);
@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(s.callsOf(QStringLiteral("PutFile")).last(),
                  QStringLiteral("PutFile(%1,/pub/a.txt/,0)").arg(file));
         QCOMPARE(s.calls().last(), QStringLiteral("GetDir(/pub/a.txt)"));
-        QCOMPARE(s.w.RemoteDir, QStringLiteral("/pub/a.txt"));
+        QCOMPARE(s.w.remoteDir(), QStringLiteral("/pub/a.txt"));
         QCOMPARE(s.w.Combo4->itemText(s.w.Combo4->count() - 1), QStringLiteral("/pub/a.txt"));
         // Three uploads, three sounds, each from the start.
         QCOMPARE(s.sound->plays(), 3);
@@ -148,7 +148,7 @@ private slots:
         s.w.Text3->setText(QStringLiteral("/tmp/x.bin"));
         s.upload();
         QCOMPARE(s.callsOf(QStringLiteral("PutFile")).last(), QStringLiteral("PutFile(/tmp/x.bin,/pub/,1)"));
-        QCOMPARE(s.w.TransferMode, 1);
+        QCOMPARE(s.w.transferMode(), 1);
 
         s.clickRemoteFile(QStringLiteral("b.bin"));
         s.w.Text3->setText(s.localPath(QString()) + QDir::separator());
@@ -159,7 +159,7 @@ private slots:
         s.clickRemoteFile(QStringLiteral("a.txt"));
         s.download();
         QVERIFY(s.callsOf(QStringLiteral("GetFile")).last().endsWith(QStringLiteral(",0)")));
-        QCOMPARE(s.w.TransferMode, 0);
+        QCOMPARE(s.w.transferMode(), 0);
     }
 
     void retryRunsTheFailedCallAgain() {
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(s.boxes.texts(), (QStringList{QStringLiteral("Error!"), QStringLiteral("Error!")}));
         QCOMPARE(s.w.Label2->text(), kSending);
         QCOMPARE(s.w.Text3->text(), QStringLiteral("/tmp/a.txt"));
-        QCOMPARE(s.w.TransferMode, 1);
+        QCOMPARE(s.w.transferMode(), 1);
         QVERIFY(s.sound->calls.isEmpty());
 
         // Connected, but the engine reports the download as failed.
@@ -302,11 +302,12 @@ private slots:
         s.download();
         s.w.List2->clearSelection();
         for (const QString& path :
-             {QStringLiteral("/pub.d/.."), QStringLiteral("/pub.d/."), QStringLiteral("/pub.d/")}) {
+             {QStringLiteral("/pub.d/.."), QStringLiteral("/pub.d/."), QStringLiteral("/pub.d/"),
+              QStringLiteral("/pub/\x1b[31mred.txt"), QStringLiteral("/pub/invoice\u202Etxt.exe")}) {
             s.w.Combo4->setEditText(path);
             s.download();
         }
-        QCOMPARE(s.boxes.texts(), QStringList(4, kBadName));
+        QCOMPARE(s.boxes.texts(), QStringList(6, kBadName));
         QCOMPARE(s.boxes.shown.first().buttons, MsgButtons::OkOnly);
         QVERIFY(s.callsOf(QStringLiteral("GetFile")).isEmpty());
         QCOMPARE(s.w.Label2->text(), QStringLiteral("接続成功。"));
@@ -315,12 +316,12 @@ private slots:
 
     void theWindowHasAQuietRealPlayer() {
         testing::TestEnvironment env; // no PUPU.wav in this application folder
-        frmTesselFTP w;
-        QVERIFY(w.MMControl1);
-        QCOMPARE(w.MMControl1->objectName(), QStringLiteral("MMControl1"));
-        w.WavSing(); // a missing sound file is silent, never an error
-        QCOMPARE(w.MMControl1->FileName(), frmTesselFTP::MyPath() + QStringLiteral("PUPU.wav"));
-        QVERIFY(!w.MMControl1->FileName().contains(QString(QDir::separator()) + QDir::separator()));
+        testing::MainWindow w;
+        QVERIFY(testing::MainWindowAccess::soundPlayer(w));
+        QCOMPARE(testing::MainWindowAccess::soundPlayer(w)->objectName(), QStringLiteral("MMControl1"));
+        testing::MainWindowAccess::playSound(w); // a missing sound file is silent, never an error
+        QCOMPARE(testing::MainWindowAccess::soundPlayer(w)->FileName(), frmTesselFTP::MyPath() + QStringLiteral("PUPU.wav"));
+        QVERIFY(!testing::MainWindowAccess::soundPlayer(w)->FileName().contains(QString(QDir::separator()) + QDir::separator()));
     }
 };
 

@@ -1,5 +1,5 @@
 // The version window "TesselFtpVersion" and the main window's "Version情報".
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "help/frmTesselTitle.h"
 #include "platform/Twips.h"
 #include "support/TestEnvironment.h"
@@ -37,7 +37,7 @@ private slots:
 
     void showsTitlePictureModally() {
         testing::TestEnvironment env;
-        frmTesselFTP main;
+        testing::MainWindow main;
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         main.mnuVersion->trigger();
@@ -88,15 +88,15 @@ private slots:
 
     void opensAgainUnchanged() {
         testing::TestEnvironment env;
-        frmTesselFTP main;
-        main.mnuVersion_Click();
+        testing::MainWindow main;
+        main.mnuVersion->trigger();
         QPointer<frmTesselTitle> first = openVersionWindow();
         QVERIFY(first);
         const QImage firstLook = first->grab().toImage();
         QVERIFY(first->close()); // the close box unloads it too
         QTRY_VERIFY(first.isNull());
 
-        main.mnuVersion_Click();
+        main.mnuVersion->trigger();
         QPointer<frmTesselTitle> second = openVersionWindow();
         QVERIFY(second);
         QCOMPARE(second->windowTitle(), QStringLiteral("TesselFtpVersion"));
@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(second->grab().toImage(), firstLook);
 
         // Asking again while it is open shows the same window, not a second one.
-        main.mnuVersion_Click();
+        main.mnuVersion->trigger();
         QCOMPARE(openVersionWindow(), second.data());
         QTest::keyClick(second->cmdTessel, Qt::Key_Space); // the button has the focus
         QTRY_VERIFY(second.isNull());
@@ -112,8 +112,8 @@ private slots:
 
     void endingTheProgramClosesIt() {
         testing::TestEnvironment env;
-        auto* main = new frmTesselFTP;
-        main->mnuVersion_Click();
+        auto* main = new testing::MainWindow;
+        main->mnuVersion->trigger();
         QPointer<frmTesselTitle> title = openVersionWindow();
         QVERIFY(title);
         delete main;

@@ -6,9 +6,12 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
+#include <QNetworkReply>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -234,6 +237,67 @@ private slots:
         QVERIFY(!showsRed(&view));
         emit view.anchorClicked(QUrl(secretUrl));
         QCOMPARE(view.pageUrl(), http_.url(QStringLiteral("/sneaky.htm")));
+    }
+
+    void webLinksNeverOpenLocalFiles() {
+        // Files a link could name when read again as a typed address: relative to the
+        // current folder ("abc:123/s.txt", "c:/s.txt") or absolute.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        const auto restore = qScopeGuard([&] { QDir::setCurrent(before); });
+        QVERIFY(QDir().mkpath(QStringLiteral("abc:123")) && QDir().mkpath(QStringLiteral("c:")));
+        writeFile(local(QStringLiteral("abc:123/s.txt")), "secret one");
+        writeFile(local(QStringLiteral("c:/s.txt")), "secret two");
+        writeFile(local(QStringLiteral("s.txt")), "secret three");
+        http_.serveHtml(QStringLiteral("/links.htm"), QStringLiteral("<p>links</p>"));
+        platform::WebView view;
+        QSignalSpy finished(&view, &platform::WebView::loadFinished);
+        view.Navigate(http_.url(QStringLiteral("/links.htm")).toString());
+        QVERIFY(finished.wait(10000));
+        for (const QString& link :
+             QStringList{QStringLiteral("abc:123/s.txt"), QStringLiteral("c:/s.txt"),
+                         QStringLiteral("C:\\s.txt"), QStringLiteral("file:s.txt"),
+                         QString(QStringLiteral("file://") + local(QStringLiteral("s.txt"))),
+                         local(QStringLiteral("s.txt"))}) {
+            emit view.anchorClicked(QUrl(link));
+            QCOMPARE(view.pageUrl(), http_.url(QStringLiteral("/links.htm")));
+            QVERIFY2(!view.toPlainText().contains(QStringLiteral("secret")), qPrintable(link));
+        }
+        // A relative link on a web page stays on the web.
+        http_.serveHtml(QStringLiteral("/s.txt"), QStringLiteral("<p>web text</p>"));
+        emit view.anchorClicked(QUrl(QStringLiteral("s.txt")));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(view.pageUrl(), http_.url(QStringLiteral("/s.txt")));
+        QVERIFY(view.toPlainText().contains(QStringLiteral("web text")));
+    }
+
+    void pageBudgetOverAllResources() {
+        // 25 pictures of 4 MiB: 100 MiB in all, each below the single-resource cap.
+        QString html = QStringLiteral("<p>gallery</p>");
+        testing::LocalHttpServer::Response picture;
+        picture.contentType = "image/png";
+        picture.body = redPng() + QByteArray(4 * 1024 * 1024, '\0');
+        for (int i = 0; i < 25; ++i) {
+            http_.serve(QStringLiteral("/gallery/%1.png").arg(i), picture);
+            html += QStringLiteral("<img src=\"%1.png\">").arg(i);
+        }
+        http_.serveHtml(QStringLiteral("/gallery/index.htm"), html);
+        platform::WebView view;
+        view.resize(300, 200);
+        view.show();
+        QSignalSpy finished(&view, &platform::WebView::loadFinished);
+        view.Navigate(http_.url(QStringLiteral("/gallery/index.htm")).toString());
+        QVERIFY(finished.wait(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(view.pageBytes() > platform::WebView::kMaxBytesPerPage, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(view.findChildren<QNetworkReply*>().isEmpty() ||
+                                     std::none_of(view.findChildren<QNetworkReply*>().cbegin(),
+                                                  view.findChildren<QNetworkReply*>().cend(),
+                                                  [](QNetworkReply* r) { return r->isRunning(); }),
+                                 20000);
+        // Every picture still on its way was dropped once the budget was spent: the page
+        // holds little more than the budget, not the 100 MiB offered.
+        QVERIFY2(view.pageBytes() <= platform::WebView::kMaxBytesPerPage + 8 * 1024 * 1024,
+                 qPrintable(QString::number(view.pageBytes())));
     }
 
     void laterNavigationWins() {

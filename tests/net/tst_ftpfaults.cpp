@@ -21,6 +21,7 @@
 
 using ftp::FtpEngine;
 using ftp::FtpError;
+using ftp::ReplyReader;
 
 using testing::readAll;
 
@@ -535,6 +536,46 @@ private slots:
         wake.connectToHost(QHostAddress::LocalHost, quint16(unused.serverName().section(u':', -1).toUInt()));
         QVERIFY(wake.waitForConnected(5'000));
         QCOMPARE(unused.finish(), QString());
+    }
+
+    void listingAndReplyBounds() {
+        ScriptedServer server([](Peer& peer) {
+            peer.login();
+            peer.expect("CWD /");
+            peer.send("250 ok");
+            peer.epsv();
+            peer.expect("LIST");
+            QTcpSocket* data = peer.acceptData();
+            peer.send("150 here it comes");
+            peer.sendData(data, QByteArray("-rw-r--r-- 1 0 0 12 Dec  7 20:13 f\r\n").repeated(11));
+            peer.closeData(data);
+            peer.send("226 done");
+            // A reply of short lines, far inside the byte bound, past the line bound.
+            peer.expect("STAT");
+            peer.sendRaw("211-status\r\n" + QByteArray(" x\r\n").repeated(ReplyReader::kMaxReplyLines) +
+                         "211 end\r\n");
+            peer.waitForClose(5'000);
+        });
+        auto e = engine();
+        e->setListingLimits({10, 1024 * 1024});
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        try {
+            e->GetDir(QString());
+            QFAIL("a listing past its bound was taken");
+        } catch (const FtpError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("too large: more than 10 entries")),
+                     qPrintable(error.message()));
+        }
+        // Written out at the end of the failed call.
+        QCOMPARE(transcript().constLast(), QStringLiteral("226 done"));
+        try {
+            e->Command(QStringLiteral("STAT"));
+            QFAIL("a reply past its line bound was taken");
+        } catch (const FtpError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("overlong reply")), qPrintable(error.message()));
+        }
+        e->Close();
+        QCOMPARE(server.finish(), QString());
     }
 
     void serverHangsUpBetweenCalls() {

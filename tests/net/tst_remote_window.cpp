@@ -1,7 +1,7 @@
 // The main window's remote operations and command console with the real engine against
 // a real FTP server on loopback: delete a file, make and remove folders, SIZE, PWD,
 // HELP, NOOP and the size box's Enter, checked on the server's disk and in the window.
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "platform/Codepage.h"
 #include "support/PyFtpServer.h"
 #include "support/RecordingSoundPlayer.h"
@@ -60,7 +60,7 @@ class RemoteWindowTest : public QObject {
     PyFtpServer server;
     std::unique_ptr<testing::TestEnvironment> env;
     std::unique_ptr<testing::ScriptedMessageBoxes> boxes;
-    std::unique_ptr<frmTesselFTP> w;
+    std::unique_ptr<testing::MainWindow> w;
 
     QString onDisk(const QString& relative) const { return QDir(root.path()).filePath(relative); }
 
@@ -83,7 +83,7 @@ private slots:
     void init() {
         env = std::make_unique<testing::TestEnvironment>();
         boxes = std::make_unique<testing::ScriptedMessageBoxes>();
-        w = std::make_unique<frmTesselFTP>();
+        w = std::make_unique<testing::MainWindow>();
         w->show();
         testing::loginAndList(*w, server, QStringLiteral("/pub"));
         QCOMPARE(boxes->texts(), QStringList());
@@ -113,7 +113,7 @@ private slots:
         // A file the server does not have: the status says so, nothing else moves.
         w->Combo4->setEditText(QStringLiteral("/pub/none.txt"));
         w->cmdDelfile->click();
-        QCOMPARE(w->RetCode, 0);
+        QCOMPARE(w->retCode(), 0);
         QCOMPARE(w->Label2->text(), QStringLiteral("Error!!"));
         QCOMPARE(w->Combo4->currentText(), QStringLiteral("/pub/none.txt"));
         QCOMPARE(sound->plays(), 1);
@@ -172,7 +172,7 @@ private slots:
         const QString status = w->Label2->text();
         boxes->answers = {platform::MsgResult::Yes};
         send(QStringLiteral("RMD"));
-        QCOMPARE(w->RetCode, 5);
+        QCOMPARE(w->retCode(), 5);
         QCOMPARE(w->Label2->text(), status);
         QVERIFY(QFileInfo(onDisk(QStringLiteral("pub/full/inner"))).isDir());
         QCOMPARE(w->Combo4->currentText(), QStringLiteral("/pub/full"));
@@ -201,7 +201,7 @@ private slots:
         w->Text2->setText(QStringLiteral("NOOP"));
         const QString status = w->Label2->text();
         QTest::keyClick(w->Text2, Qt::Key_Return);
-        QCOMPARE(w->RetCode, 2);
+        QCOMPARE(w->retCode(), 2);
         QCOMPARE(logLines(*env).value(logLines(*env).size() - 2), QStringLiteral("NOOP"));
         QCOMPARE(w->Label2->text(), status);
         QCOMPARE(boxes->texts(), QStringList());
@@ -218,7 +218,7 @@ private slots:
         send(QStringLiteral("CDUP"));
         QCOMPARE(w->Label2->text(), QStringLiteral("CDUPコマンドの送信をしました。"));
         QVERIFY(w->Text4->toPlainText().contains(QStringLiteral("CDUP")));
-        QCOMPARE(w->RemoteDir, QStringLiteral("/pub")); // the window's side does not move
+        QCOMPARE(w->remoteDir(), QStringLiteral("/pub")); // the window's side does not move
         send(QStringLiteral("PWD"));
         QCOMPARE(w->Text4->toPlainText(), QStringLiteral("/pub"));
     }
@@ -232,7 +232,7 @@ private slots:
         QVERIFY(pane.contains(QStringLiteral("USER user")));
         QVERIFY(pane.contains(QStringLiteral("HELP")));
         QVERIFY(pane.last().startsWith(QStringLiteral("214")));
-        QVERIFY(w->LogBuf.endsWith(QLatin1String("\r\n")));
+        QVERIFY(w->logBuf().endsWith(QLatin1String("\r\n")));
     }
 
     void anyOtherLine() {

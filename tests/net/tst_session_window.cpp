@@ -1,6 +1,6 @@
 // The main window with the real engine against a real FTP server on loopback:
 // connect, browse, read the log, disconnect, and a refused login.
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "support/PyFtpServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
@@ -45,7 +45,7 @@ private slots:
     void connectBrowseDisconnect() {
         testing::TestEnvironment env;
         testing::ScriptedMessageBoxes boxes;
-        frmTesselFTP w;
+        testing::MainWindow w;
         w.show();
         w.Combo1->setEditText(server.serverName());
         w.Combo2->setEditText(PyFtpServer::kUser);
@@ -80,13 +80,13 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList());
         QCOMPARE(entries(w.List1), QStringList{QStringLiteral("deeper")});
         QCOMPARE(entries(w.List2), QStringList{QStringLiteral("inside.txt")});
-        QCOMPARE(w.RemoteDir, QStringLiteral("/pub"));
+        QCOMPARE(w.remoteDir(), QStringLiteral("/pub"));
 
         // A folder that is not there: "Error!!", RemoteDir kept.
         w.Combo4->setEditText(QStringLiteral("/nowhere"));
         w.Command1->click();
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Error!!")});
-        QCOMPARE(w.RemoteDir, QStringLiteral("/pub"));
+        QCOMPARE(w.remoteDir(), QStringLiteral("/pub"));
 
         w.mnuClose->trigger();
         QCOMPARE(w.Label2->text(), QStringLiteral("切断しました"));
@@ -97,7 +97,7 @@ private slots:
     void refusedLogin() {
         testing::TestEnvironment env;
         testing::ScriptedMessageBoxes boxes;
-        frmTesselFTP w;
+        testing::MainWindow w;
         w.Combo1->setEditText(server.serverName());
         w.Combo2->setEditText(PyFtpServer::kUser);
         w.Combo5->setEditText(QStringLiteral("wrong"));

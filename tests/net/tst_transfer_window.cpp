@@ -1,7 +1,7 @@
 // The transfer buttons with the real engine against a real FTP server on loopback: text
 // files with their line ends converted, binary files byte for byte, the local pane feeding
 // the path box, checked on the server's disk, on the local disk and in the window.
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "platform/Codepage.h"
 #include "platform/LocalLists.h"
 #include "support/Files.h"
@@ -74,7 +74,7 @@ class TransferWindowTest : public QObject {
     PyFtpServer server;
     std::unique_ptr<testing::TestEnvironment> env;
     std::unique_ptr<testing::ScriptedMessageBoxes> boxes;
-    std::unique_ptr<frmTesselFTP> w;
+    std::unique_ptr<testing::MainWindow> w;
     testing::RecordingSoundPlayer* sound = nullptr;
 
     QString onServer(const QString& relative) const { return QDir(root.path()).filePath(relative); }
@@ -110,7 +110,7 @@ private slots:
     void init() {
         env = std::make_unique<testing::TestEnvironment>();
         boxes = std::make_unique<testing::ScriptedMessageBoxes>();
-        w = std::make_unique<frmTesselFTP>();
+        w = std::make_unique<testing::MainWindow>();
         sound = testing::RecordingSoundPlayer::install(*w);
         w->show();
         w->Dir1->setPath(local.path());
@@ -144,7 +144,7 @@ private slots:
                 log.mid(0, stor).lastIndexOf(QStringLiteral("TYPE I")));
         // The remote lists were read again and show the new file; the path box is empty.
         QVERIFY(entries(w->List2).contains(QStringLiteral("notes.txt")));
-        QCOMPARE(w->RemoteDir, QStringLiteral("/pub"));
+        QCOMPARE(w->remoteDir(), QStringLiteral("/pub"));
         QCOMPARE(w->Text3->text(), QString());
         QCOMPARE(sound->plays(), 1);
     }

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 namespace ftp {
-std::unique_ptr<FtpComponent> createFtpEngine();
+std::unique_ptr<FtpComponent> createThreadedFtpEngine();
 }
 
 namespace testing {
@@ -116,7 +116,7 @@ FakeFtpInstall::FakeFtpInstall() : record_(std::make_shared<FakeFtpRecord>()) {
 }
 
 FakeFtpInstall::~FakeFtpInstall() {
-    ftp::registerComponent(ftp::kFtpComponentId, &ftp::createFtpEngine);
+    ftp::registerComponent(ftp::kFtpComponentId, &ftp::createThreadedFtpEngine);
 }
 
 } // namespace testing

@@ -2,7 +2,7 @@
 // A main window over the component double: temporary application folder and log,
 // scripted message boxes, and a few steps most window tests start with.
 
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 #include "support/FakeFtpComponent.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
@@ -17,7 +17,7 @@ struct FakeSession {
     TestEnvironment env;
     FakeFtpInstall fake;
     ScriptedMessageBoxes boxes;
-    frmTesselFTP w;
+    testing::MainWindow w;
 
     FakeSession() { w.show(); }
 
@@ -25,12 +25,12 @@ struct FakeSession {
     QStringList& calls() { return fake.record().calls; }
 
     // Connects through "サーバーへ接続" (the double answers 0).
-    void connect() { w.mnuConect_Click(); }
+    void connect() { w.mnuConect->trigger(); }
 
     // Lists `path` with "変更" so that it becomes RemoteDir.
     void listAt(const QString& path) {
         w.Combo4->setEditText(path);
-        w.Command1_Click();
+        w.Command1->click();
     }
 
     // Selects the entry `name` of a list as a click does.

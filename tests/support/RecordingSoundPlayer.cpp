@@ -1,14 +1,13 @@
 #include "support/RecordingSoundPlayer.h"
 
-#include "app/frmTesselFTP.h"
+#include "support/MainWindow.h"
 
 namespace testing {
 
 RecordingSoundPlayer* RecordingSoundPlayer::install(frmTesselFTP& window) {
-    delete window.MMControl1;
     auto* player = new RecordingSoundPlayer(&window);
     player->setObjectName(QStringLiteral("MMControl1"));
-    window.MMControl1 = player;
+    MainWindowAccess::replaceSoundPlayer(window, player);
     return player;
 }
 

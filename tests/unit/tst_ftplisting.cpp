@@ -177,6 +177,16 @@ private slots:
             << ListingFormat::List << QByteArray("-rw-r--r-- 1 u g 12 Dec  7 20:13");
         QTest::newRow("bad month") << ListingFormat::List << QByteArray("-rw-r--r-- 1 u g 12 Foo  7 20:13 x");
         QTest::newRow("dos garbage") << ListingFormat::List << QByteArray("12-07-26 junk");
+        QTest::newRow("dos three-digit hour")
+            << ListingFormat::List << QByteArray("12-07-26  108:13PM       12 x");
+        QTest::newRow("dos three-digit year")
+            << ListingFormat::List << QByteArray("12-07-262  08:13PM       12 x");
+        QTest::newRow("dos meridiem glued to size")
+            << ListingFormat::List << QByteArray("12-07-26  08:13PM12 x");
+        QTest::newRow("dos minutes glued to size")
+            << ListingFormat::List << QByteArray("12-07-26  08:1312 x");
+        QTest::newRow("dos runs of blanks without a size")
+            << ListingFormat::List << QByteArray("1-1-11 1:11" + QByteArray(65'000, ' ') + "x");
         QTest::newRow("mlsd without facts separator") << ListingFormat::Mlsd << QByteArray("type=file name");
         QTest::newRow("mlsd no name") << ListingFormat::Mlsd << QByteArray("type=file;size=1;");
         QTest::newRow("mlsd fact without value") << ListingFormat::Mlsd << QByteArray("type;size=1; name");
@@ -211,6 +221,42 @@ private slots:
         const QList<ListEntry> expected{{QStringLiteral("表示ソフト.txt"), EntryKind::File}};
         for (qsizetype cut = 0; cut <= line.size(); ++cut)
             QCOMPARE(parse(ListingFormat::List, {line.left(cut), line.mid(cut)}, true), expected);
+    }
+
+    void dosLinesOfEveryShape() {
+        const auto one = [](const QByteArray& line) { return parse(ListingFormat::List, {line + "\r\n"}); };
+        const QList<ListEntry> file{{QStringLiteral("a b.txt"), EntryKind::File}};
+        QCOMPARE(one("1-2-2026 9:05 AM 7 a b.txt"), file);
+        QCOMPARE(one("01-02-26\t09:05\t7 a b.txt"), file);
+        QCOMPARE(one("01-02-26  09:05pm 7 a b.txt"), file);
+        QCOMPARE(one("01-02-26  09:05   <dir>          sub"),
+                 (QList<ListEntry>{{QStringLiteral("sub"), EntryKind::Folder}}));
+        // A long run of blanks before the name is kept, whatever its length.
+        QCOMPARE(one("01-02-26  09:05 7 " + QByteArray(65'000, ' ') + "x"),
+                 (QList<ListEntry>{{QString(65'000, u' ') + u'x', EntryKind::File}}));
+    }
+
+    void listingBounds() {
+        const auto latin1 = [](QByteArrayView line) { return QString::fromLatin1(line); };
+        // Entries: one past the bound ends the listing; the entries so far are kept.
+        ListingParser parser(ListingFormat::Mlsd, latin1, {1000, ListingParser::kMaxBytes});
+        const QByteArray line = "type=file; n\n";
+        QVERIFY(parser.feed(line.repeated(999)));
+        QVERIFY(parser.feed(line));
+        QVERIFY(!parser.feed(line));
+        QVERIFY(parser.exceeded());
+        QCOMPARE(parser.entries().size(), 1000);
+        QVERIFY(!parser.feed(line));
+        parser.finish();
+        QCOMPARE(parser.entries().size(), 1000);
+
+        // Bytes: lines that are no entries at all still count, and so does a line end.
+        ListingParser junk(ListingFormat::List, latin1, {ListingParser::kMaxEntries, 4096});
+        QVERIFY(junk.feed(QByteArray(4096, '\n')));
+        QVERIFY(!junk.feed("\n"));
+        QVERIFY(junk.entries().isEmpty());
+        QCOMPARE(ListingParser::Limits().entries, 2'000'000);
+        QCOMPARE(ListingParser::Limits().bytes, 512LL * 1024 * 1024);
     }
 
     void overlongLineIsDroppedAlone() {

@@ -119,6 +119,33 @@ private slots:
         QCOMPARE(endless.state(), ReplyReader::State::TooLong);
     }
 
+    void lineLimitWhateverTheSplit() {
+        // The longest line accepted, then one byte more, with CR LF cut at every place.
+        for (const qsizetype length : {ReplyReader::kMaxLineLength, ReplyReader::kMaxLineLength + 1}) {
+            const QByteArray stream = "200 " + QByteArray(length - 4, 'a') + "\r\n";
+            const auto expected =
+                length <= ReplyReader::kMaxLineLength ? ReplyReader::State::Ok : ReplyReader::State::TooLong;
+            for (const qsizetype cut : {stream.size() - 2, stream.size() - 1, stream.size()}) {
+                const ReadResult result = readReplies({stream.left(cut), stream.mid(cut)});
+                QCOMPARE(result.state, expected);
+                QCOMPARE(result.replies.size(), expected == ReplyReader::State::Ok ? 1 : 0);
+            }
+        }
+    }
+
+    void replyLineBound() {
+        // Short lines well inside the byte bound still end at the line bound.
+        ReplyReader reader;
+        reader.feed("211-start\r\n");
+        reader.feed(QByteArray(" x\r\n").repeated(ReplyReader::kMaxReplyLines));
+        QVERIFY(!reader.next());
+        QCOMPARE(reader.state(), ReplyReader::State::TooLong);
+        ReplyReader fits;
+        fits.feed(QByteArray("211-start\r\n" +
+                             QByteArray(" x\r\n").repeated(ReplyReader::kMaxReplyLines - 2) + "211 end\r\n"));
+        QCOMPARE(fits.next()->lines.size(), ReplyReader::kMaxReplyLines);
+    }
+
     void quotedPaths() {
         QCOMPARE(quotedPathOf(QStringLiteral("257 \"/\" is the current directory")), QStringLiteral("/"));
         QCOMPARE(quotedPathOf(QStringLiteral("257 \"/probe \"\"quoted\"\" dir\" directory created.")),
@@ -166,6 +193,26 @@ private slots:
         QTest::newRow("bracketed ipv4") << QStringLiteral("[127.0.0.1]") << false << QString() << 0 << false;
         QTest::newRow("junk after bracket") << QStringLiteral("[::1]x") << false << QString() << 0 << false;
         QTest::newRow("bad ipv6") << QStringLiteral("1:2:3:zz") << false << QString() << 0 << false;
+        QTest::newRow("ipv6 scope") << QStringLiteral("fe80::1%eth0") << true
+                                    << QStringLiteral("fe80::1%eth0") << 21 << true;
+        QTest::newRow("ipv6 scope brackets port") << QStringLiteral("[fe80::1%enp0s3.10]:2121") << true
+                                                  << QStringLiteral("fe80::1%enp0s3.10") << 2121 << true;
+        const auto refused = [](const char* row, const QString& text) {
+            QTest::newRow(row) << text << false << QString() << 0 << false;
+        };
+        refused("ipv6 trailing NUL", QStringLiteral("::1") + QChar(u'\0'));
+        refused("brackets with NULs", u"[::1" + QString(13, QChar(u'\0')) + u']');
+        refused("scope with blank", QStringLiteral("fe80::1%a b"));
+        refused("scope with controls", QStringLiteral("::1%\t\x01x"));
+        refused("scope control then bracket", QStringLiteral("::%\x05]a"));
+        refused("bracket in scope", QStringLiteral("::%]"));
+        refused("bracket inside brackets", QStringLiteral("[::%]]"));
+        refused("empty scope", QStringLiteral("fe80::1%"));
+        refused("scope too long", QStringLiteral("fe80::1%abcdefghijklmnop"));
+        refused("endless scope", u"::1%" + QString(20'000'000, u'a'));
+        refused("host too long", QString(254, u'a'));
+        refused("NUL in host", QStringLiteral("ftp.example.jp") + QChar(u'\0'));
+        refused("bidi in host", QStringLiteral("ftp.\u202Eexample.jp"));
     }
     void serverNames() {
         QFETCH(QString, text);
@@ -263,17 +310,24 @@ private slots:
             log.command(QStringLiteral("\u3000pass\vhunter2"));
             log.command(QStringLiteral("PASSWORD is not PASS"));
             log.reply(QStringLiteral("230 ok\rnot a new line"));
-            // Written through at once: readable before the transcript closes.
+            log.command(QStringLiteral("ACCT budget-7"));
+            log.command(QStringLiteral(" acct\tbudget-7"));
+            // Gathered until flushed (the engine flushes at the end of every call), then
+            // readable before the transcript closes.
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.size(), 0);
+            log.flush();
             const QByteArray bytes = file.readAll();
+            QVERIFY(!bytes.contains("budget"));
             QVERIFY(!bytes.contains("hunter2"));
-            QCOMPARE(codepage::splitLines(codepage::fromCp932(bytes)),
-                     (QStringList{QStringLiteral("USER 太郎"), QStringLiteral("PASS ****"),
-                                  QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
-                                  QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
-                                  QStringLiteral("PASSWORD is not PASS"),
-                                  QStringLiteral("230 ok not a new line")}));
+            QCOMPARE(
+                codepage::splitLines(codepage::fromCp932(bytes)),
+                (QStringList{QStringLiteral("USER 太郎"), QStringLiteral("PASS ****"),
+                             QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
+                             QStringLiteral("PASS ****"), QStringLiteral("PASS ****"),
+                             QStringLiteral("PASSWORD is not PASS"), QStringLiteral("230 ok not a new line"),
+                             QStringLiteral("ACCT ****"), QStringLiteral("ACCT ****")}));
             QCOMPARE(bytes.left(9), QByteArray("USER ") + codepage::toCp932(QStringLiteral("太郎")));
         }
         const QFile::Permissions permissions = QFile::permissions(path);
@@ -308,6 +362,31 @@ private slots:
         QVERIFY(!QFileInfo(path).isSymLink());
         QVERIFY(victimFile.open(QIODevice::ReadOnly));
         QCOMPARE(victimFile.readAll(), QByteArray("keep"));
+        victimFile.close();
+        // The same in append mode, and an older file open to others becomes owner-only.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::link(victim, path));
+        QVERIFY(linked.open(path, Transcript::Mode::Append));
+        linked.reply(QStringLiteral("y"));
+        linked.close();
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QVERIFY(victimFile.open(QIODevice::ReadOnly));
+        QCOMPARE(victimFile.readAll(), QByteArray("keep"));
+        QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther));
+        QVERIFY(linked.open(path, Transcript::Mode::Append));
+        linked.close();
+        QVERIFY(!(QFile::permissions(path) & QFile::ReadOther));
+        QFile appended(path);
+        QVERIFY(appended.open(QIODevice::ReadOnly));
+        QCOMPARE(appended.readAll(), QByteArray("y\r\n"));
+        // A transcript dropped without a close still writes out what it gathered.
+        {
+            Transcript dropped;
+            QVERIFY(dropped.open(path, Transcript::Mode::Append));
+            dropped.reply(QStringLiteral("z"));
+        }
+        appended.seek(0);
+        QCOMPARE(appended.readAll(), QByteArray("y\r\nz\r\n"));
 
         // An unusable path: no transcript, no failure.
         Transcript nowhere;

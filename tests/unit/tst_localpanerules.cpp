@@ -1,7 +1,7 @@
 // Text rules of the local pane and the transfers, and the file-system checks behind the
 // local lists.
-#include "ftp/LocalFiles.h"
-#include "ftp/TransferRules.h"
+#include "ftp/rules/LocalFiles.h"
+#include "ftp/rules/TransferRules.h"
 #include "platform/LocalLists.h"
 
 #include <QDir>
@@ -88,6 +88,30 @@ private slots:
         QTest::newRow("trailing separator") << ""
                                             << "/pub.d/"
                                             << "" << false;
+        QTest::newRow("escape sequence") << ""
+                                         << "/pub/\x1b[31mred.txt"
+                                         << "\x1b[31mred.txt" << false;
+        QTest::newRow("tab") << ""
+                             << "/pub/a\tb.txt"
+                             << "a\tb.txt" << false;
+        QTest::newRow("delete") << ""
+                                << "/pub/a\x7f.txt"
+                                << "a\x7f.txt" << false;
+        QTest::newRow("right-to-left override") << ""
+                                                << "/pub/invoice\u202Etxt.exe"
+                                                << "invoice\u202Etxt.exe" << false;
+        QTest::newRow("zero-width space") << ""
+                                          << "/pub/a\u200B.txt"
+                                          << "a\u200B.txt" << false;
+        QTest::newRow("C1 control") << ""
+                                    << "/pub/a\u009B.txt"
+                                    << "a\u009B.txt" << false;
+        QTest::newRow("line separator") << ""
+                                        << "/pub/a\u2028.txt"
+                                        << "a\u2028.txt" << false;
+        QTest::newRow("emoji and kana") << ""
+                                        << "/pub/\U0001F600かな.txt"
+                                        << "\U0001F600かな.txt" << true;
         QTest::newRow("dot file") << ""
                                   << "/pub/.profile"
                                   << ".profile" << true;

@@ -1,6 +1,6 @@
 // Reading the session transcript back as fields and as lines.
-#include "ftp/LogFields.h"
-#include "ftp/SessionLog.h"
+#include "ftp/rules/LogFields.h"
+#include "ftp/rules/SessionLog.h"
 #include "ftp/component/FtpComponent.h"
 #include "platform/Codepage.h"
 

@@ -3,6 +3,7 @@
 // the pipe (never among the arguments), exit statuses as codes and texts, links found
 // through their pid files, and hang-up of a running fake link.
 #include "dialup/VBRas32.h"
+#include "ftp/component/CallControl.h"
 #include "platform/ras/AnsiText.h"
 #include "platform/ras/PeerEntry.h"
 #include "platform/ras/PppdRas.h"
@@ -10,11 +11,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <chrono>
+#include <thread>
 
 #include <cstring>
 
@@ -414,6 +420,29 @@ private slots:
         QCOMPARE(dial(ras, "isp", "u", "p", &handle), kErrorDialTimeout);
         QCOMPARE(handle, HRASCONN(0));
         QVERIFY(QFileInfo::exists(pppd.file(QStringLiteral("terminated"))));
+    }
+
+    void aCancelledDialStopsPppdAndFails() {
+        FakePppd pppd;
+        pppd.addPeer(QStringLiteral("isp"));
+        pppd.setMode("hang");
+        PppdRas ras(pppd.settings(true));
+        ftp::CallControl control;
+        ras.setCallControl(&control);
+        QElapsedTimer timer;
+        timer.start();
+        std::thread canceller([&control] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            control.cancel();
+        });
+        HRASCONN handle = 1;
+        const DWORD result = dial(ras, "isp", "u", "p", &handle);
+        canceller.join();
+        QCOMPARE(result, kErrorDialCancelled);
+        QVERIFY2(timer.elapsed() < 1'300, "pppd was not stopped at once");
+        QCOMPARE(handle, HRASCONN(0));
+        QVERIFY(QFileInfo::exists(pppd.file(QStringLiteral("terminated"))));
+        QCOMPARE(errorText(kErrorDialCancelled), QStringLiteral("ダイアルを中止しました。"));
     }
 
     void hangUpSignalsOnlyALinksPppd() {

@@ -1,6 +1,6 @@
 // The text rules of the remote commands and the console: file-name check, the lines
 // sent, the keyword rows, the reply read back from the log, the Enter key's code.
-#include "ftp/RemoteCommands.h"
+#include "ftp/rules/RemoteCommands.h"
 #include "platform/KeyPress.h"
 
 #include <QKeyEvent>
@@ -95,11 +95,6 @@ private slots:
     void emptyLogKeepsThePreviousField() {
         QCOMPARE(remotecmd::lastLogField(QString(), QStringLiteral("1048576")), QStringLiteral("1048576"));
         QCOMPARE(remotecmd::lastLogField(QString(), QString()), QString());
-    }
-
-    void noSessionIsAnError() {
-        std::unique_ptr<ftp::FtpComponent> none;
-        QVERIFY_THROWS_EXCEPTION(ftp::FtpError, remotecmd::session(none));
     }
 
     void enterIsCharacterCode13() {

@@ -1,5 +1,5 @@
 // The server list file and the code page it is written in.
-#include "ftp/ServerList.h"
+#include "ftp/rules/ServerList.h"
 #include "platform/Codepage.h"
 
 #include <QTemporaryDir>

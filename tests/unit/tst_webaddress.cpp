@@ -70,6 +70,20 @@ private slots:
                  Content::Image);
     }
 
+    void classifyNamesWithNuls() {
+        // Names that once crashed the type guess: NULs and controls before a known suffix.
+        QCOMPARE(web::classify({}, QUrl(QStringLiteral("http://h/x%00%00.htm")), "<html><body>x"),
+                 Content::Html);
+        QVERIFY(web::classify("application/octet-stream", QUrl(QStringLiteral("http://h/%00%00%00.SK")),
+                              "x") != Content::Html);
+        QCOMPARE(web::classify({}, QUrl(QStringLiteral("http://h/%00%00notes.txt")), "plain words"),
+                 Content::Text);
+        QCOMPARE(web::classify({}, QUrl(QStringLiteral("http://h/a%00%01%1b.png")), "\x89PNG\r\n\x1a\n"),
+                 Content::Image);
+        QCOMPARE(web::classify({}, QUrl(QStringLiteral("http://h/page.ht%00m")), "<html><body>x"),
+                 Content::Html);
+    }
+
     void decodeText() {
         const QString japanese = QStringLiteral("ファイル転送ソフト");
         const QByteArray sjis = codepage::toCp932(japanese);

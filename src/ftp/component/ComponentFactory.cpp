@@ -4,12 +4,12 @@
 
 namespace ftp {
 
-// Defined by the engine: the program's own FTP client.
-std::unique_ptr<FtpComponent> createFtpEngine();
+// Defined by the engine: the program's own FTP client, on a thread of its own.
+std::unique_ptr<FtpComponent> createThreadedFtpEngine();
 
 namespace {
 QHash<QString, ComponentCreator>& registry() {
-    static QHash<QString, ComponentCreator> creators{{kFtpComponentId, &createFtpEngine}};
+    static QHash<QString, ComponentCreator> creators{{kFtpComponentId, &createThreadedFtpEngine}};
     return creators;
 }
 } // namespace

@@ -1,9 +1,12 @@
 #include "ftp/component/ControlChannel.h"
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/Transcript.h"
 
 #include <QDeadlineTimer>
+
+#include <optional>
 
 namespace ftp {
 
@@ -22,9 +25,20 @@ void ControlChannel::fail(SessionError::Kind kind, const QString& message) {
     throw SessionError(kind, message);
 }
 
+namespace {
+// How long a reply that was already asked for may still take once the call is cancelled.
+constexpr int kCancelGraceMs = 500;
+} // namespace
+
+void ControlChannel::throwIfCancelled() const {
+    if (callControl_ && callControl_->isCancelled())
+        throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
+}
+
 void ControlChannel::send(const QString& line, int timeoutMs) {
     if (!open_)
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    throwIfCancelled();
     // The last guard against a line that would smuggle in a second command.
     if (holdsLineBreakOrNul(line))
         throw SessionError(SessionError::Local,
@@ -38,6 +52,8 @@ void ControlChannel::send(const QString& line, int timeoutMs) {
     ++sent_;
     transcript_.command(line);
     const QByteArray wire = *bytes + "\r\n";
+    // A line once begun is sent whole.
+    const CancelShield shield(callControl_);
     if (!transport_.write(wire.constData(), wire.size(), timeoutMs) || !transport_.flush(timeoutMs))
         fail(transport_.error() == QAbstractSocket::SocketTimeoutError ? SessionError::Timeout
                                                                        : SessionError::Closed,
@@ -62,6 +78,22 @@ Reply ControlChannel::readReply(int timeoutMs) {
 }
 
 Reply ControlChannel::readReply(const QDeadlineTimer& deadline, int timeoutMs) {
+    if (auto reply = awaitReply(deadline))
+        return std::move(*reply);
+    if (transport_.wasCancelled()) {
+        // The reply asked for may still come at once; if not, the session is given up.
+        const CancelShield shield(callControl_);
+        if (auto reply = awaitReply(std::min(deadline, QDeadlineTimer(kCancelGraceMs))))
+            return std::move(*reply);
+        fail(SessionError::Cancelled,
+             QStringLiteral("Cancelled by the user; the server did not answer in time."));
+    }
+    fail(SessionError::Timeout,
+         QStringLiteral("The server did not answer within %1 s; the connection was closed.")
+             .arg(timeoutMs / 1000.0));
+}
+
+std::optional<Reply> ControlChannel::awaitReply(const QDeadlineTimer& deadline) {
     if (!open_)
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
     char buffer[16 * 1024];
@@ -71,7 +103,12 @@ Reply ControlChannel::readReply(const QDeadlineTimer& deadline, int timeoutMs) {
         if (reader_.state() == ReplyReader::State::Garbage)
             fail(SessionError::Garbage, QStringLiteral("The server sent a reply that is not FTP."));
         if (reader_.state() == ReplyReader::State::TooLong)
-            fail(SessionError::Garbage, QStringLiteral("The server sent an overlong reply."));
+            fail(SessionError::Garbage,
+                 QStringLiteral("The server sent an overlong reply (a line over %1 KiB, or more than %2 MiB "
+                                "or %3 lines).")
+                     .arg(ReplyReader::kMaxLineLength / 1024)
+                     .arg(ReplyReader::kMaxReplyBytes / (1024 * 1024))
+                     .arg(ReplyReader::kMaxReplyLines));
         Transport::Status status;
         const qint64 n = transport_.read(buffer, sizeof buffer,
                                          int(std::max<qint64>(0, deadline.remainingTime())), status);
@@ -80,9 +117,8 @@ Reply ControlChannel::readReply(const QDeadlineTimer& deadline, int timeoutMs) {
             reader_.feed(QByteArrayView(buffer, n));
             break;
         case Transport::Status::Timeout:
-            fail(SessionError::Timeout,
-                 QStringLiteral("The server did not answer within %1 s; the connection was closed.")
-                     .arg(timeoutMs / 1000.0));
+        case Transport::Status::Cancelled:
+            return std::nullopt;
         case Transport::Status::End:
             fail(SessionError::Closed, QStringLiteral("The server closed the connection."));
         case Transport::Status::Failed:

@@ -12,8 +12,11 @@
 #include <QDeadlineTimer>
 #include <QStringList>
 
+#include <optional>
+
 namespace ftp {
 
+class CallControl;
 class Transcript;
 
 struct Reply {
@@ -36,14 +39,29 @@ public:
     // Ends the session without a word to the server.
     void drop();
 
+    // Cancels through `control`, when set (not owned): a cancelled call sends no further
+    // command, and a reply that is awaited gets a short grace to arrive before the
+    // connection is dropped, so that a responsive server stays in step.
+    void setCallControl(CallControl* control) {
+        callControl_ = control;
+        transport_.setCallControl(control);
+    }
+    CallControl* callControl() const { return callControl_; }
+    // Throws SessionError::Cancelled when the running call was cancelled.
+    void throwIfCancelled() const;
+
     // Sends one command line (its line end is added here). Throws SessionError (Closed,
-    // Failed or Local for a line the server's encoding cannot carry).
+    // Failed, Cancelled, or Local for a line the server's encoding cannot carry).
     void send(const QString& line, int timeoutMs);
     // Reads the next complete reply. Throws SessionError (Timeout, Closed, Garbage).
     Reply readReply(int timeoutMs);
     // The same with the wait ending at `deadline`, so that several replies share one bound;
     // `timeoutMs` is that bound, for the message.
     Reply readReply(const QDeadlineTimer& deadline, int timeoutMs);
+    // The next reply if it arrives before `deadline`; nullopt when none does, and then the
+    // session goes on (what arrives later is taken in by checkAlive). Throws SessionError
+    // like readReply for a dropped connection or garbage.
+    std::optional<Reply> awaitReply(const QDeadlineTimer& deadline);
     // Sends a line and reads its reply; preliminary 1xx replies are followed by the final
     // one, all within `timeoutMs`.
     Reply exchange(const QString& line, int timeoutMs);
@@ -64,6 +82,7 @@ private:
     Reply last_;
     quint64 sent_ = 0;
     bool open_ = false;
+    CallControl* callControl_ = nullptr;
 
     Reply takeReply(RawReply raw);
     [[noreturn]] void fail(SessionError::Kind kind, const QString& message);

@@ -14,6 +14,8 @@
 
 namespace ftp {
 
+class CallControl;
+
 // The one exception type of the component, carrying a readable message.
 class FtpError : public std::runtime_error {
 public:
@@ -37,9 +39,15 @@ enum TransferModeValue : int { TextMode = 0, BinaryMode = 1 };
 // The listing flag that asks GetDir for sub-folders instead of files.
 inline constexpr int kFolderFlag = 1;
 
+// Every virtual call here is forwarded to the engine's thread by ThreadedComponent: a
+// new one needs its forwarding there too.
 class FtpComponent {
 public:
     virtual ~FtpComponent() = default;
+
+    // Lets the calls be cancelled and report progress through `control` (not owned).
+    // A component that can do neither ignores it.
+    virtual void setCallControl(CallControl* control) { (void)control; }
 
     // Starts the session transcript at `path`. The result is not used by callers.
     virtual int OpenLog(const QString& path, int mode) = 0;

@@ -1,5 +1,6 @@
 #include "ftp/component/FtpEngine.h"
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/CertificateCheck.h"
 #include "ftp/component/LineEnds.h"
 #include "ftp/component/RemotePath.h"
@@ -37,14 +38,17 @@ template <typename F> auto guarded(F&& f) -> decltype(f()) {
     }
 }
 
+// How long the clean-up after a cancelled transfer may take.
+constexpr int kAbortMs = 700;
+
 [[noreturn]] void localError(const QString& message) {
     throw SessionError(SessionError::Local, message);
 }
 
-// Looks a host name up, giving up after `timeoutMs`. The lookup runs on a thread of its
-// own so that a resolver that never answers cannot hold the caller: on a timeout the
-// thread is left to finish on its own.
-std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
+// Looks a host name up, giving up after `timeoutMs` or when the call is cancelled. The
+// lookup runs on a thread of its own so that a resolver that never answers cannot hold the
+// caller: on a timeout the thread is left to finish on its own.
+std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs, const CallControl* cancel) {
     struct Shared {
         std::mutex mutex;
         std::condition_variable done;
@@ -58,8 +62,12 @@ std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs) {
         shared->done.notify_all();
     }).detach();
     std::unique_lock lock(shared->mutex);
-    shared->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return shared->info.has_value(); });
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!shared->info && !deadline.hasExpired() && !(cancel && cancel->isCancelled())) {
+        const qint64 slice = std::min<qint64>(deadline.remainingTime(), kCancelPollMs);
+        shared->done.wait_for(lock, std::chrono::milliseconds(slice),
+                              [&] { return shared->info.has_value(); });
+    }
     return shared->info;
 }
 
@@ -111,6 +119,11 @@ FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
 
 FtpEngine::~FtpEngine() {
     control_.drop();
+}
+
+void FtpEngine::setCallControl(CallControl* control) {
+    callControl_ = control;
+    control_.setCallControl(control);
 }
 
 void FtpEngine::throwIfClosed() const {
@@ -170,6 +183,7 @@ void FtpEngine::requireSession() {
 // --- Connect ---------------------------------------------------------------------------
 
 int FtpEngine::Connect(const QString& server, const QString& user, const QString& password) {
+    const auto flushed = transcriptFlushedAtEnd();
     throwIfClosed();
     if (state_ == SessionState::LoggedIn && control_.isOpen())
         throw FtpError(QStringLiteral("Already connected."));
@@ -227,6 +241,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
 
 int FtpEngine::connectResultFor(const SessionError& error, LoginStep step) {
     switch (error.kind()) {
+    case SessionError::Cancelled:
+        return ConnectCancelled;
     case SessionError::Timeout:
         return ConnectTimedOut;
     case SessionError::Network:
@@ -247,9 +263,9 @@ int FtpEngine::openConnection(const ServerName& name) {
     if (name.isLiteral) {
         addresses.append(QHostAddress(name.host));
     } else {
-        const auto info = lookUpHost(name.host, timeouts_.connectMs);
+        const auto info = lookUpHost(name.host, timeouts_.connectMs, callControl_);
         if (!info)
-            return ConnectTimedOut;
+            return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
         if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
             return ConnectHostNotFound;
         addresses = info->addresses();
@@ -266,6 +282,8 @@ int FtpEngine::openConnection(const ServerName& name) {
             codec_.setUtf8(false);
             return ConnectOk;
         }
+        if (control_.transport().wasCancelled())
+            return ConnectCancelled;
         switch (control_.transport().error()) {
         case QAbstractSocket::ConnectionRefusedError:
             failure = ConnectRefused;
@@ -317,8 +335,11 @@ int FtpEngine::secureControl() {
     // Keeps the server's session ticket, which every data connection resumes.
     configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
     Transport& transport = control_.transport();
-    if (!transport.startTls(configuration, server_.name.host, timeouts_.connectMs))
+    if (!transport.startTls(configuration, server_.name.host, timeouts_.connectMs)) {
+        if (transport.wasCancelled())
+            return ConnectCancelled;
         return transport.error() == QAbstractSocket::SocketTimeoutError ? ConnectTimedOut : ConnectTlsFailed;
+    }
     return checkCertificate();
 }
 
@@ -422,6 +443,8 @@ void FtpEngine::restoreBinary() {
     // caller hears about; a session that died here fails the next call.
     if (!control_.isOpen())
         return;
+    // Also after a cancelled transfer: the session goes on in binary.
+    const CancelShield shield(callControl_);
     try {
         setType('I');
     } catch (const SessionError&) {
@@ -446,10 +469,15 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* ex
     if (dataTls_)
         secureData(*data, first);
     if (expectedBytes) {
-        if (const auto size = announcedSize(first))
+        if (const auto size = announcedSize(first)) {
             *expectedBytes = *size;
+            if (callControl_)
+                callControl_->setTotal(*size);
+        }
     }
     const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     closeData(*data);
     if (first.kind() == 2) {
         // The server called the transfer done before it began: no further reply comes.
@@ -466,6 +494,7 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink, qint64* ex
         return final;
     case StreamResult::LocalFailure:
         localError(stream.detail);
+    case StreamResult::Cancelled: // abortTransfer() has thrown
     case StreamResult::Timeout:
     case StreamResult::Broken:
         throw SessionError(SessionError::Refused,
@@ -491,6 +520,8 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
     if (dataTls_)
         secureData(*data, first);
     const StreamResult stream = sendStream(source, *data, timeouts_.dataMs, textMode);
+    if (stream.outcome == StreamResult::Cancelled)
+        abortTransfer(*data);
     data->abort();
     const Reply final = control_.readReply(timeouts_.replyMs);
     switch (stream.outcome) {
@@ -498,6 +529,7 @@ Reply FtpEngine::store(const QString& line, QIODevice& source, bool textMode) {
         return final;
     case StreamResult::LocalFailure:
         localError(QStringLiteral("Cannot read the local file: %1").arg(stream.detail));
+    case StreamResult::Cancelled: // abortTransfer() has thrown
     case StreamResult::Timeout:
     case StreamResult::Broken:
         throw SessionError(SessionError::Refused,
@@ -522,6 +554,8 @@ void FtpEngine::secureData(Transport& data, const Reply& first) {
         failure = QStringLiteral("it showed another certificate than the control connection");
     if (failure.isEmpty())
         return;
+    if (data.wasCancelled())
+        abortTransfer(data);
     data.abort();
     // The server's word on the failed transfer, unless it already called it done.
     const QString said = first.kind() == 1 ? replyForMessage(control_.readReply(timeouts_.replyMs))
@@ -537,7 +571,37 @@ void FtpEngine::closeData(Transport& data) {
     data.abort();
 }
 
+void FtpEngine::abortTransfer(Transport& data) {
+    data.abort();
+    const CancelShield shield(callControl_);
+    // The whole clean-up keeps within the second that a cancel may take; a server that
+    // does not answer ABOR in that time loses the session.
+    const QDeadlineTimer deadline(kAbortMs);
+    control_.send(QStringLiteral("ABOR"), kAbortMs);
+    // Two replies are usual: the transfer's (426, or 226 when it had ended) and ABOR's.
+    if (!control_.awaitReply(deadline)) {
+        control_.drop();
+        throw SessionError(SessionError::Cancelled,
+                           QStringLiteral("Cancelled by the user; the server did not answer ABOR in time."));
+    }
+    control_.awaitReply(deadline);
+    throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
+}
+
+void FtpEngine::removeCancelledUpload(const QString& remote) {
+    // What the server stored of a cancelled upload is not the user's file.
+    if (!control_.isOpen())
+        return;
+    const CancelShield shield(callControl_);
+    try {
+        control_.exchange(QStringLiteral("DELE ") + remote, kAbortMs);
+    } catch (const SessionError&) {
+        // The cancel is what the caller hears about.
+    }
+}
+
 int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
@@ -553,10 +617,19 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             localError(QStringLiteral("Cannot open \"%1\": %2").arg(localPath, file.errorString()));
 
+        if (callControl_)
+            callControl_->setTotal(file.size());
         const bool text = mode == TextMode;
         setType(text ? 'A' : 'I');
         const auto backToBinary = binaryAfterwards(text);
-        const Reply final = store(QStringLiteral("STOR ") + remote, file, text);
+        Reply final;
+        try {
+            final = store(QStringLiteral("STOR ") + remote, file, text);
+        } catch (const SessionError& e) {
+            if (e.kind() == SessionError::Cancelled)
+                removeCancelledUpload(remote);
+            throw;
+        }
         if (final.kind() != 2)
             throw SessionError(
                 SessionError::Refused,
@@ -566,6 +639,7 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
 }
 
 int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (mode != TextMode && mode != BinaryMode)
             localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
@@ -651,6 +725,7 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
 // --- Remote operations -----------------------------------------------------------------
 
 int FtpEngine::DeleteFile(const QString& remotePath) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
             localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
@@ -662,6 +737,7 @@ int FtpEngine::DeleteFile(const QString& remotePath) {
 }
 
 int FtpEngine::Command(const QString& line) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         if (holdsLineBreakOrNul(line))
             localError(QStringLiteral("A command line may not hold a line break or a NUL character."));
@@ -688,6 +764,7 @@ int FtpEngine::Command(const QString& line) {
 // --- Listings --------------------------------------------------------------------------
 
 DirList FtpEngine::listNames(const QString& path, bool folders) {
+    const auto flushed = transcriptFlushedAtEnd();
     return guarded([&]() -> DirList {
         if (holdsLineBreakOrNul(path))
             localError(QStringLiteral("The path holds a line break or a NUL character."));
@@ -730,11 +807,17 @@ DirList FtpEngine::listNames(const QString& path, bool folders) {
 QList<ListEntry> FtpEngine::fetchListing() {
     for (;;) {
         const bool mlsd = features_.mlsd && mlsdAllowed_;
-        ListingParser parser(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
-                             [this](QByteArrayView line) { return codec_.decode(line); });
-        const ChunkSink sink = [&parser](const char* bytes, qint64 size, QString&) {
-            parser.feed(QByteArrayView(bytes, size));
-            return true;
+        ListingParser parser(
+            mlsd ? ListingFormat::Mlsd : ListingFormat::List,
+            [this](QByteArrayView line) { return codec_.decode(line); }, listingLimits_);
+        const ListingLimits limits = listingLimits_;
+        const ChunkSink sink = [&parser, limits](const char* bytes, qint64 size, QString& detail) {
+            if (parser.feed(QByteArrayView(bytes, size)))
+                return true;
+            detail = QStringLiteral("The listing is too large: more than %1 entries or %2 MiB.")
+                         .arg(limits.entries)
+                         .arg(limits.bytes / (1024 * 1024));
+            return false;
         };
         const Reply final = retrieve(mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST"), sink);
         if (mlsd && (final.code == 500 || final.code == 502)) {

@@ -21,6 +21,8 @@
 
 namespace ftp {
 
+class CallControl;
+
 // What Connect returns. Only 0 means a session was opened.
 enum ConnectResult : int {
     ConnectOk = 0,
@@ -33,6 +35,7 @@ enum ConnectResult : int {
     ConnectProtocolError = 6,   // the server's replies make no sense, or it hung up during login
     ConnectBadServerName = 7,   // the server box holds no usable name (empty, bad port, ...)
     ConnectNetworkError = 8,    // any other network failure (unreachable network, ...)
+    ConnectCancelled = 9,       // the user cancelled the connect
     ConnectTlsFailed = 10,      // the TLS handshake failed, or an ftpes:// or ftps:// server refused to
                                 // protect the data connections
     ConnectCertificateRefused = 11, // the server's certificate failed the checks and the user (or, with
@@ -62,11 +65,16 @@ public:
     TlsStatus tlsStatus() const override;
     // Where the certificates the user trusted are remembered (tests point it elsewhere).
     void setTrustStore(const TrustStore& store) { trustStore_ = store; }
+    // Lets every call be cancelled through `control` and report its progress there (not
+    // owned; nullptr: no cancel, no progress).
+    void setCallControl(CallControl* control) override;
 
     void setTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
     const Timeouts& timeouts() const { return timeouts_; }
     // Lets tests and odd servers keep to LIST even when MLSD is announced.
     void setMlsdAllowed(bool allowed) { mlsdAllowed_ = allowed; }
+    // Lets tests reach the listing bounds with small listings.
+    void setListingLimits(const ListingLimits& limits) { listingLimits_ = limits; }
 
     // What the server announced in its FEAT reply, as remembered at login.
     struct Features {
@@ -108,6 +116,8 @@ private:
     SessionState state_ = SessionState::NotConnected;
     // The step of the login that runs, for telling what a failure means.
     enum class LoginStep { Connecting, Securing, Greeting, LoggingIn, SettingUp };
+    ListingLimits listingLimits_;
+    CallControl* callControl_ = nullptr;
 
     struct Listing {
         QString folder;
@@ -117,6 +127,11 @@ private:
     };
     std::optional<Listing> listing_;
 
+    // Writes the transcript out when the call ends, however it ends: the window reads the
+    // file only between calls.
+    [[nodiscard]] auto transcriptFlushedAtEnd() {
+        return qScopeGuard([this] { transcript_.flush(); });
+    }
     int connectSession(const QString& server, const QString& user, const QString& password);
     // The login, one step each; each returns ConnectOk to go on or the result to end with,
     // and throws SessionError for a broken or silent connection.
@@ -153,6 +168,12 @@ private:
     Reply retrieve(const QString& line, const ChunkSink& sink, qint64* expectedBytes = nullptr);
     // Runs one upload command (STOR) with `source`; the same rules.
     Reply store(const QString& line, QIODevice& source, bool textMode);
+    // After a cancelled transfer (RFC 959, section 4.1.3): drops the data connection, sends
+    // ABOR and reads the replies to the transfer and to ABOR, so that the session stays
+    // in step; then throws SessionError::Cancelled.
+    [[noreturn]] void abortTransfer(Transport& data);
+    // Deletes what the server kept of a cancelled upload, where it lets us.
+    void removeCancelledUpload(const QString& remote);
 };
 
 // Creates the engine the factory registers under kFtpComponentId.

@@ -1,7 +1,5 @@
 #include "ftp/component/ListingParser.h"
 
-#include <QRegularExpression>
-
 namespace ftp {
 
 namespace {
@@ -107,6 +105,60 @@ bool isSizeLike(QStringView s) {
     return allDigits(s) || (s.size() > 1 && s.endsWith(u',') && allDigits(s.chopped(1)));
 }
 
+// A cursor over a DOS listing line; each step either takes what it expects and moves
+// on, or leaves the cursor where it was.
+struct DosScanner {
+    QStringView line;
+    qsizetype at = 0;
+
+    bool isDigitAt(qsizetype i) const { return i < line.size() && line[i] >= u'0' && line[i] <= u'9'; }
+    // A run of min..max digits (max < 0: no upper bound); the run's length, or 0.
+    qsizetype digits(qsizetype min, qsizetype max) {
+        qsizetype n = 0;
+        while (isDigitAt(at + n) && (max < 0 || n < max))
+            ++n;
+        if (n < min || isDigitAt(at + n))
+            return 0;
+        at += n;
+        return n;
+    }
+    // Two or four digits.
+    bool yearDigits() {
+        qsizetype n = 0;
+        while (isDigitAt(at + n) && n < 5)
+            ++n;
+        if (n != 2 && n != 4)
+            return false;
+        at += n;
+        return true;
+    }
+    bool take(QChar c) {
+        if (at >= line.size() || line[at] != c)
+            return false;
+        ++at;
+        return true;
+    }
+    qsizetype blanks() {
+        const qsizetype from = at;
+        while (at < line.size() && isBlank(line[at]))
+            ++at;
+        return at - from;
+    }
+    bool meridiem() {
+        if (at + 1 >= line.size() || !QStringView(u"AaPp").contains(line[at]) ||
+            (line[at + 1] != u'M' && line[at + 1] != u'm'))
+            return false;
+        at += 2;
+        return true;
+    }
+    bool takeDirMark() {
+        if (line.mid(at, 5).compare(u"<DIR>", Qt::CaseInsensitive) != 0)
+            return false;
+        at += 5;
+        return true;
+    }
+};
+
 } // namespace
 
 std::optional<ListEntry> parseUnixListLine(const QString& line) {
@@ -158,21 +210,30 @@ std::optional<ListEntry> parseUnixListLine(const QString& line) {
 std::optional<ListEntry> parseDosListLine(const QString& line) {
     // "12-07-26  08:13PM       <DIR>          dir with space"
     // "12-07-26  08:13PM                   12 readme.txt"
-    static const QRegularExpression pattern(
-        QStringLiteral("^(\\d{1,2})-(\\d{1,2})-(\\d{2}|\\d{4})[ \\t]+(\\d{1,2}):(\\d{2})[ \\t]*([AaPp][Mm])?"
-                       "[ \\t]+(<DIR>|\\d+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = pattern.match(line);
-    if (!match.hasMatch())
+    // Read left to right, every character looked at once or twice: a line from the server
+    // may hold any run of blanks.
+    DosScanner scan{line};
+    const bool dated = scan.digits(1, 2) && scan.take(u'-') && scan.digits(1, 2) && scan.take(u'-') &&
+                       scan.yearDigits() && scan.blanks() > 0 && scan.digits(1, 2) && scan.take(u':') &&
+                       scan.digits(2, 2);
+    if (!dated)
         return std::nullopt;
-    const qsizetype fieldEnd = match.capturedEnd(7);
+    const qsizetype blanksBeforeMeridiem = scan.blanks();
+    const bool meridiem = scan.meridiem();
+    if ((meridiem || blanksBeforeMeridiem == 0) && scan.blanks() == 0)
+        return std::nullopt;
+    const bool folder = scan.takeDirMark();
+    if (!folder && scan.digits(1, -1) == 0)
+        return std::nullopt;
+    const qsizetype fieldEnd = scan.at;
+
     qsizetype blanks = 0;
     while (fieldEnd + blanks < line.size() && line.at(fieldEnd + blanks) == u' ')
         ++blanks;
     if (blanks == 0 || fieldEnd + blanks >= line.size())
         return std::nullopt;
     ListEntry entry;
-    if (match.capturedView(7).compare(u"<DIR>", Qt::CaseInsensitive) == 0) {
+    if (folder) {
         // IIS puts ten blanks after <DIR>; more belong to the name.
         entry.kind = EntryKind::Folder;
         entry.name = line.mid(fieldEnd + (blanks >= 10 ? 10 : blanks));
@@ -226,11 +287,14 @@ std::optional<ListEntry> parseMlsdLine(const QString& line) {
     return entry;
 }
 
-ListingParser::ListingParser(ListingFormat format, Decoder decoder)
-    : format_(format), decoder_(std::move(decoder)) {}
+ListingParser::ListingParser(ListingFormat format, Decoder decoder, Limits limits)
+    : format_(format), decoder_(std::move(decoder)), limits_(limits) {}
 
-void ListingParser::feed(QByteArrayView bytes) {
-    while (!bytes.isEmpty()) {
+bool ListingParser::feed(QByteArrayView bytes) {
+    bytesFed_ += bytes.size();
+    if (bytesFed_ > limits_.bytes)
+        exceeded_ = true;
+    while (!exceeded_ && !bytes.isEmpty()) {
         const qsizetype end = bytes.indexOf('\n');
         const QByteArrayView part = end < 0 ? bytes : bytes.first(end);
         if (!skipping_) {
@@ -252,10 +316,11 @@ void ListingParser::feed(QByteArrayView bytes) {
         skipping_ = false;
         bytes = bytes.sliced(end + 1);
     }
+    return !exceeded_;
 }
 
 void ListingParser::finish() {
-    if (!skipping_ && !pending_.isEmpty())
+    if (!exceeded_ && !skipping_ && !pending_.isEmpty())
         takeLine(pending_);
     pending_.clear();
     skipping_ = false;
@@ -268,7 +333,11 @@ void ListingParser::takeLine(QByteArrayView line) {
         return;
     const QString text = decoder_(line);
     const auto entry = format_ == ListingFormat::Mlsd ? parseMlsdLine(text) : parseListLine(text);
-    if (entry)
+    if (!entry)
+        return;
+    if (entries_.size() >= limits_.entries)
+        exceeded_ = true;
+    else
         entries_.append(*entry);
 }
 

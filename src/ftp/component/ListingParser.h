@@ -36,6 +36,12 @@ std::optional<ListEntry> parseDosListLine(const QString& line);
 // One MLSD line: "fact=value;...; name".
 std::optional<ListEntry> parseMlsdLine(const QString& line);
 
+// The most a listing may bring: beyond either bound it is given up.
+struct ListingLimits {
+    qsizetype entries = 2'000'000;
+    qint64 bytes = 512LL * 1024 * 1024;
+};
+
 // Takes a listing as it arrives over the data connection, splits it into lines (CR LF or
 // LF), decodes each whole line and parses it.
 class ListingParser {
@@ -44,17 +50,26 @@ public:
     // Longest line kept; the rest of a longer line is dropped with it.
     static constexpr qsizetype kMaxLineLength = 64 * 1024;
 
-    ListingParser(ListingFormat format, Decoder decoder);
-    void feed(QByteArrayView bytes);
+    static constexpr qsizetype kMaxEntries = ListingLimits().entries;
+    static constexpr qint64 kMaxBytes = ListingLimits().bytes;
+    using Limits = ListingLimits;
+
+    ListingParser(ListingFormat format, Decoder decoder, Limits limits = {});
+    // False, taking nothing more, once the listing has gone past a bound.
+    bool feed(QByteArrayView bytes);
     // Parses a last line that has no line end.
     void finish();
     const QList<ListEntry>& entries() const { return entries_; }
+    bool exceeded() const { return exceeded_; }
 
 private:
     ListingFormat format_;
     Decoder decoder_;
+    Limits limits_;
     QByteArray pending_;
     bool skipping_ = false; // inside an overlong line
+    bool exceeded_ = false;
+    qint64 bytesFed_ = 0;
     QList<ListEntry> entries_;
 
     void takeLine(QByteArrayView line);

@@ -33,7 +33,12 @@ std::optional<RawReply> ReplyReader::next() {
         const qsizetype end = buffer_.indexOf('\n', std::max(start_, scanned_));
         if (end < 0) {
             scanned_ = buffer_.size();
-            if (buffer_.size() - start_ > kMaxLineLength)
+            // The same limit as for a whole line: a CR at the end may be the first half
+            // of the line end, whose LF is still on its way.
+            qsizetype waiting = buffer_.size() - start_;
+            if (waiting > 0 && buffer_.endsWith('\r'))
+                --waiting;
+            if (waiting > kMaxLineLength)
                 state_ = State::TooLong;
             compact();
             return std::nullopt;
@@ -70,7 +75,7 @@ bool ReplyReader::takeLine(QByteArray line) {
     char separator = ' ';
     const int code = replyCodeOf(line, &separator);
     currentBytes_ += line.size() + 2;
-    if (currentBytes_ > kMaxReplyBytes) {
+    if (currentBytes_ > kMaxReplyBytes || current_.lines.size() >= kMaxReplyLines) {
         state_ = State::TooLong;
         return false;
     }

@@ -21,6 +21,8 @@ public:
     // Longest line and largest reply accepted; beyond them the stream counts as garbage.
     static constexpr qsizetype kMaxLineLength = 64 * 1024;
     static constexpr qsizetype kMaxReplyBytes = 8 * 1024 * 1024;
+    // Each line costs far more memory than its bytes, so short lines are bounded too.
+    static constexpr qsizetype kMaxReplyLines = 100'000;
 
     enum class State { Ok, Garbage, TooLong };
 

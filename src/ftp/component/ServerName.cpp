@@ -2,6 +2,8 @@
 
 #include <QHostAddress>
 
+#include <algorithm>
+
 namespace ftp {
 
 namespace {
@@ -20,14 +22,50 @@ std::optional<quint16> parsePort(QStringView text) {
     return static_cast<quint16>(value);
 }
 
+// A DNS name has at most 253 characters (RFC 1035, section 2.3.4); international names
+// are no longer once converted.
+constexpr qsizetype kMaxHostLength = 253;
+// Interface names (the scope of a link-local address) are short: 15 characters on Linux.
+constexpr qsizetype kMaxScopeIdLength = 15;
+// "ffff:ffff:ffff:ffff:ffff:ffff:255.255.255.255" is the longest address text.
+constexpr qsizetype kMaxAddressLength = 45;
+
+bool isInterfaceNameChar(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.' ||
+           c == u'_' || c == u'-';
+}
+
+// An IPv6 literal, possibly with a scope ("fe80::1%eth0"), checked character by character
+// before the address parser sees it: that parser lets trailing NULs and any scope text through.
+bool isIpv6Literal(QStringView text) {
+    const qsizetype percent = text.indexOf(u'%');
+    const QStringView address = percent < 0 ? text : text.left(percent);
+    if (address.isEmpty() || address.size() > kMaxAddressLength)
+        return false;
+    for (const QChar c : address) {
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (!hex && c != u':' && c != u'.')
+            return false;
+    }
+    if (percent >= 0) {
+        const QStringView scope = text.mid(percent + 1);
+        if (scope.isEmpty() || scope.size() > kMaxScopeIdLength ||
+            !std::all_of(scope.begin(), scope.end(), isInterfaceNameChar))
+            return false;
+    }
+    QHostAddress parsed;
+    return parsed.setAddress(text.toString()) && parsed.protocol() == QAbstractSocket::IPv6Protocol;
+}
+
 bool isPlausibleHostName(QStringView host) {
-    if (host.isEmpty())
+    if (host.isEmpty() || host.size() > kMaxHostLength)
         return false;
     for (const QChar c : host) {
         // Letters of any script are allowed (international names are converted on lookup);
         // blanks, control characters and URL punctuation are not.
-        if (c.isSpace() || c.category() == QChar::Other_Control || c == u'/' || c == u'\\' || c == u'@' ||
-            c == u'[' || c == u']' || c == u':' || c == u'?' || c == u'#')
+        if (c.isSpace() || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+            c.isNull() || c == u'/' || c == u'\\' || c == u'@' || c == u'[' || c == u']' || c == u':' ||
+            c == u'?' || c == u'#')
             return false;
     }
     return true;
@@ -55,8 +93,7 @@ std::optional<ServerName> parseServerName(const QString& text) {
                 return std::nullopt;
             result.port = *port;
         }
-        QHostAddress address;
-        if (!address.setAddress(result.host) || address.protocol() != QAbstractSocket::IPv6Protocol)
+        if (!isIpv6Literal(result.host))
             return std::nullopt;
         result.isLiteral = true;
         return result;
@@ -64,8 +101,7 @@ std::optional<ServerName> parseServerName(const QString& text) {
 
     if (name.count(u':') >= 2) {
         // A bare IPv6 literal: every colon belongs to the address, so no port can be given.
-        QHostAddress address;
-        if (!address.setAddress(name) || address.protocol() != QAbstractSocket::IPv6Protocol)
+        if (!isIpv6Literal(name))
             return std::nullopt;
         result.host = name;
         result.isLiteral = true;

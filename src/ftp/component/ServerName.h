@@ -17,8 +17,10 @@ struct ServerName {
 };
 
 // Surrounding blanks are ignored. Returns nullopt for an empty name, a bad port (not
-// 1..65535 in decimal digits), unbalanced brackets, or a host holding blanks or
-// control characters.
+// 1..65535 in decimal digits), unbalanced brackets, a host holding blanks, control or
+// format characters, a host name over 253 characters, or an IPv6 literal with anything
+// but hex digits, colons and dots before its scope or a scope that is not a short
+// interface name (letters, digits, ".", "_", "-"; at most 15).
 std::optional<ServerName> parseServerName(const QString& text);
 
 } // namespace ftp

@@ -10,12 +10,13 @@ namespace ftp {
 class SessionError : public FtpError {
 public:
     enum Kind {
-        Timeout, // the server did not answer or send in time
-        Closed,  // the server closed the connection
-        Garbage, // the server sent something that is not FTP
-        Network, // the system reported a network failure
-        Refused, // the server refused a command; the session goes on
-        Local,   // a local file or an argument is at fault; nothing was sent
+        Timeout,   // the server did not answer or send in time
+        Closed,    // the server closed the connection
+        Garbage,   // the server sent something that is not FTP
+        Network,   // the system reported a network failure
+        Refused,   // the server refused a command; the session goes on
+        Local,     // a local file or an argument is at fault; nothing was sent
+        Cancelled, // the user cancelled the call
     };
     SessionError(Kind kind, const QString& message) : FtpError(message), kind_(kind) {}
     Kind kind() const { return kind_; }

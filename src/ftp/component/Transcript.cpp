@@ -1,6 +1,7 @@
 #include "ftp/component/Transcript.h"
 
 #include "platform/Codepage.h"
+#include "platform/NoFollowOpen.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -35,23 +36,39 @@ bool Transcript::open(const QString& path, Mode mode) {
     const QFileInfo info(path);
     if (!makeFolders(info.absolutePath()))
         return false;
-    if (mode == Mode::Replace && (info.exists() || info.isSymLink())) {
+    if (info.isSymLink() || (mode == Mode::Replace && info.exists())) {
         // A fresh file rather than a truncated one, so that neither the old file's
         // permissions nor a link planted at the path decide where the transcript goes.
         if (!QFile::remove(path))
             return false;
     }
     auto file = std::make_unique<QFile>(path);
-    const QIODevice::OpenMode openMode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                                         (mode == Mode::Replace ? QIODevice::NewOnly : QIODevice::Append);
-    if (!file->open(openMode, kOwnerOnlyFile))
+    const bool opened =
+        mode == Mode::Replace
+            ? file->open(QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::NewOnly, kOwnerOnlyFile)
+            : platform::openForAppendNoFollow(*file, path);
+    if (!opened)
         return false;
     file_ = std::move(file);
     return true;
 }
 
 void Transcript::close() {
+    flush();
     if (file_) {
+        file_->close();
+        file_.reset();
+    }
+    pending_.clear();
+}
+
+void Transcript::flush() {
+    if (!file_ || pending_.isEmpty())
+        return;
+    const bool written = file_->write(pending_) == pending_.size() && file_->flush();
+    pending_.clear();
+    if (!written) {
+        // A full disk or a removed medium: give the transcript up, keep the session.
         file_->close();
         file_.reset();
     }
@@ -68,8 +85,11 @@ QString Transcript::maskedCommand(const QString& line) {
     qsizetype end = start;
     while (end < line.size() && !separates(line.at(end)))
         ++end;
-    if (QStringView(line).mid(start, end - start).compare(u"PASS", Qt::CaseInsensitive) == 0)
+    const QStringView verb = QStringView(line).mid(start, end - start);
+    if (verb.compare(u"PASS", Qt::CaseInsensitive) == 0)
         return QStringLiteral("PASS ****");
+    if (verb.compare(u"ACCT", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("ACCT ****");
     return line;
 }
 
@@ -90,12 +110,10 @@ void Transcript::writeLine(const QString& line) {
         if (c.unicode() < 0x20 && c != u'\t')
             c = u' ';
     }
-    QByteArray bytes = codepage::toCp932(text);
-    bytes.append("\r\n");
-    if (file_->write(bytes) != bytes.size()) {
-        // A full disk or a removed medium: give the transcript up, keep the session.
-        close();
-    }
+    pending_.append(codepage::toCp932(text));
+    pending_.append("\r\n");
+    if (pending_.size() >= kFlushBytes)
+        flush();
 }
 
 } // namespace ftp

@@ -1,8 +1,9 @@
 #pragma once
 // The session transcript: one line per command sent and per reply line received, in
-// CP932, each line written through to the file at once so that the window can read the
-// file while the session goes on. The password is never written. A transcript that
-// cannot be written is given up silently: it never breaks the session.
+// CP932. Lines are gathered in memory and written out by flush(), which the engine calls
+// at the end of every call (the window reads the file only between calls), or when much
+// has gathered. Passwords and account texts are never written. A transcript that cannot
+// be written is given up silently: it never breaks the session.
 
 #include <QFile>
 #include <QString>
@@ -15,23 +16,37 @@ class Transcript {
 public:
     enum class Mode { Replace, Append };
 
+    Transcript() = default;
+    Transcript(const Transcript&) = delete;
+    Transcript& operator=(const Transcript&) = delete;
+    ~Transcript() { close(); }
+
     // Starts a transcript at `path`: missing parent folders are created (owner-only),
-    // the file is owner-only (0600); Replace removes an older file first. False when the
-    // file cannot be opened (the session then runs without a transcript).
+    // the file is owner-only (0600); Replace removes an older file first; in both modes a
+    // symbolic link at `path` is removed, never followed. False when the file cannot be
+    // opened (the session then runs without a transcript).
     bool open(const QString& path, Mode mode);
+    // Writes out what has gathered, then closes.
     void close();
+    // Writes out what has gathered.
+    void flush();
     bool isOpen() const { return file_ != nullptr; }
 
-    // Writes a command line as sent, with the argument of PASS masked.
+    // Writes a command line as sent, with the argument of PASS and ACCT masked.
     void command(const QString& line);
     // Writes one reply line as received.
     void reply(const QString& line);
 
-    // The form in which a command line is written: "PASS ****" for any PASS command.
+    // The form in which a command line is written: "PASS ****" for any PASS command,
+    // "ACCT ****" for any ACCT command (RFC 959, section 4.1.1: the account is a secret too).
     static QString maskedCommand(const QString& line);
 
 private:
+    // Gathered lines are written out once they pass this size, also within a call.
+    static constexpr qsizetype kFlushBytes = 64 * 1024;
+
     std::unique_ptr<QFile> file_;
+    QByteArray pending_;
     void writeLine(const QString& line);
 };
 

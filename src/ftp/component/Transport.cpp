@@ -1,6 +1,7 @@
 #include "ftp/component/Transport.h"
 
-#include <QDeadlineTimer>
+#include "ftp/component/CallControl.h"
+
 #include <QSslCipher>
 #include <QSslSocket>
 
@@ -25,19 +26,44 @@ Transport::~Transport() {
 void Transport::noteError(QAbstractSocket::SocketError error, const QString& text) {
     error_ = error;
     errorString_ = text;
+    cancelled_ = false;
+}
+
+bool Transport::cancelRequested() const {
+    return callControl_ && callControl_->isCancelled();
+}
+
+void Transport::noteCancelled() {
+    noteError(QAbstractSocket::OperationError, QStringLiteral("Cancelled"));
+    cancelled_ = true;
+}
+
+int Transport::slice(const QDeadlineTimer& deadline) {
+    return int(std::min<qint64>(deadline.remainingTime(), kCancelPollMs));
 }
 
 bool Transport::connectTo(const QHostAddress& address, quint16 port, int timeoutMs) {
     socket_->abort();
     socket_->connectToHost(address, port);
-    if (socket_->waitForConnected(timeoutMs))
-        return true;
-    const bool stillTrying = socket_->state() == QAbstractSocket::ConnectingState ||
-                             socket_->state() == QAbstractSocket::HostLookupState;
-    if (stillTrying || socket_->error() == QAbstractSocket::SocketTimeoutError)
-        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
-    else
-        noteError(socket_->error(), socket_->errorString());
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (socket_->waitForConnected(slice(deadline)))
+            return true;
+        const bool stillTrying = socket_->state() == QAbstractSocket::ConnectingState ||
+                                 socket_->state() == QAbstractSocket::HostLookupState;
+        if (!stillTrying && socket_->error() != QAbstractSocket::SocketTimeoutError) {
+            noteError(socket_->error(), socket_->errorString());
+            break;
+        }
+        if (cancelRequested()) {
+            noteCancelled();
+            break;
+        }
+        if (deadline.hasExpired() || !stillTrying) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
+            break;
+        }
+    }
     socket_->abort();
     return false;
 }
@@ -51,9 +77,11 @@ QHostAddress Transport::peerAddress() const {
 }
 
 bool Transport::endedCleanly() const {
-    // The peer's orderly close; a reset or any other error is a broken stream.
+    // The peer's orderly close; a reset or any other error is a broken stream. A timeout
+    // left over from one slice of a wait says nothing about how the stream ended.
     return socket_->error() == QAbstractSocket::RemoteHostClosedError ||
-           socket_->error() == QAbstractSocket::UnknownSocketError;
+           socket_->error() == QAbstractSocket::UnknownSocketError ||
+           socket_->error() == QAbstractSocket::SocketTimeoutError;
 }
 
 qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) {
@@ -66,11 +94,17 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
         }
         const QDeadlineTimer deadline(timeoutMs);
         while (socket_->bytesAvailable() == 0) {
-            if (!socket_->waitForReadyRead(int(deadline.remainingTime()))) {
+            if (!socket_->waitForReadyRead(slice(deadline))) {
                 if (socket_->bytesAvailable() > 0)
                     break;
                 if (socket_->state() == QAbstractSocket::ConnectedState) {
-                    if (deadline.hasExpired() || socket_->error() == QAbstractSocket::SocketTimeoutError) {
+                    const bool timedOut = socket_->error() == QAbstractSocket::SocketTimeoutError;
+                    if (cancelRequested()) {
+                        noteCancelled();
+                        status = Status::Cancelled;
+                    } else if (timedOut && !deadline.hasExpired()) {
+                        continue; // one slice of the wait is over
+                    } else if (timedOut || deadline.hasExpired()) {
                         noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out"));
                         status = Status::Timeout;
                     } else {
@@ -123,13 +157,23 @@ bool Transport::write(const char* data, qint64 size, int timeoutMs) {
 }
 
 bool Transport::waitWritten(int timeoutMs) {
-    if (socket_->waitForBytesWritten(timeoutMs))
-        return true;
-    if (socket_->state() == QAbstractSocket::ConnectedState)
-        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
-    else
-        noteError(socket_->error(), socket_->errorString());
-    return false;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (unsentBytes() == 0 || socket_->waitForBytesWritten(slice(deadline)))
+            return true;
+        if (socket_->state() != QAbstractSocket::ConnectedState) {
+            noteError(socket_->error(), socket_->errorString());
+            return false;
+        }
+        if (cancelRequested()) {
+            noteCancelled();
+            return false;
+        }
+        if (deadline.hasExpired()) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
+            return false;
+        }
+    }
 }
 
 bool Transport::flush(int timeoutMs) {
@@ -152,6 +196,8 @@ void Transport::awaitSessionTicket(const QDeadlineTimer& deadline) {
     while (socket_->sessionProtocol() == QSsl::TlsV1_3 && ticketsReceived_ == 0 && !deadline.hasExpired() &&
            socket_->state() == QAbstractSocket::ConnectedState) {
         socket_->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 20)));
+        if (cancelRequested())
+            return;
         socket_->readAll();
     }
 }
@@ -169,7 +215,16 @@ bool Transport::finish(int timeoutMs) {
     if (socket_->isEncrypted())
         awaitSessionTicket(QDeadlineTimer(std::min(timeoutMs, kTicketWaitMs)));
     socket_->disconnectFromHost();
-    if (socket_->state() != QAbstractSocket::UnconnectedState && !socket_->waitForDisconnected(timeoutMs)) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (socket_->state() != QAbstractSocket::UnconnectedState) {
+        if (socket_->waitForDisconnected(slice(deadline)))
+            break;
+        if (cancelRequested())
+            noteCancelled();
+        else if (deadline.hasExpired())
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while closing"));
+        else
+            continue;
         socket_->abort();
         return false;
     }
@@ -189,12 +244,25 @@ bool Transport::startTls(const QSslConfiguration& configuration, const QString& 
     socket_->setSslConfiguration(configuration);
     socket_->setPeerVerifyName(peerName);
     socket_->startClientEncryption();
-    if (socket_->waitForEncrypted(timeoutMs))
-        return true;
-    if (socket_->state() == QAbstractSocket::ConnectedState && socket_->error() == QAbstractSocket::SocketTimeoutError)
-        noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("The TLS handshake timed out"));
-    else
-        noteError(socket_->error(), socket_->errorString());
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (socket_->waitForEncrypted(slice(deadline)))
+            return true;
+        const bool stillShaking = socket_->state() == QAbstractSocket::ConnectedState &&
+                                  socket_->error() == QAbstractSocket::SocketTimeoutError;
+        if (!stillShaking) {
+            noteError(socket_->error(), socket_->errorString());
+            break;
+        }
+        if (cancelRequested()) {
+            noteCancelled();
+            break;
+        }
+        if (deadline.hasExpired()) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("The TLS handshake timed out"));
+            break;
+        }
+    }
     socket_->abort();
     return false;
 }

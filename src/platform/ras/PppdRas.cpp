@@ -1,5 +1,7 @@
 #include "platform/ras/PppdRas.h"
 
+#include "ftp/component/CallControl.h"
+
 #include "platform/ras/AnsiText.h"
 #include "platform/ras/PeerEntry.h"
 #include "platform/ras/RasErrors.h"
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSysInfo>
 
@@ -170,6 +173,17 @@ DWORD PppdRas::RasDialA(const void* /*lpRasDialExtensions*/, const char* lpszPho
     return result;
 }
 
+bool PppdRas::waitForPppd(QProcess& pppd) {
+    const QDeadlineTimer deadline(settings_.dialTimeoutMs);
+    while (!pppd.waitForFinished(int(std::min<qint64>(deadline.remainingTime(), ftp::kCancelPollMs)))) {
+        if (pppd.state() == QProcess::NotRunning)
+            return true;
+        if ((callControl_ && callControl_->isCancelled()) || deadline.hasExpired())
+            return false;
+    }
+    return true;
+}
+
 DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArray& password,
                     HRASCONN* handle) {
     *handle = 0;
@@ -238,13 +252,14 @@ DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArr
         ::close(passwordFd);
     if (!started)
         return QFileInfo::exists(program.filePath()) ? 3 : kErrorPppdMissing;
-    if (!pppd.waitForFinished(settings_.dialTimeoutMs)) {
+    if (!waitForPppd(pppd)) {
+        const bool cancelled = callControl_ && callControl_->isCancelled();
         pppd.terminate();
         if (!pppd.waitForFinished(5000)) {
             pppd.kill();
             pppd.waitForFinished(-1);
         }
-        return kErrorDialTimeout;
+        return cancelled ? kErrorDialCancelled : kErrorDialTimeout;
     }
     if (pppd.exitStatus() == QProcess::CrashExit)
         return kErrorPppdCrashed;

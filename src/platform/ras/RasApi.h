@@ -11,6 +11,10 @@
 
 #include <cstring>
 
+namespace ftp {
+class CallControl;
+}
+
 namespace ras {
 
 using DWORD = quint32;
@@ -45,6 +49,7 @@ inline constexpr DWORD kErrorPppdMissing = 801;         // pppd is not installed
 inline constexpr DWORD kErrorPppdCrashed = 802;         // pppd ended by a signal of its own
 inline constexpr DWORD kErrorDialTimeout = 803;         // no outcome in time; pppd was stopped
 inline constexpr DWORD kErrorPeerEntryIncomplete = 804; // peer entry lacks plugin / linkname
+inline constexpr DWORD kErrorDialCancelled = 805;       // the user cancelled the dial; pppd was stopped
 inline constexpr DWORD kLastPppdExitStatus = 19;
 
 // The published record layouts. Text fields hold at most their width minus one bytes
@@ -126,6 +131,10 @@ public:
 
     // Starts a program by name without waiting for it; returns its task id, 0 when none.
     virtual DWORD Shell(const char* pathName, int windowStyle) = 0;
+
+    // Not of the original services: lets a running RasDialA be cancelled through
+    // `control` (not owned; nullptr: no cancel). It then fails with kErrorDialCancelled.
+    virtual void setCallControl(ftp::CallControl* control) { (void)control; }
 };
 
 // The services in use: the pppd stand-in unless a test replaced it.

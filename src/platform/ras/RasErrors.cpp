@@ -77,6 +77,8 @@ QString ownText(DWORD code) {
         return QStringLiteral("pppd が異常終了しました。");
     case kErrorDialTimeout:
         return QStringLiteral("時間内に接続できなかったため、ダイアルを中止しました。");
+    case kErrorDialCancelled:
+        return QStringLiteral("ダイアルを中止しました。");
     case kErrorPeerEntryIncomplete:
         return QStringLiteral("ピアの設定に \"plugin passwordfd.so\" と \"linkname\" の行がありません。root "
                               "以外で接続するには必要です。");

@@ -1,4 +1,4 @@
-#include "ftp/LogFields.h"
+#include "ftp/rules/LogFields.h"
 
 namespace logfields {
 

@@ -1,6 +1,6 @@
-#include "ftp/RemoteCommands.h"
+#include "ftp/rules/RemoteCommands.h"
 
-#include "ftp/LogFields.h"
+#include "ftp/rules/LogFields.h"
 
 namespace remotecmd {
 
@@ -50,12 +50,6 @@ QString consoleLine(ConsoleRow row, const QString& typed, const QString& remoteP
 QString lastLogField(const QString& transcript, const QString& previous) {
     const QStringList fields = logfields::readFields(transcript, logfields::NumberSplit::Yes);
     return fields.isEmpty() ? previous : fields.constLast();
-}
-
-ftp::FtpComponent& session(const std::unique_ptr<ftp::FtpComponent>& component) {
-    if (!component)
-        throw ftp::FtpError(QStringLiteral("Not connected to a server."));
-    return *component;
 }
 
 } // namespace remotecmd

@@ -1,4 +1,4 @@
-#include "ftp/TransferRules.h"
+#include "ftp/rules/TransferRules.h"
 
 #include <QDir>
 
@@ -17,7 +17,27 @@ QString downloadName(const QString& selectedEntry, const QString& remotePath) {
 bool isSafeLocalName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    return !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QChar(u'\0'));
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c == u'/' || c == u'\\')
+            return false;
+        // A surrogate pair is one character; a lone half is none.
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        switch (c.category()) {
+        case QChar::Other_Control:       // NUL, TAB, ESC, DEL, C1 controls
+        case QChar::Other_Format:        // bidi overrides (U+202E), zero-width characters
+        case QChar::Other_Surrogate:     // half a pair
+        case QChar::Separator_Line:      // U+2028
+        case QChar::Separator_Paragraph: // U+2029
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
 }
 
 QString downloadTarget(const QString& saveTo, const QString& name, bool saveToIsFolder) {

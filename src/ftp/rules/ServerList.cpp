@@ -1,4 +1,4 @@
-#include "ftp/ServerList.h"
+#include "ftp/rules/ServerList.h"
 
 #include "platform/Codepage.h"
 

@@ -1,14 +1,9 @@
-// The session log pane (LogTxt).
-#include "ftp/SessionLog.h"
+#include "ftp/rules/SessionLog.h"
 
-#include "app/frmTesselFTP.h"
-#include "ftp/LogFields.h"
-#include "platform/AppPaths.h"
+#include "ftp/component/FtpComponent.h"
 #include "platform/Codepage.h"
 
 #include <QFile>
-#include <QPlainTextEdit>
-#include <QScrollBar>
 
 namespace sessionlog {
 
@@ -38,14 +33,3 @@ QString readTranscript(const QString& path, qint64 maxBytes) {
 }
 
 } // namespace sessionlog
-
-void frmTesselFTP::LogTxt() {
-    // At most two bytes per character: the tail read always holds the pane's share.
-    const QString transcript =
-        sessionlog::readTranscript(apppaths::sessionLogPath(), 2 * sessionlog::kPaneLimitChars);
-    QString pane =
-        logfields::fieldsAsPaneText(logfields::tailAtLineStart(transcript, sessionlog::kPaneLimitChars));
-    pane.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    Text4->setPlainText(pane);
-    Text4->verticalScrollBar()->setValue(Text4->verticalScrollBar()->maximum());
-}

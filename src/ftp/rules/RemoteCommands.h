@@ -3,11 +3,7 @@
 // which path names a file, the command lines sent, which console row a typed keyword
 // takes, and what the console reads back from the session log.
 
-#include "ftp/component/FtpComponent.h"
-
 #include <QString>
-
-#include <memory>
 
 namespace remotecmd {
 
@@ -36,8 +32,5 @@ QString consoleLine(ConsoleRow row, const QString& typed, const QString& remoteP
 // "1048576", "257 \"/pub\" is the current directory" in "/pub"). A transcript with no
 // field at all leaves the previous reading.
 QString lastLogField(const QString& transcript, const QString& previous);
-
-// The one session; throws FtpError when there is none (not connected).
-ftp::FtpComponent& session(const std::unique_ptr<ftp::FtpComponent>& component);
 
 } // namespace remotecmd

@@ -20,7 +20,10 @@ QString lastSegment(const QString& remotePath);
 QString downloadName(const QString& selectedEntry, const QString& remotePath);
 
 // A name that may be used as one piece of a local path: not empty, not "." or "..", and
-// without "/", "\" or NUL, whatever the platform.
+// without "/" or "\", whatever the platform, nor control or format characters (NUL, TAB,
+// ESC, DEL, bidi overrides such as U+202E, zero-width characters), line or paragraph
+// separators or half a surrogate pair: what a terminal or a file manager would show as
+// something else than it is.
 bool isSafeLocalName(const QString& name);
 
 // The local file a download writes: `saveTo` (the save-location box) immediately followed

@@ -1,4 +1,4 @@
-#include "ftp/LocalFiles.h"
+#include "ftp/rules/LocalFiles.h"
 
 #include <QDir>
 

@@ -1,0 +1,20 @@
+// The session log pane (LogTxt).
+#include "app/frmTesselFTP.h"
+
+#include "ftp/rules/LogFields.h"
+#include "ftp/rules/SessionLog.h"
+#include "platform/AppPaths.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+void frmTesselFTP::LogTxt() {
+    // At most two bytes per character: the tail read always holds the pane's share.
+    const QString transcript =
+        sessionlog::readTranscript(apppaths::sessionLogPath(), 2 * sessionlog::kPaneLimitChars);
+    QString pane =
+        logfields::fieldsAsPaneText(logfields::tailAtLineStart(transcript, sessionlog::kPaneLimitChars));
+    pane.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    Text4->setPlainText(pane);
+    Text4->verticalScrollBar()->setValue(Text4->verticalScrollBar()->maximum());
+}

@@ -1,0 +1,15 @@
+// The status line Label2: every outcome of the window and the dial-up window, with the
+// cause of a failure beside it.
+#include "app/frmTesselFTP.h"
+
+#include <QLabel>
+
+void frmTesselFTP::setStatus(const QString& text, const QString& cause) {
+    Label2->setText(text);
+    Label2->setToolTip(cause);
+    Label2->setAccessibleDescription(cause);
+}
+
+void frmTesselFTP::showDialStatus(const QString& text) {
+    setStatus(text);
+}

@@ -1,0 +1,111 @@
+#include "ftp/component/WorkerThread.h"
+
+#include "ftp/component/FtpComponent.h"
+
+#include <QEventLoop>
+#include <QObject>
+#include <QScopeGuard>
+#include <QThread>
+
+#include <mutex>
+
+namespace ftp {
+
+namespace {
+
+std::mutex waiterMutex;
+std::shared_ptr<CallWaiter>& installedWaiter() {
+    static std::shared_ptr<CallWaiter> waiter;
+    return waiter;
+}
+
+std::shared_ptr<CallWaiter> currentWaiter() {
+    const std::lock_guard lock(waiterMutex);
+    return installedWaiter();
+}
+
+} // namespace
+
+void setCallWaiter(std::shared_ptr<CallWaiter> waiter) {
+    const std::lock_guard lock(waiterMutex);
+    installedWaiter() = std::move(waiter);
+}
+
+void CallWait::runUntilFinished() {
+    // The end of the call is an event for the loop, so it cannot be missed between the
+    // check and exec().
+    while (!finished())
+        loop_.exec();
+}
+
+WorkerThread::WorkerThread() : thread_(std::make_unique<QThread>()), context_(new QObject) {
+    thread_->setObjectName(QStringLiteral("ftp worker"));
+    context_->moveToThread(thread_.get());
+    thread_->start();
+}
+
+WorkerThread::~WorkerThread() {
+    thread_->quit();
+    thread_->wait();
+    delete context_;
+}
+
+void WorkerThread::runBlocking(const std::function<void()>& work) {
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        context_,
+        [&] {
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void WorkerThread::runErased(const CallInfo& info, const std::function<void()>& work) {
+    if (busy_)
+        throw FtpError(QStringLiteral("Another call to the server is still running."));
+    busy_ = true;
+    const auto notBusy = qScopeGuard([this] { busy_ = false; });
+    control_.reset();
+
+    const auto waiter = currentWaiter();
+    if (waiter)
+        waiter->beforeCall(info);
+    QEventLoop loop;
+    std::atomic<bool> finished{false};
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        context_,
+        [&] {
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            // The end is marked on the caller's thread, in its loop: once it is marked,
+            // nothing of the caller's stack is touched here again.
+            QMetaObject::invokeMethod(
+                &loop,
+                [&] {
+                    finished.store(true);
+                    loop.quit();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+
+    CallWait wait(info, control_, loop, finished);
+    if (waiter)
+        waiter->wait(wait);
+    // Whatever the waiter did, the call's stack must outlive the call.
+    wait.runUntilFinished();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+} // namespace ftp

@@ -1,0 +1,97 @@
+#pragma once
+// Running blocking calls off the caller's thread: a WorkerThread runs one call at a time
+// on a thread of its own while the caller waits in a local event loop, so that a window
+// keeps painting and answering timers while a connect, a transfer or a dial runs.
+
+#include "ftp/component/CallControl.h"
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+class QEventLoop;
+class QObject;
+class QThread;
+
+namespace ftp {
+
+// What a call is, for the progress the caller's thread shows.
+enum class CallKind { Quick, Connect, Listing, Download, Upload, Command, Dial };
+struct CallInfo {
+    CallKind kind = CallKind::Quick;
+    QString subject; // the server, path, file name, command line or entry (never a password)
+};
+
+// One call being waited for, as the waiter sees it.
+class CallWait {
+public:
+    CallWait(const CallInfo& info, CallControl& control, QEventLoop& loop, const std::atomic<bool>& finished)
+        : info_(info), control_(control), loop_(loop), finished_(finished) {}
+    const CallInfo& info() const { return info_; }
+    CallControl& control() const { return control_; }
+    bool finished() const { return finished_.load(); }
+    // Processes events until the call has ended. Call it once, with nothing in between
+    // that processes posted events outside it.
+    void runUntilFinished();
+
+private:
+    const CallInfo& info_;
+    CallControl& control_;
+    QEventLoop& loop_;
+    const std::atomic<bool>& finished_;
+};
+
+// How the caller's thread waits: the program's windows install one that shows progress,
+// offers a cancel and holds user input back; without one, events are processed as they
+// come. A waiter must end by calling wait.runUntilFinished().
+class CallWaiter {
+public:
+    virtual ~CallWaiter() = default;
+    // On the caller's thread, before the call is handed to the worker: what the caller
+    // showed before the call (a status text) can be painted now.
+    virtual void beforeCall(const CallInfo& info) { (void)info; }
+    virtual void wait(CallWait& wait) = 0;
+};
+void setCallWaiter(std::shared_ptr<CallWaiter> waiter);
+
+class WorkerThread {
+public:
+    WorkerThread();
+    ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Runs `work` on the worker thread and returns its result; whatever it throws is
+    // thrown here. The caller's thread waits through the installed waiter. A call made
+    // while another one is waited for (from a timer, say) throws FtpError at once.
+    template <typename Work> auto run(const CallInfo& info, Work&& work) -> std::invoke_result_t<Work&> {
+        using Result = std::invoke_result_t<Work&>;
+        if constexpr (std::is_void_v<Result>) {
+            runErased(info, [&] { work(); });
+        } else {
+            std::optional<Result> result;
+            runErased(info, [&] { result.emplace(work()); });
+            return std::move(*result);
+        }
+    }
+
+    // Runs `work` on the worker thread, blocking the caller without processing events:
+    // for set-up and tear-down that never wait on anything.
+    void runBlocking(const std::function<void()>& work);
+
+    CallControl& control() { return control_; }
+
+private:
+    std::unique_ptr<QThread> thread_;
+    QObject* context_ = nullptr; // lives on thread_; calls are queued to it
+    CallControl control_;
+    bool busy_ = false;
+
+    void runErased(const CallInfo& info, const std::function<void()>& work);
+};
+
+} // namespace ftp

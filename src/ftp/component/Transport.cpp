@@ -16,6 +16,10 @@ constexpr int kTicketWaitMs = 500;
 
 Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {
     QObject::connect(socket_.get(), &QSslSocket::newSessionTicketReceived, [this] { ++ticketsReceived_; });
+    QObject::connect(socket_.get(), &QAbstractSocket::errorOccurred, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError && socket_->isEncrypted())
+            tlsClosedByPeer_ = true;
+    });
 }
 
 Transport::~Transport() {
@@ -97,6 +101,12 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
             if (!socket_->waitForReadyRead(slice(deadline))) {
                 if (socket_->bytesAvailable() > 0)
                     break;
+                if (tlsClosedByPeer_) {
+                    // The server's TLS close alert (RFC 8446, section 6.1): the end of
+                    // the stream, although the connection stays open for our own close.
+                    status = Status::End;
+                    return 0;
+                }
                 if (socket_->state() == QAbstractSocket::ConnectedState) {
                     const bool timedOut = socket_->error() == QAbstractSocket::SocketTimeoutError;
                     if (cancelRequested()) {
@@ -241,6 +251,7 @@ bool Transport::startTls(const QSslConfiguration& configuration, const QString& 
         return false;
     }
     ticketsReceived_ = 0;
+    tlsClosedByPeer_ = false;
     socket_->setSslConfiguration(configuration);
     socket_->setPeerVerifyName(peerName);
     socket_->startClientEncryption();

@@ -98,6 +98,7 @@ private:
     qint64 unsentBytes() const;
     void awaitSessionTicket(const QDeadlineTimer& deadline);
     int ticketsReceived_ = 0;
+    bool tlsClosedByPeer_ = false;
 };
 
 } // namespace ftp

@@ -12,3 +12,12 @@ if(TESSEL_SANITIZE)
   target_compile_options(tessel_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
   target_link_options(tessel_settings INTERFACE -fsanitize=address,undefined)
 endif()
+if(TESSEL_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (-DCMAKE_CXX_COMPILER=clang++-14).")
+  endif()
+  # Everything gets the fuzzer's coverage and the sanitizers; any report ends the run.
+  target_compile_options(tessel_settings INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                   -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(tessel_settings INTERFACE -fsanitize=address,undefined)
+endif()

@@ -13,6 +13,7 @@ packages=(
   python3 python3-pyftpdlib python3-openssl openssl
   ppp curl
   desktop-file-utils appstream dpkg-dev file
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

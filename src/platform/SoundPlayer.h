@@ -14,6 +14,7 @@ namespace platform {
 
 class SoundPlayer : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QString FileName READ FileName)
 public:
     using QObject::QObject;
     QString FileName() const { return fileName_; }
@@ -30,6 +31,7 @@ private:
 // output. The device stays open between calls; "Open" on the file already open re-uses it.
 class QtSoundPlayer final : public SoundPlayer {
     Q_OBJECT
+    Q_PROPERTY(bool hasSound READ hasSound)
 public:
     explicit QtSoundPlayer(QObject* parent = nullptr);
     ~QtSoundPlayer() override;

@@ -538,6 +538,91 @@ private slots:
         QCOMPARE(unused.finish(), QString());
     }
 
+    void listedNamesGoBackAsTheirOwnBytes() {
+        // Names that do not decode are shown marked, decomposed ones composed; whichever the
+        // user picks goes back to the server as the bytes it listed, in both encodings.
+        struct Case {
+            bool utf8;
+            QList<QByteArray> raw;
+            QStringList shown;
+        };
+        const QList<Case> cases{
+            {true,
+             {"bad\xff\xfe.txt", "e\xcc\x81t\xc3\xa9.txt", "\xe6\x97\xa5\xe6\x9c\xac.txt"},
+             {QStringLiteral("bad\uFFFDFF\uFFFDFE.txt"), QStringLiteral("\u00e9t\u00e9.txt"),
+              QStringLiteral("日本.txt")}},
+            {false,
+             {"bad\xff\xfe.txt", codepage::toCp932(QStringLiteral("日本.txt")), "lone\x83"},
+             {QStringLiteral("bad\uFFFDFF\uFFFDFE.txt"), QStringLiteral("日本.txt"),
+              QStringLiteral("lone\uFFFD83")}},
+        };
+        for (const Case& c : cases) {
+            ScriptedServer server([&c](Peer& peer) {
+                if (c.utf8) {
+                    peer.send("220 fake ready");
+                    peer.expect("USER");
+                    peer.send("331 password please");
+                    peer.expect("PASS");
+                    peer.send("230 logged in");
+                    peer.expect("FEAT");
+                    peer.sendRaw("211-Features:\r\n UTF8\r\n211 End\r\n");
+                    peer.expect("OPTS UTF8 ON");
+                    peer.send("200 ok");
+                    peer.expect("TYPE I");
+                    peer.send("200 binary");
+                    peer.expect("PWD");
+                    peer.send("257 \"/\" is current");
+                } else {
+                    peer.login();
+                }
+                peer.expect("CWD /");
+                peer.send("250 ok");
+                peer.epsv();
+                peer.expect("LIST");
+                QTcpSocket* data = peer.acceptData();
+                peer.send("150 here it comes");
+                QByteArray listing;
+                for (const QByteArray& name : c.raw)
+                    listing += "-rw-r--r-- 1 0 0 3 Dec  7 20:13 " + name + "\r\n";
+                peer.sendData(data, listing);
+                peer.closeData(data);
+                peer.send("226 done");
+                for (const QByteArray& name : c.raw) {
+                    peer.expect("TYPE I");
+                    peer.send("200 binary");
+                    peer.epsv();
+                    const QByteArray line = peer.receive();
+                    if (line != "RETR /" + name)
+                        throw ScriptError{QStringLiteral("wrong bytes: ") +
+                                          QString::fromLatin1(line.toHex(' '))};
+                    QTcpSocket* file = peer.acceptData();
+                    peer.send("150 sending");
+                    peer.sendData(file, "abc");
+                    peer.closeData(file);
+                    peer.send("226 sent");
+                }
+                peer.expect("QUIT");
+                peer.send("221 bye");
+            });
+            auto e = engine();
+            QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+            QCOMPARE(e->features().utf8, c.utf8);
+            try {
+                QCOMPARE(*e->GetDir(QString()), c.shown);
+                for (qsizetype i = 0; i < c.shown.size(); ++i) {
+                    const QString target = dir_.filePath(QStringLiteral("picked-%1.txt").arg(i));
+                    int mode = ftp::BinaryMode;
+                    QCOMPARE(e->GetFile(u'/' + c.shown.at(i), target, mode), 1);
+                    QCOMPARE(readAll(target), QByteArray("abc"));
+                }
+            } catch (const FtpError& error) {
+                QFAIL(qPrintable(error.message() + u" / " + server.finish()));
+            }
+            e->Close();
+            QCOMPARE(server.finish(), QString());
+        }
+    }
+
     void listingAndReplyBounds() {
         ScriptedServer server([](Peer& peer) {
             peer.login();

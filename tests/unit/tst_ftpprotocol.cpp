@@ -1,6 +1,7 @@
 // The engine's protocol pieces without a network: replies, server names, passive
 // replies, line ends, remote paths and the transcript file.
 #include "ftp/component/LineEnds.h"
+#include "ftp/component/NameCodec.h"
 #include "ftp/component/Passive.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/ReplyReader.h"
@@ -144,6 +145,55 @@ private slots:
         fits.feed(QByteArray("211-start\r\n" +
                              QByteArray(" x\r\n").repeated(ReplyReader::kMaxReplyLines - 2) + "211 end\r\n"));
         QCOMPARE(fits.next()->lines.size(), ReplyReader::kMaxReplyLines);
+    }
+
+    void listedNamesKeepTheirBytes() {
+        NameCodec utf8;
+        utf8.setUtf8(true);
+        NameCodec cp932;
+        const QString mark(QChar(NameCodec::kByteMark));
+        struct Case {
+            const NameCodec& codec;
+            QByteArray raw;
+            QString shown;
+        };
+        const QList<Case> cases{
+            {utf8, "plain.txt", QStringLiteral("plain.txt")},
+            {utf8, "\xe6\x97\xa5\xe6\x9c\xac", QStringLiteral("日本")},
+            {utf8, "bad\xff\xfe.txt", u"bad" + mark + u"FF" + mark + u"FE.txt"},
+            {utf8, "cut\xe6\x97", u"cut" + mark + u"E6" + mark + u"97"},
+            {utf8, "overlong\xc0\xaf", u"overlong" + mark + u"C0" + mark + u"AF"},
+            {utf8, "surrogate\xed\xa0\x80", u"surrogate" + mark + u"ED" + mark + u"A0" + mark + u"80"},
+            // The server's own U+FFFD is marked too, so that marks are never ambiguous.
+            {utf8, "own\xef\xbf\xbd", u"own" + mark + u"EF" + mark + u"BF" + mark + u"BD"},
+            {cp932, codepage::toCp932(QStringLiteral("表示ｶﾅ.txt")), QStringLiteral("表示ｶﾅ.txt")},
+            {cp932, "bad\xff\xfe.txt", u"bad" + mark + u"FF" + mark + u"FE.txt"},
+            {cp932, "lead\x83", u"lead" + mark + u"83"},
+            {cp932, "\x83 x", mark + u"83 x"},
+        };
+        for (const Case& c : cases) {
+            QCOMPARE(c.codec.decodeName(c.raw), c.shown);
+            QCOMPARE(c.codec.encodeName(c.shown), std::optional<QByteArray>(c.raw));
+            QCOMPARE(c.codec.encodeCommand(u"RETR /pub/" + c.shown),
+                     std::optional<QByteArray>("RETR /pub/" + c.raw));
+        }
+        // A mark typed by hand never gives a control byte; other commands are plain text.
+        QCOMPARE(utf8.encodeCommand(u"RETR " + mark + u"0A"), std::optional<QByteArray>("RETR \xef\xbf\xbd"
+                                                                                        "0A"));
+        QVERIFY(!cp932.encodeCommand(u"RETR " + mark + u"0A").value_or("\n").contains('\n'));
+        QCOMPARE(utf8.encodeCommand(u"SITE x" + mark + u"FF"), std::optional<QByteArray>("SITE x\xef\xbf\xbd"
+                                                                                         "FF"));
+
+        // A remembered name goes back as its bytes, in every path piece, until the session ends.
+        NameCodec session;
+        session.setUtf8(true);
+        session.rememberName(QStringLiteral("\u00e9"), "e\xcc\x81");
+        QCOMPARE(session.encodeCommand(QStringLiteral("CWD /\u00e9/\u00e9")),
+                 std::optional<QByteArray>("CWD /e\xcc\x81/e\xcc\x81"));
+        QCOMPARE(session.encodeCommand(QStringLiteral("USER \u00e9")),
+                 std::optional<QByteArray>("USER \xc3\xa9"));
+        session.setUtf8(true);
+        QCOMPARE(session.encodeName(QStringLiteral("\u00e9")), std::optional<QByteArray>("\xc3\xa9"));
     }
 
     void quotedPaths() {

@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSslSocket>
 
 #include <algorithm>
@@ -27,15 +28,9 @@ namespace ftp {
 
 namespace {
 
-// Every public call lets only FtpError out, whatever went wrong inside.
-template <typename F> auto guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const SessionError& e) {
-        throw FtpError(e.message());
-    } catch (const std::bad_alloc&) {
-        throw FtpError(QStringLiteral("Out of memory."));
-    }
+// The whole reply on one line, as the user is shown it.
+QString replyLine(const Reply& reply) {
+    return reply.lines.join(u' ');
 }
 
 // How long the clean-up after a cancelled transfer may take.
@@ -115,6 +110,23 @@ std::filesystem::path fsPath(const QString& path) {
 
 } // namespace
 
+// Every public call lets only FtpError out, whatever went wrong inside.
+template <typename F> auto FtpEngine::guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const SessionError& e) {
+        FtpError error(e.message(), e.detail());
+        // A refusal is the server's word: its reply says why.
+        const Reply& last = control_.lastReply();
+        if (error.detail().kind == FailureKind::Refused && error.detail().serverReply.isEmpty() &&
+            (last.kind() == 4 || last.kind() == 5))
+            error.detail().serverReply = replyLine(last);
+        throw error;
+    } catch (const std::bad_alloc&) {
+        throw FtpError(QStringLiteral("Out of memory."));
+    }
+}
+
 FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
 
 FtpEngine::~FtpEngine() {
@@ -188,11 +200,66 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
     if (state_ == SessionState::LoggedIn && control_.isOpen())
         throw FtpError(QStringLiteral("Already connected."));
     state_ = SessionState::LoggingIn;
+    const quint64 opensBefore = control_.opens();
+    const quint64 repliesBefore = control_.repliesRead();
     const int result = connectSession(server, user, password);
+    lastError_ = result == ConnectOk ? FtpError(QString())
+                                     : connectFailure(result, control_.opens() != opensBefore,
+                                                      control_.repliesRead() != repliesBefore);
     if (result != ConnectOk)
         control_.drop();
     state_ = result == ConnectOk ? SessionState::LoggedIn : SessionState::NotConnected;
     return result;
+}
+
+FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply) const {
+    FailureDetail detail;
+    detail.connectResult = result;
+    QString message;
+    switch (result) {
+    case ConnectHostNotFound:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The server name could not be resolved.");
+        break;
+    case ConnectRefused:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The server refused the connection.");
+        break;
+    case ConnectTimedOut:
+        detail.kind = FailureKind::Timeout;
+        // Before the connection was made the connect timeout ran out, after it a reply's.
+        detail.timeoutMs = reachedServer ? timeouts_.replyMs : timeouts_.connectMs;
+        message = QStringLiteral("No answer within %1 s.").arg(detail.timeoutMs / 1000.0);
+        break;
+    case ConnectGreetingRefused:
+    case ConnectLoginRefused:
+        detail.kind = FailureKind::Refused;
+        message = QStringLiteral("The server refused the session.");
+        break;
+    case ConnectBadServerName:
+        detail.kind = FailureKind::Local;
+        message = QStringLiteral("The server name is not usable.");
+        break;
+    case ConnectProtocolError:
+        detail.kind = FailureKind::Garbage;
+        message = QStringLiteral("The server's replies make no sense.");
+        break;
+    case ConnectCancelled:
+        detail.kind = FailureKind::Cancelled;
+        message = QStringLiteral("Cancelled by the user.");
+        break;
+    default:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The connection failed (%1).").arg(result);
+        break;
+    }
+    // The reply that ended the attempt, when it was the server's answer to this attempt.
+    const Reply& last = control_.lastReply();
+    if (gotReply && last.code != 0 && (last.kind() == 4 || last.kind() == 5 || result == ConnectProtocolError)) {
+        detail.serverReply = replyLine(last);
+        message += u' ' + detail.serverReply;
+    }
+    return FtpError(message, detail);
 }
 
 int FtpEngine::connectSession(const QString& server, const QString& user, const QString& password) {
@@ -809,7 +876,7 @@ QList<ListEntry> FtpEngine::fetchListing() {
         const bool mlsd = features_.mlsd && mlsdAllowed_;
         ListingParser parser(
             mlsd ? ListingFormat::Mlsd : ListingFormat::List,
-            [this](QByteArrayView line) { return codec_.decode(line); }, listingLimits_);
+            [this](QByteArrayView line) { return codec_.decodeName(line); }, listingLimits_);
         const ListingLimits limits = listingLimits_;
         const ChunkSink sink = [&parser, limits](const char* bytes, qint64 size, QString& detail) {
             if (parser.feed(QByteArrayView(bytes, size)))
@@ -836,7 +903,35 @@ QList<ListEntry> FtpEngine::fetchListing() {
             if (entry.kind != EntryKind::Self && isUsableListedName(entry.name))
                 entries.append(entry);
         }
+        showComposed(entries);
         return entries;
+    }
+}
+
+void FtpEngine::showComposed(QList<ListEntry>& entries) {
+    // Decomposed names (as macOS servers keep them) are shown composed, and remembered
+    // with their own bytes, which are what goes back. A composed name that is listed too
+    // keeps its place: the decomposed one is then shown as it is.
+    const auto decomposed = [](const QString& name) {
+        return std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() >= 0x300; }) &&
+               name.normalized(QString::NormalizationForm_C) != name;
+    };
+    if (std::none_of(entries.cbegin(), entries.cend(),
+                     [&](const ListEntry& e) { return decomposed(e.name); }))
+        return;
+    QSet<QString> listed;
+    listed.reserve(entries.size());
+    for (const ListEntry& entry : std::as_const(entries))
+        listed.insert(entry.name);
+    for (ListEntry& entry : entries) {
+        if (!decomposed(entry.name))
+            continue;
+        const QString composed = entry.name.normalized(QString::NormalizationForm_C);
+        const auto raw = codec_.encodeName(entry.name);
+        if (listed.contains(composed) || !raw)
+            continue;
+        codec_.rememberName(composed, *raw);
+        entry.name = composed;
     }
 }
 

@@ -57,6 +57,8 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
+    FtpError lastError() override { return lastError_; }
+    void LogNote(const QString& text) override { transcript_.note(text); }
     int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
@@ -126,6 +128,12 @@ private:
         QStringList files;
     };
     std::optional<Listing> listing_;
+    FtpError lastError_{QString()}; // why the last Connect failed
+
+    // Runs a public call: only FtpError gets out, and a refusal carries the server's reply.
+    template <typename F> auto guarded(F&& f) -> decltype(f());
+    // What the caller learns of a failed Connect: its result and how far it got.
+    FtpError connectFailure(int result, bool reachedServer, bool gotReply) const;
 
     // Writes the transcript out when the call ends, however it ends: the window reads the
     // file only between calls.
@@ -159,6 +167,7 @@ private:
     using BinaryAfterwards = QScopeGuard<std::function<void()>>;
     BinaryAfterwards binaryAfterwards(bool textTransfer);
     QList<ListEntry> fetchListing();
+    void showComposed(QList<ListEntry>& entries);
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
 
     // Runs one download-like command (RETR, LIST, MLSD, NLST) over a fresh data

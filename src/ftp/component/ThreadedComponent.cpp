@@ -81,6 +81,14 @@ QString ThreadedComponent::GetReply() {
     return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->GetReply(); });
 }
 
+FtpError ThreadedComponent::lastError() {
+    return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->lastError(); });
+}
+
+void ThreadedComponent::LogNote(const QString& text) {
+    worker_.run({CallKind::Quick, QString()}, [&] { inner_->LogNote(text); });
+}
+
 int ThreadedComponent::CloseLog() {
     return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->CloseLog(); });
 }

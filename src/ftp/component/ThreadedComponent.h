@@ -22,6 +22,8 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
+    FtpError lastError() override;
+    void LogNote(const QString& text) override;
     int CloseLog() override;
     void Close() override;
 

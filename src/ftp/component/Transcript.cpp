@@ -101,6 +101,10 @@ void Transcript::reply(const QString& line) {
     writeLine(line);
 }
 
+void Transcript::note(const QString& text) {
+    writeLine(QStringLiteral("# ") + text);
+}
+
 void Transcript::writeLine(const QString& line) {
     if (!file_)
         return;

@@ -2,6 +2,8 @@
 // The FTP component the main window talks to: created by identifier ("ftpcomp.FTP"),
 // one instance per connect attempt. Every failing call throws FtpError.
 
+#include "ftp/component/Certificates.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -106,6 +108,11 @@ public:
     virtual int CloseLog() = 0;
     // Ends the session.
     virtual void Close() = 0;
+
+    // Beyond the calls above: who to ask when a server's certificate cannot be trusted
+    // (no one by default: such a server is refused), and how the session is protected.
+    virtual void setCertificatePrompt(CertificatePrompt prompt) { (void)prompt; }
+    virtual TlsStatus tlsStatus() const { return {}; }
 
 protected:
     virtual DirList listNames(const QString& path, bool folders) = 0;

@@ -16,7 +16,7 @@ QString lastSegment(const QString& path) {
 
 } // namespace
 
-ThreadedComponent::ThreadedComponent(const ComponentCreator& create) {
+ThreadedComponent::ThreadedComponent(const ComponentCreator& create) : callerContext_(std::make_unique<QObject>()) {
     worker_.runBlocking([&] {
         inner_ = create();
         inner_->setCallControl(&worker_.control());
@@ -55,6 +55,26 @@ int ThreadedComponent::Command(const QString& line) {
     // The progress shows the line as the transcript does: never a password.
     return worker_.run({CallKind::Command, Transcript::maskedCommand(line)},
                        [&] { return inner_->Command(line); });
+}
+
+void ThreadedComponent::setCertificatePrompt(CertificatePrompt prompt) {
+    CertificatePrompt onCallerThread;
+    if (prompt) {
+        onCallerThread = [context = callerContext_.get(), prompt](const CertificateQuestion& question) {
+            CertificateAnswer answer;
+            // The caller's thread is waiting for the call in an event loop, which runs this.
+            QMetaObject::invokeMethod(
+                context, [&] { answer = prompt(question); }, Qt::BlockingQueuedConnection);
+            return answer;
+        };
+    }
+    worker_.runBlocking([&] { inner_->setCertificatePrompt(onCallerThread); });
+}
+
+TlsStatus ThreadedComponent::tlsStatus() const {
+    TlsStatus status;
+    worker_.runBlocking([&] { status = inner_->tlsStatus(); });
+    return status;
 }
 
 QString ThreadedComponent::GetReply() {

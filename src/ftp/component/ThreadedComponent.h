@@ -31,11 +31,17 @@ public:
     void setCallControl(CallControl*) override {}
     CallControl& callControl() { return worker_.control(); }
 
+    // The engine asks on its own thread; `prompt` runs on the caller's thread, the engine
+    // waiting for its answer.
+    void setCertificatePrompt(CertificatePrompt prompt) override;
+    TlsStatus tlsStatus() const override;
+
 protected:
     DirList listNames(const QString& path, bool folders) override;
 
 private:
-    WorkerThread worker_;
+    std::unique_ptr<QObject> callerContext_; // lives on the caller's thread
+    mutable WorkerThread worker_;
     std::unique_ptr<FtpComponent> inner_;
 };
 

@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-translations-l10n
   libgl-dev fonts-ipafont-gothic
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib python3-openssl openssl
   ppp curl
   desktop-file-utils appstream dpkg-dev file
   clang-14 libclang-rt-14-dev

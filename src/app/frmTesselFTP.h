@@ -168,6 +168,8 @@ private:
     // it becomes the line's tooltip and accessible description; any later status without
     // one clears them.
     void setStatus(const QString& text, const QString& cause = QString());
+    // Why the server refused the last call that returned a failure: its reply.
+    QString refusalCause();
     // The dial-up window's progress, shown in the status line.
     void showDialStatus(const QString& text);
     // The one session; throws FtpError when there is none (not connected).

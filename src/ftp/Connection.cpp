@@ -1,6 +1,7 @@
 // "サーバーへ接続" and "サーバーから切断".
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 
@@ -19,7 +20,8 @@ void appendNames(QListWidget* list, const ftp::DirList& names) {
 
 ftp::FtpComponent& frmTesselFTP::session() {
     if (!FtpObj)
-        throw ftp::FtpError(QStringLiteral("Not connected to a server."));
+        throw ftp::FtpError(QStringLiteral("Not connected to a server."),
+                            ftp::FailureDetail(ftp::FailureKind::NotConnected));
     return *FtpObj;
 }
 
@@ -31,7 +33,12 @@ void frmTesselFTP::mnuConect_Click() {
         FtpObj->OpenLog(apppaths::sessionLogPath(), 0);
         RetCode = FtpObj->Connect(Combo1->currentText(), Combo2->currentText(), Combo5->currentText());
         if (RetCode != 0) {
-            setStatus(QStringLiteral("接続できませんでした。"));
+            const ftp::FtpError why = FtpObj->lastError();
+            const QString cause = causes::ofConnect(RetCode, why, Combo1->currentText());
+            // Without a server reply the transcript would not say what went wrong.
+            if (causes::needsTranscriptNote(RetCode, why))
+                FtpObj->LogNote(QString(cause).replace(u'\n', u' '));
+            setStatus(QStringLiteral("接続できませんでした。"), cause);
             LogTxt();
             return;
         }
@@ -43,8 +50,8 @@ void frmTesselFTP::mnuConect_Click() {
         appendRemoteHistory(QStringLiteral("/"));
         LogTxt();
         setConnectedMenus(true);
-    } catch (const std::exception&) {
-        platform::MsgBox(this, QStringLiteral("ERROR !!"));
+    } catch (const std::exception& e) {
+        platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(e));
     }
 }
 

@@ -2,6 +2,7 @@
 // read back from the session log, where the component writes every reply line.
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/LogFields.h"
 #include "ftp/rules/RemoteCommands.h"
 #include "ftp/rules/SessionLog.h"
@@ -41,12 +42,19 @@ void showLines(QPlainTextEdit* pane, const QString& lines) {
 
 void frmTesselFTP::mnuCommand_Click() {
     using remotecmd::ConsoleRow;
+    QString line;
     try {
         LogBuf.clear();
         Text2->clear();
         const QString typed = Combo3->currentText();
         const ConsoleRow row = remotecmd::consoleRow(typed);
-        const QString line = remotecmd::consoleLine(row, typed, Combo4->currentText(), MakeDirTxt->text());
+        line = remotecmd::consoleLine(row, typed, Combo4->currentText(), MakeDirTxt->text());
+        // SIZE and PWD show the end of the server's reply, as the log holds it.
+        const auto readReplyField = [this] {
+            FtpObj->GetReply();
+            LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
+            return LogLine;
+        };
 
         // Before sending.
         if (row == ConsoleRow::Rmd) {
@@ -67,11 +75,9 @@ void frmTesselFTP::mnuCommand_Click() {
         case ConsoleRow::Size:
             if (ok) {
                 setStatus(QStringLiteral("SIZEコマンドの送信完了です"));
-                FtpObj->GetReply();
-                LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
-                Text2->setText(LogLine);
+                Text2->setText(readReplyField());
             } else {
-                setStatus(QStringLiteral("SIZEコマンドの返信エラーです"));
+                setStatus(QStringLiteral("SIZEコマンドの返信エラーです"), refusalCause());
             }
             Combo4->setEditText(RemoteDir);
             break;
@@ -82,17 +88,15 @@ void frmTesselFTP::mnuCommand_Click() {
                 LogBuf = logfields::readLinesCrLf(readSessionLog());
                 showLines(Text4, LogBuf);
             } else {
-                setStatus(QStringLiteral("HELPコマンドの送信エラーです"));
+                setStatus(QStringLiteral("HELPコマンドの送信エラーです"), refusalCause());
             }
             break;
         case ConsoleRow::Pwd:
             if (ok) {
                 setStatus(QStringLiteral("PWDコマンドの送信完了です"));
-                FtpObj->GetReply();
-                LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
-                Text4->setPlainText(LogLine);
+                Text4->setPlainText(readReplyField());
             } else {
-                setStatus(QStringLiteral("ＰＷＤコマンドの送信エラーです"));
+                setStatus(QStringLiteral("ＰＷＤコマンドの送信エラーです"), refusalCause());
             }
             break;
         case ConsoleRow::Mkd:
@@ -115,12 +119,17 @@ void frmTesselFTP::mnuCommand_Click() {
             }
             break;
         case ConsoleRow::Other:
-            setStatus(ok ? QStringLiteral("Send Command!!") : QStringLiteral("コマンドエラー"));
+            if (ok)
+                setStatus(QStringLiteral("Send Command!!"));
+            else
+                setStatus(QStringLiteral("コマンドエラー"), refusalCause());
             LogTxt();
             break;
         }
-    } catch (const std::exception&) {
-        platform::MsgBox(this, QStringLiteral("SIZE コマンド　エラー !!"));
+    } catch (const std::exception& e) {
+        // The one box of the console, whichever command failed: its cause names it.
+        platform::FailureBox(this, QStringLiteral("SIZE コマンド　エラー !!"),
+                             causes::ofConsoleCommand(line, causes::ofException(e)));
     }
 }
 
@@ -142,8 +151,8 @@ void frmTesselFTP::Text2_KeyPress(int& KeyAscii) {
     KeyAscii = 0;
     try {
         RetCode = session().Command(Text2->text());
-    } catch (const std::exception&) {
-        platform::MsgBox(this, QStringLiteral("ERROR !!"));
+    } catch (const std::exception& e) {
+        platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(e));
     }
 }
 

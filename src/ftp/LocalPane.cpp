@@ -1,6 +1,7 @@
 // The local pane: drive, folder and file lists, the size of the clicked file and "選択".
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/LocalFiles.h"
 #include "platform/LocalLists.h"
 #include "platform/MessageBox.h"
@@ -19,12 +20,13 @@ void frmTesselFTP::Drive1_Change() {
         } catch (const platform::VolumeError& error) {
             if (error.kind() == platform::VolumeError::NotReady) {
                 const auto answer =
-                    platform::MsgBox(this, QStringLiteral("フロッピーディスクがセットしてください。"),
-                                     platform::MsgButtons::RetryCancel);
+                    platform::FailureBox(this, QStringLiteral("フロッピーディスクがセットしてください。"),
+                                         causes::ofLocalFolder(error.message()), platform::MsgButtons::RetryCancel);
                 if (answer == platform::MsgResult::Retry)
                     continue;
             } else {
-                platform::MsgBox(this, QStringLiteral("予期しないエラーです。元に戻ります。"));
+                platform::FailureBox(this, QStringLiteral("予期しないエラーです。元に戻ります。"),
+                                     causes::ofLocalFolder(error.message()));
             }
             Drive1->setDriveOf(Dir1->Path());
             return;

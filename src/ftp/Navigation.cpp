@@ -1,6 +1,7 @@
 // Remote navigation: "変更", "ディレクトリの変更" and the clicks in the two remote lists.
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/TypedRemotePath.h"
 #include "platform/MessageBox.h"
 
@@ -28,8 +29,8 @@ void frmTesselFTP::Command1_Click() {
             List2->addItems(*DirList);
         RemoteDir = path;
         appendRemoteHistory(path);
-    } catch (const std::exception&) {
-        platform::MsgBox(this, QStringLiteral("Error!!"));
+    } catch (const std::exception& e) {
+        platform::FailureBox(this, QStringLiteral("Error!!"), causes::ofException(e));
     }
 }
 

@@ -1,6 +1,7 @@
 // Remote file and folder operations: "ファイル削除" and the make-directory panel.
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/RemoteCommands.h"
 #include "platform/MessageBox.h"
 
@@ -30,15 +31,15 @@ void frmTesselFTP::cmdDelfile_Click() {
         }
         RetCode = session().DeleteFile(Combo4->currentText());
         if (RetCode == 0) {
-            setStatus(QStringLiteral("Error!!"));
+            setStatus(QStringLiteral("Error!!"), refusalCause());
             return;
         }
         setStatus(QStringLiteral("削除しました。"));
         Combo4->setEditText(RemoteDir);
         mnuDirChenge_Click(); // the deleted file leaves List2
         WavSing();
-    } catch (const std::exception&) {
-        platform::MsgBox(this, QStringLiteral("ERROR !!"));
+    } catch (const std::exception& e) {
+        platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(e));
     }
 }
 
@@ -60,8 +61,8 @@ void frmTesselFTP::cmdMkDirOk_Click() {
         setStatus(QStringLiteral("MKDコマンドの送信をしました。"));
         MakeDirTxt->clear();
         Command1_Click();
-    } catch (const std::exception&) {
-        platform::MsgBox(this, QStringLiteral("MKD Error !!"));
+    } catch (const std::exception& e) {
+        platform::FailureBox(this, QStringLiteral("MKD Error !!"), causes::ofException(e));
         MakeDirTxt->clear();
     }
 }

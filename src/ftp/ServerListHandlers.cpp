@@ -1,6 +1,7 @@
 // "Save" and "CLS": the remembered server names in Combo1 and "ftpsvr.dat".
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/ServerList.h"
 #include "platform/MessageBox.h"
 
@@ -20,8 +21,8 @@ void frmTesselFTP::Command2_Click() {
         entries.append(Combo1->itemText(i));
     const QString path = MyPath() + serverlist::kFileName;
     if (const auto failure = serverlist::write(path, entries))
-        platform::MsgBox(
-            this, QStringLiteral("サーバーリストを保存できませんでした。\n%1\n%2").arg(path, *failure));
+        platform::FailureBox(this, QStringLiteral("サーバーリストを保存できませんでした。\n%1").arg(path),
+                             causes::ofLocalFile(causes::FileAccess::Write, *failure));
 }
 
 void frmTesselFTP::Command3_Click() {

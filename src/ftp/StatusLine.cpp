@@ -2,6 +2,8 @@
 // cause of a failure beside it.
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
+
 #include <QLabel>
 
 void frmTesselFTP::setStatus(const QString& text, const QString& cause) {
@@ -12,4 +14,12 @@ void frmTesselFTP::setStatus(const QString& text, const QString& cause) {
 
 void frmTesselFTP::showDialStatus(const QString& text) {
     setStatus(text);
+}
+
+QString frmTesselFTP::refusalCause() {
+    try {
+        return causes::ofRefusal(session().GetReply());
+    } catch (const std::exception& e) {
+        return causes::ofException(e);
+    }
 }

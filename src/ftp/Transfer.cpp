@@ -1,6 +1,7 @@
 // The two transfer buttons: upload (Command5) and download (Command6).
 #include "app/frmTesselFTP.h"
 
+#include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/TransferRules.h"
 #include "platform/LocalLists.h"
 #include "platform/MessageBox.h"
@@ -22,9 +23,9 @@ template <typename Step> bool runStep(QWidget* parent, Step&& step) {
         try {
             step();
             return true;
-        } catch (const std::exception&) {
-            if (platform::MsgBox(parent, QStringLiteral("Error!"), platform::MsgButtons::RetryCancel) !=
-                platform::MsgResult::Retry)
+        } catch (const std::exception& e) {
+            if (platform::FailureBox(parent, QStringLiteral("Error!"), causes::ofException(e),
+                                     platform::MsgButtons::RetryCancel) != platform::MsgResult::Retry)
                 return false;
         }
     }

@@ -9,10 +9,12 @@ namespace {
 class QtMessageBoxBackend final : public MessageBoxBackend {
 public:
     MsgResult show(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
-                   const QString& title) override {
+                   const QString& title, const QString& informative) override {
         QMessageBox box(parent);
         box.setWindowTitle(title);
         box.setText(text);
+        box.setTextFormat(Qt::PlainText);
+        box.setInformativeText(informative);
         box.setIcon(icon == MsgIcon::Question ? QMessageBox::Question
                     : icon == MsgIcon::Stop   ? QMessageBox::Critical
                                               : QMessageBox::NoIcon);
@@ -57,7 +59,12 @@ MessageBoxBackend* currentBackend = nullptr;
 MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
                  const QString& title) {
     MessageBoxBackend* backend = currentBackend ? currentBackend : &qtBackend();
-    return backend->show(parent, text, buttons, icon, title);
+    return backend->show(parent, text, buttons, icon, title, QString());
+}
+
+MsgResult FailureBox(QWidget* parent, const QString& text, const QString& cause, MsgButtons buttons) {
+    MessageBoxBackend* backend = currentBackend ? currentBackend : &qtBackend();
+    return backend->show(parent, text, buttons, MsgIcon::None, kAppTitle, cause);
 }
 
 void setMessageBoxBackend(MessageBoxBackend* backend) {

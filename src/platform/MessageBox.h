@@ -17,14 +17,20 @@ inline const QString kAppTitle = QStringLiteral("TesselFTP");
 class MessageBoxBackend {
 public:
     virtual ~MessageBoxBackend() = default;
+    // `informative` is the smaller text under the main one (empty: none).
     virtual MsgResult show(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
-                           const QString& title) = 0;
+                           const QString& title, const QString& informative) = 0;
 };
 
 // Shows a modal box and returns the button pressed. The title defaults to the
 // application's title.
 MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons = MsgButtons::OkOnly,
                  MsgIcon icon = MsgIcon::None, const QString& title = kAppTitle);
+
+// A box that reports a failure: its fixed text, title and buttons, and the cause (why it
+// failed, in the user's words) as its informative text.
+MsgResult FailureBox(QWidget* parent, const QString& text, const QString& cause,
+                     MsgButtons buttons = MsgButtons::OkOnly);
 
 // Replaces the backend (nullptr puts the QMessageBox one back). Not owned.
 void setMessageBoxBackend(MessageBoxBackend* backend);

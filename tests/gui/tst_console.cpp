@@ -93,11 +93,17 @@ private slots:
         FakeSession s;
         prepare(s);
         s.script().commandResults = {5};
+        s.script().reply = QStringLiteral("550 /pub/a.txt: No such file or directory");
         s.w.Text2->setText(QStringLiteral("old"));
         const qsizetype mark = s.calls().size();
         send(s, QStringLiteral("SIZE"));
-        QCOMPARE(s.callsSince(mark), QStringList{QStringLiteral("Command(SIZE /pub/a.txt)")});
+        // The refusal's reply is asked for, to say why.
+        QCOMPARE(s.callsSince(mark),
+                 (QStringList{QStringLiteral("Command(SIZE /pub/a.txt)"), QStringLiteral("GetReply()")}));
         QCOMPARE(s.w.Label2->text(), QStringLiteral("SIZEコマンドの返信エラーです"));
+        const QString cause = QStringLiteral("サーバーの応答: 550 /pub/a.txt: No such file or directory");
+        QCOMPARE(s.w.Label2->toolTip(), cause);
+        QCOMPARE(s.w.Label2->accessibleDescription(), cause);
         QCOMPARE(s.w.Text2->text(), QString());
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub"));
     }

@@ -46,10 +46,10 @@ class ActingBoxes : public testing::ScriptedMessageBoxes {
 public:
     std::function<void(const QString&)> onShow;
     platform::MsgResult show(QWidget* parent, const QString& text, platform::MsgButtons buttons,
-                             platform::MsgIcon icon, const QString& title) override {
+                             platform::MsgIcon icon, const QString& title, const QString& informative) override {
         if (onShow)
             onShow(text);
-        return ScriptedMessageBoxes::show(parent, text, buttons, icon, title);
+        return ScriptedMessageBoxes::show(parent, text, buttons, icon, title, informative);
     }
 };
 

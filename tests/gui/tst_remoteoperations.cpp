@@ -87,14 +87,17 @@ private slots:
         FakeSession s;
         s.script().files[QStringLiteral("/pub")] = QStringList{QStringLiteral("a.txt")};
         s.script().deleteResult = 0;
+        s.script().reply = QStringLiteral("550 a.txt: Permission denied");
         auto* sound = testing::RecordingSoundPlayer::install(s.w);
         s.connect();
         s.listAt(QStringLiteral("/pub"));
         FakeSession::clickEntry(s.w.List2, QStringLiteral("a.txt"));
         const qsizetype mark = s.calls().size();
         click(s.w, "cmdDelfile");
-        QCOMPARE(s.callsSince(mark), QStringList{QStringLiteral("DeleteFile(/pub/a.txt)")});
+        QCOMPARE(s.callsSince(mark),
+                 (QStringList{QStringLiteral("DeleteFile(/pub/a.txt)"), QStringLiteral("GetReply()")}));
         QCOMPARE(s.w.Label2->text(), QStringLiteral("Error!!"));
+        QCOMPARE(s.w.Label2->toolTip(), QStringLiteral("サーバーの応答: 550 a.txt: Permission denied"));
         QCOMPARE(s.w.Combo4->currentText(), QStringLiteral("/pub/a.txt"));
         QCOMPARE(entries(s.w.List2), QStringList{QStringLiteral("a.txt")});
         QVERIFY(s.boxes.shown.isEmpty());

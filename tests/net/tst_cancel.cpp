@@ -71,7 +71,7 @@ public:
         stop_ = true;
         thread_.join();
     }
-    QString serverName() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString serverName() const { return QStringLiteral("ftp://127.0.0.1:%1").arg(port_); }
     QStringList commands() {
         const std::lock_guard lock(mutex_);
         return commands_;

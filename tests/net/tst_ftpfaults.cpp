@@ -378,7 +378,7 @@ private slots:
                  int(ftp::ConnectLoginRefused));
         // (The server's script waits for a client that never comes; give it one.)
         QTcpSocket wake;
-        wake.connectToHost(QHostAddress::LocalHost, quint16(unused.serverName().section(u':', 1).toUInt()));
+        wake.connectToHost(QHostAddress::LocalHost, quint16(unused.serverName().section(u':', -1).toUInt()));
         QVERIFY(wake.waitForConnected(5'000));
         QCOMPARE(unused.finish(), QString());
     }

@@ -34,7 +34,12 @@ void FakeFtpComponent::enter(const QString& operation, const QString& call) {
     const int nth = record_->callCount(operation);
     for (const QString& rule : record_->script.failing) {
         if (rule == operation || rule == operation + u':' + QString::number(nth))
+        {
+            const ftp::FtpError& failure = record_->script.failure;
+            if (!failure.message().isEmpty())
+                throw failure;
             throw ftp::FtpError(QStringLiteral("%1 failed (scripted)").arg(operation));
+        }
     }
 }
 
@@ -98,6 +103,15 @@ int FakeFtpComponent::Command(const QString& line) {
 QString FakeFtpComponent::GetReply() {
     enter(QStringLiteral("GetReply"), QStringLiteral("GetReply()"));
     return record_->script.reply;
+}
+
+ftp::FtpError FakeFtpComponent::lastError() {
+    return record_->script.connectError;
+}
+
+void FakeFtpComponent::LogNote(const QString& text) {
+    record_->calls.append(QStringLiteral("LogNote(%1)").arg(text));
+    appendLog({QStringLiteral("# ") + text});
 }
 
 int FakeFtpComponent::CloseLog() {

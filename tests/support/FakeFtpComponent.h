@@ -26,6 +26,10 @@ struct FakeFtpScript {
     // Operation names ("Connect", "GetDir", "PutFile", ...) that throw FtpError; a name
     // followed by ":N" throws only on its N-th call (1-based).
     QStringList failing;
+    // What those throw: its message and detail (empty message: "<operation> failed (scripted)").
+    ftp::FtpError failure{QString()};
+    // What lastError tells after Connect.
+    ftp::FtpError connectError{QString()};
     // Lines the fake appends to the session log when OpenLog / Connect / Command run.
     QStringList connectLogLines{QStringLiteral("220 fake server ready"), QStringLiteral("USER user"),
                                 QStringLiteral("PASS ****"), QStringLiteral("230 logged in")};
@@ -54,6 +58,8 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
+    ftp::FtpError lastError() override;
+    void LogNote(const QString& text) override;
     int CloseLog() override;
     void Close() override;
     void GiveUpTransfer() override;

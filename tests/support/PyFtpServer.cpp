@@ -19,8 +19,23 @@ authorizer = DummyAuthorizer()
 authorizer.add_user(sys.argv[2], sys.argv[3], root, perm="elradfmwMT")
 authorizer.add_anonymous(root, perm="elr")
 
-class Handler(FTPHandler):
-    pass
+mode, certificate = sys.argv[5], sys.argv[6]
+if mode == "none":
+    class Handler(FTPHandler):
+        pass
+else:
+    from pyftpdlib.handlers import DTPHandler, TLS_FTPHandler
+
+    class Handler(TLS_FTPHandler):
+        certfile = certificate
+        if mode == "cleardata":
+            # Agrees to PROT P but keeps the data connections plain.
+            dtp_handler = DTPHandler
+
+        def handle(self):
+            if mode == "implicit":
+                self.secure_connection(self.ssl_context)
+            super().handle()
 
 Handler.authorizer = authorizer
 Handler.banner = "pyftpdlib ready."
@@ -29,7 +44,7 @@ Handler.passive_ports = None
 
 if sys.argv[4] != "1":
     logging.basicConfig(level=logging.CRITICAL)
-server = FTPServer(("127.0.0.1", 0), Handler)
+server = FTPServer(("127.0.0.1", int(sys.argv[7])), Handler)
 server.max_cons = 64
 print(server.socket.getsockname()[1], flush=True)
 server.serve_forever(handle_exit=True)
@@ -43,7 +58,23 @@ PyFtpServer::~PyFtpServer() {
     stop();
 }
 
-quint16 PyFtpServer::start(const QString& rootDir) {
+namespace {
+QString modeName(PyFtpServer::Tls tls) {
+    switch (tls) {
+    case PyFtpServer::Tls::Explicit:
+        return QStringLiteral("explicit");
+    case PyFtpServer::Tls::Implicit:
+        return QStringLiteral("implicit");
+    case PyFtpServer::Tls::ClearData:
+        return QStringLiteral("cleardata");
+    case PyFtpServer::Tls::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
+} // namespace
+
+quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certificate, quint16 port) {
     stop();
     error_.clear();
     const QString script = scriptDir_.filePath(QStringLiteral("pyftpd.py"));
@@ -57,7 +88,8 @@ quint16 PyFtpServer::start(const QString& rootDir) {
     const bool showLog = qEnvironmentVariableIntValue("TESSEL_PYFTPD_LOG") == 1;
     process_.setProgram(QStringLiteral("/usr/bin/python3"));
     process_.setArguments({QStringLiteral("-u"), script, rootDir, kUser, kPassword,
-                           showLog ? QStringLiteral("1") : QStringLiteral("0")});
+                           showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls),
+                           certificate, QString::number(port)});
     process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     if (!showLog)
         process_.setStandardErrorFile(QProcess::nullDevice());
@@ -77,13 +109,13 @@ quint16 PyFtpServer::start(const QString& rootDir) {
         line += process_.readAll();
     }
     bool ok = false;
-    const uint port = line.trimmed().toUInt(&ok);
-    if (!ok || port == 0 || port > 65535) {
+    const uint reported = line.trimmed().toUInt(&ok);
+    if (!ok || reported == 0 || reported > 65535) {
         error_ = QStringLiteral("the server did not report its port (is python3-pyftpdlib installed?)");
         stop();
         return 0;
     }
-    port_ = static_cast<quint16>(port);
+    port_ = static_cast<quint16>(reported);
     return port_;
 }
 
@@ -103,6 +135,10 @@ bool PyFtpServer::isRunning() const {
 }
 
 QString PyFtpServer::serverName() const {
+    return QStringLiteral("ftp://127.0.0.1:%1").arg(port_);
+}
+
+QString PyFtpServer::hostAndPort() const {
     return QStringLiteral("127.0.0.1:%1").arg(port_);
 }
 

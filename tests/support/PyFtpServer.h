@@ -30,14 +30,22 @@ public:
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;
 
-    // Starts serving `rootDir` and returns the port, or 0 (see errorString()).
-    quint16 start(const QString& rootDir);
+    // Without TLS; explicit TLS after AUTH TLS; implicit TLS from the first byte; explicit
+    // TLS whose data connections stay plain although PROT P is granted (a broken server).
+    enum class Tls { None, Explicit, Implicit, ClearData };
+
+    // Starts serving `rootDir` and returns the port, or 0 (see errorString()). With TLS,
+    // `certificate` is a PEM file holding the certificate and its key. Port 0: any free one.
+    quint16 start(const QString& rootDir, Tls tls = Tls::None, const QString& certificate = QString(),
+                  quint16 port = 0);
     void stop();
 
     bool isRunning() const;
     quint16 port() const { return port_; }
-    // "127.0.0.1:<port>", the form the server box takes.
+    // "ftp://127.0.0.1:<port>": plain FTP, as the tests that are not about TLS speak it.
     QString serverName() const;
+    // "127.0.0.1:<port>", the bare form (TLS tried first).
+    QString hostAndPort() const;
     QString errorString() const { return error_; }
 
 private:

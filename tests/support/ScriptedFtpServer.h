@@ -177,7 +177,7 @@ public:
             thread_.join();
     }
 
-    QString serverName() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString serverName() const { return QStringLiteral("ftp://127.0.0.1:%1").arg(port_); }
     // Call after the client is done: waits for the script to end, then tells what went wrong.
     QString finish() {
         if (thread_.joinable())

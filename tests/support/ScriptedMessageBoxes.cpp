@@ -19,8 +19,9 @@ QStringList ScriptedMessageBoxes::texts() const {
 }
 
 platform::MsgResult ScriptedMessageBoxes::show(QWidget*, const QString& text, platform::MsgButtons buttons,
-                                               platform::MsgIcon icon, const QString& title) {
-    shown.append({text, buttons, icon, title});
+                                               platform::MsgIcon icon, const QString& title,
+                                               const QString& informative) {
+    shown.append({text, buttons, icon, title, informative});
     if (!answers.isEmpty())
         return answers.takeFirst();
     switch (buttons) {

@@ -14,6 +14,7 @@ struct ShownBox {
     platform::MsgButtons buttons;
     platform::MsgIcon icon;
     QString title;
+    QString informative; // the cause a failure box gives under its text
 };
 
 class ScriptedMessageBoxes : public platform::MessageBoxBackend {
@@ -29,7 +30,7 @@ public:
     QStringList texts() const;
 
     platform::MsgResult show(QWidget* parent, const QString& text, platform::MsgButtons buttons,
-                             platform::MsgIcon icon, const QString& title) override;
+                             platform::MsgIcon icon, const QString& title, const QString& informative) override;
 };
 
 } // namespace testing

@@ -70,6 +70,7 @@ Reply ControlChannel::takeReply(RawReply raw) {
         transcript_.reply(reply.lines.constLast());
     }
     last_ = reply;
+    ++replies_;
     return reply;
 }
 
@@ -88,9 +89,11 @@ Reply ControlChannel::readReply(const QDeadlineTimer& deadline, int timeoutMs) {
         fail(SessionError::Cancelled,
              QStringLiteral("Cancelled by the user; the server did not answer in time."));
     }
-    fail(SessionError::Timeout,
-         QStringLiteral("The server did not answer within %1 s; the connection was closed.")
-             .arg(timeoutMs / 1000.0));
+    drop();
+    throw SessionError(SessionError::Timeout,
+                       QStringLiteral("The server did not answer within %1 s; the connection was closed.")
+                           .arg(timeoutMs / 1000.0),
+                       FailureDetail(FailureKind::Timeout, timeoutMs));
 }
 
 std::optional<Reply> ControlChannel::awaitReply(const QDeadlineTimer& deadline) {

@@ -35,7 +35,10 @@ public:
     Transport& transport() { return transport_; }
     bool isOpen() const { return open_; }
     // The channel is open once connected; the caller marks it so.
-    void setOpen() { open_ = true; }
+    void setOpen() {
+        open_ = true;
+        ++opens_;
+    }
     // Ends the session without a word to the server.
     void drop();
 
@@ -73,6 +76,10 @@ public:
     const Reply& lastReply() const { return last_; }
     // Grows with every line sent; lets a listing tell that nothing was sent since.
     quint64 commandsSent() const { return sent_; }
+    // Grow with every connection marked open and every reply read: let Connect tell what
+    // its own attempt got as far as.
+    quint64 opens() const { return opens_; }
+    quint64 repliesRead() const { return replies_; }
 
 private:
     Transcript& transcript_;
@@ -81,6 +88,8 @@ private:
     ReplyReader reader_;
     Reply last_;
     quint64 sent_ = 0;
+    quint64 opens_ = 0;
+    quint64 replies_ = 0;
     bool open_ = false;
     CallControl* callControl_ = nullptr;
 

@@ -2,22 +2,12 @@
 // Helpers the engine's calls share (inside the engine only).
 
 #include "ftp/component/ControlChannel.h"
+#include "ftp/component/FtpEngine.h"
 #include "ftp/component/SessionError.h"
 
 #include <new>
 
 namespace ftp {
-
-// Every public call lets only FtpError out, whatever went wrong inside.
-template <typename F> auto guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const SessionError& e) {
-        throw FtpError(e.message());
-    } catch (const std::bad_alloc&) {
-        throw FtpError(QStringLiteral("Out of memory."));
-    }
-}
 
 [[noreturn]] inline void localError(const QString& message) {
     throw SessionError(SessionError::Local, message);
@@ -30,6 +20,23 @@ template <typename F> auto guarded(F&& f) -> decltype(f()) {
 // The whole reply on one line, for messages.
 inline QString replyForMessage(const Reply& reply) {
     return reply.lines.isEmpty() ? QStringLiteral("(no reply)") : reply.lines.join(u' ');
+}
+
+// Every public call lets only FtpError out, whatever went wrong inside.
+template <typename F> auto FtpEngine::guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const SessionError& e) {
+        FtpError error(e.message(), e.detail());
+        // A refusal is the server's word: its reply says why.
+        const Reply& last = control_.lastReply();
+        if (error.detail().kind == FailureKind::Refused && error.detail().serverReply.isEmpty() &&
+            (last.kind() == 4 || last.kind() == 5))
+            error.detail().serverReply = last.lines.join(u' ');
+        throw error;
+    } catch (const std::bad_alloc&) {
+        throw FtpError(QStringLiteral("Out of memory."));
+    }
 }
 
 } // namespace ftp

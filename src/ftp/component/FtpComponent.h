@@ -2,6 +2,8 @@
 // The FTP component the main window talks to: created by identifier ("ftpcomp.FTP"),
 // one instance per connect attempt. Every failing call throws FtpError.
 
+#include "ftp/component/Certificates.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,14 +16,43 @@ namespace ftp {
 
 class CallControl;
 
-// The one exception type of the component, carrying a readable message.
+// What kind of failure an FtpError reports, for a caller that phrases it for the user.
+enum class FailureKind {
+    Unknown,      // nothing more is known than the message
+    NotConnected, // there is no session to make the call on
+    Timeout,      // the server did not answer or send in time
+    Closed,       // the server closed the connection, or it was lost
+    Garbage,      // the server sent something that is not FTP
+    Network,      // the system reported a network failure
+    Refused,      // the server refused: its reply says why
+    Local,        // a local file or an argument is at fault
+    Cancelled,    // the user cancelled the call
+};
+
+// Why a call failed, beyond the readable message.
+struct FailureDetail {
+    FailureDetail() = default;
+    explicit FailureDetail(FailureKind kind_, int timeoutMs_ = 0) : kind(kind_), timeoutMs(timeoutMs_) {}
+
+    FailureKind kind = FailureKind::Unknown;
+    QString serverReply; // the server's own reply that refused, as one line ("550 /x: No such file")
+    int timeoutMs = 0;   // the wait that ran out, for a timeout
+    int connectResult = 0; // the number Connect returned, for the failure of a Connect
+};
+
+// The one exception type of the component, carrying a readable message and, where the
+// component knows it, what kind of failure it was.
 class FtpError : public std::runtime_error {
 public:
-    explicit FtpError(const QString& message) : std::runtime_error(message.toStdString()), text_(message) {}
+    explicit FtpError(const QString& message, FailureDetail detail = {})
+        : std::runtime_error(message.toStdString()), text_(message), detail_(std::move(detail)) {}
     const QString& message() const noexcept { return text_; }
+    const FailureDetail& detail() const noexcept { return detail_; }
+    FailureDetail& detail() noexcept { return detail_; }
 
 private:
     QString text_;
+    FailureDetail detail_;
 };
 
 // The result of a listing: an array of bare names, or "nothing to list" (std::nullopt)
@@ -67,6 +98,12 @@ public:
     virtual int Command(const QString& line) = 0;
     // The text of the last reply.
     virtual QString GetReply() = 0;
+    // Why the last Connect failed (its result is only a number); an empty message when
+    // nothing is known.
+    virtual FtpError lastError() { return FtpError(QString()); }
+    // Ends the transcript with one note line, marked so that it cannot be taken for a
+    // reply. A component without a transcript ignores it.
+    virtual void LogNote(const QString& text) { (void)text; }
     // Ends the transcript. The result is not used by callers.
     virtual int CloseLog() = 0;
     // Ends the session.
@@ -74,6 +111,11 @@ public:
     // The window gave up a failed transfer (Cancel in its "Error!" box): whatever the
     // component kept for the same call to resume is removed. Never raises.
     virtual void GiveUpTransfer() {}
+
+    // Beyond the calls above: who to ask when a server's certificate cannot be trusted
+    // (no one by default: such a server is refused), and how the session is protected.
+    virtual void setCertificatePrompt(CertificatePrompt prompt) { (void)prompt; }
+    virtual TlsStatus tlsStatus() const { return {}; }
 
 protected:
     virtual DirList listNames(const QString& path, bool folders) = 0;

@@ -1,7 +1,9 @@
 #include "ftp/component/FtpEngine.h"
 
 #include "ftp/component/CallControl.h"
+#include "ftp/component/CertificateCheck.h"
 #include "ftp/component/EngineCalls.h"
+#include "ftp/component/LineEnds.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/ServerName.h"
 #include "ftp/component/SessionError.h"
@@ -12,17 +14,26 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSslSocket>
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
 namespace ftp {
 
 namespace {
+
+// The whole reply on one line, as the user is shown it.
+QString replyLine(const Reply& reply) {
+    return reply.lines.join(u' ');
+}
 
 // Looks a host name up, giving up after `timeoutMs` or when the call is cancelled. The
 // lookup runs on a thread of its own so that a resolver that never answers cannot hold the
@@ -70,9 +81,13 @@ void FtpEngine::setCallControl(CallControl* control) {
     control_.setCallControl(control);
 }
 
-int FtpEngine::OpenLog(const QString& path, int mode) {
-    if (closed_)
+void FtpEngine::throwIfClosed() const {
+    if (state_ == SessionState::Closed)
         throw FtpError(QStringLiteral("The session is closed."));
+}
+
+int FtpEngine::OpenLog(const QString& path, int mode) {
+    throwIfClosed();
     return transcript_.open(path, mode == 0 ? Transcript::Mode::Replace : Transcript::Mode::Append) ? 0 : -1;
 }
 
@@ -95,19 +110,25 @@ void FtpEngine::Close() {
     control_.drop();
     transcript_.close();
     listing_.reset();
-    closed_ = true;
+    state_ = SessionState::Closed;
 }
 
 QString FtpEngine::GetReply() {
-    if (closed_)
-        throw FtpError(QStringLiteral("The session is closed."));
+    throwIfClosed();
     return control_.lastReply().text();
 }
 
+TlsStatus FtpEngine::tlsStatus() const {
+    ControlChannel& control = const_cast<ControlChannel&>(control_);
+    if (state_ != SessionState::LoggedIn || !control.isOpen() || !control.transport().isEncrypted())
+        return {};
+    return {true, control.transport().tlsProtocolName(), control.transport().tlsCipherName()};
+}
+
 void FtpEngine::requireSession() {
-    if (closed_)
+    if (state_ == SessionState::Closed)
         throw SessionError(SessionError::Closed, QStringLiteral("The session is closed."));
-    if (!connected_)
+    if (state_ != SessionState::LoggedIn)
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
     if (!control_.isOpen())
         throw SessionError(SessionError::Closed,
@@ -119,34 +140,143 @@ void FtpEngine::requireSession() {
 
 int FtpEngine::Connect(const QString& server, const QString& user, const QString& password) {
     const auto flushed = transcriptFlushedAtEnd();
-    if (closed_)
-        throw FtpError(QStringLiteral("The session is closed."));
-    if (connected_ && control_.isOpen())
+    throwIfClosed();
+    if (state_ == SessionState::LoggedIn && control_.isOpen())
         throw FtpError(QStringLiteral("Already connected."));
     forgetKeptTransfers();
-    connected_ = false;
+    state_ = SessionState::LoggingIn;
+    const quint64 opensBefore = control_.opens();
+    const quint64 repliesBefore = control_.repliesRead();
     const int result = connectSession(server, user, password);
+    lastError_ = result == ConnectOk ? FtpError(QString())
+                                     : connectFailure(result, control_.opens() != opensBefore,
+                                                      control_.repliesRead() != repliesBefore);
     if (result != ConnectOk)
         control_.drop();
-    connected_ = result == ConnectOk;
+    state_ = result == ConnectOk ? SessionState::LoggedIn : SessionState::NotConnected;
     return result;
 }
 
+FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply) const {
+    FailureDetail detail;
+    detail.connectResult = result;
+    QString message;
+    switch (result) {
+    case ConnectHostNotFound:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The server name could not be resolved.");
+        break;
+    case ConnectRefused:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The server refused the connection.");
+        break;
+    case ConnectTimedOut:
+        detail.kind = FailureKind::Timeout;
+        // Before the connection was made the connect timeout ran out, after it a reply's.
+        detail.timeoutMs = reachedServer ? timeouts_.replyMs : timeouts_.connectMs;
+        message = QStringLiteral("No answer within %1 s.").arg(detail.timeoutMs / 1000.0);
+        break;
+    case ConnectGreetingRefused:
+    case ConnectLoginRefused:
+        detail.kind = FailureKind::Refused;
+        message = QStringLiteral("The server refused the session.");
+        break;
+    case ConnectBadServerName:
+        detail.kind = FailureKind::Local;
+        message = QStringLiteral("The server name is not usable.");
+        break;
+    case ConnectProtocolError:
+        detail.kind = FailureKind::Garbage;
+        message = QStringLiteral("The server's replies make no sense.");
+        break;
+    case ConnectCancelled:
+        detail.kind = FailureKind::Cancelled;
+        message = QStringLiteral("Cancelled by the user.");
+        break;
+    default:
+        detail.kind = FailureKind::Network;
+        message = QStringLiteral("The connection failed (%1).").arg(result);
+        break;
+    }
+    // The reply that ended the attempt, when it was the server's answer to this attempt.
+    const Reply& last = control_.lastReply();
+    if (gotReply && last.code != 0 &&
+        (last.kind() == 4 || last.kind() == 5 || result == ConnectProtocolError)) {
+        detail.serverReply = replyLine(last);
+        message += u' ' + detail.serverReply;
+    }
+    return FtpError(message, detail);
+}
+
 int FtpEngine::connectSession(const QString& server, const QString& user, const QString& password) {
-    const auto name = parseServerName(server);
-    if (!name)
+    const auto address = parseServerAddress(server);
+    if (!address)
         return ConnectBadServerName;
     // A line break in the user name or password would end USER or PASS early and send
     // the rest as a command of its own.
     if (holdsLineBreakOrNul(user) || holdsLineBreakOrNul(password))
         return ConnectLoginRefused;
+    server_ = *address;
+    dataTls_ = false;
+    listing_.reset();
 
+    const bool implicitTls = address->tls == TlsMode::Implicit;
+    const std::pair<LoginStep, std::function<int()>> steps[] = {
+        {LoginStep::Connecting, [&] { return openConnection(address->name); }},
+        {LoginStep::Securing, [&] { return implicitTls ? secureControl() : int(ConnectOk); }},
+        {LoginStep::Greeting, [&] { return readGreeting(); }},
+        {LoginStep::Securing, [&] { return negotiateTls(); }},
+        {LoginStep::LoggingIn, [&] { return logIn(user, password); }},
+        {LoginStep::SettingUp,
+         [&] {
+             readFeatures();
+             return protectData();
+         }},
+        {LoginStep::SettingUp,
+         [&] {
+             setType('I');
+             readLoginFolder();
+             return int(ConnectOk);
+         }},
+    };
+    LoginStep step = LoginStep::Connecting;
+    try {
+        for (const auto& [which, run] : steps) {
+            step = which;
+            if (const int result = run(); result != ConnectOk)
+                return result;
+        }
+    } catch (const SessionError& e) {
+        return connectResultFor(e, step);
+    }
+    return ConnectOk;
+}
+
+int FtpEngine::connectResultFor(const SessionError& error, LoginStep step) {
+    switch (error.kind()) {
+    case SessionError::Cancelled:
+        return ConnectCancelled;
+    case SessionError::Timeout:
+        return ConnectTimedOut;
+    case SessionError::Network:
+        return ConnectNetworkError;
+    case SessionError::Closed:
+        // A server that hangs up instead of greeting turns the connection away.
+        if (step == LoginStep::Greeting)
+            return ConnectGreetingRefused;
+        return step == LoginStep::Securing ? ConnectTlsFailed : ConnectProtocolError;
+    default:
+        return ConnectProtocolError;
+    }
+}
+
+int FtpEngine::openConnection(const ServerName& name) {
     QList<QHostAddress> addresses;
     const QDeadlineTimer connectDeadline(timeouts_.connectMs);
-    if (name->isLiteral) {
-        addresses.append(QHostAddress(name->host));
+    if (name.isLiteral) {
+        addresses.append(QHostAddress(name.host));
     } else {
-        const auto info = lookUpHost(name->host, timeouts_.connectMs, callControl_);
+        const auto info = lookUpHost(name.host, timeouts_.connectMs, callControl_);
         if (!info)
             return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
         if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
@@ -155,16 +285,15 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     }
 
     int failure = ConnectNetworkError;
-    bool connected = false;
     for (const QHostAddress& address : std::as_const(addresses)) {
         const qint64 left = connectDeadline.remainingTime();
-        if (left == 0) {
-            failure = ConnectTimedOut;
-            break;
-        }
-        if (control_.transport().connectTo(address, name->port, int(left))) {
-            connected = true;
-            break;
+        if (left == 0)
+            return ConnectTimedOut;
+        if (control_.transport().connectTo(address, name.port, int(left))) {
+            control_.setOpen();
+            // Until the server announces UTF8, everything goes in CP932.
+            codec_.setUtf8(false);
+            return ConnectOk;
         }
         if (control_.transport().wasCancelled())
             return ConnectCancelled;
@@ -181,82 +310,139 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
             break;
         }
     }
-    if (!connected)
-        return failure;
-    control_.setOpen();
-    // Until the server announces UTF8, everything goes in CP932.
-    codec_.setUtf8(false);
+    return failure;
+}
 
-    try {
-        // Greeting (RFC 959, section 5.4): 120 means "wait", then 220; else turned away.
-        Reply reply;
-        try {
-            const QDeadlineTimer greetingDeadline(timeouts_.replyMs);
-            reply = control_.readReply(greetingDeadline, timeouts_.replyMs);
-            while (reply.code == 120)
-                reply = control_.readReply(greetingDeadline, timeouts_.replyMs);
-        } catch (const SessionError& e) {
-            if (e.kind() == SessionError::Closed)
-                return ConnectGreetingRefused;
-            throw;
-        }
-        if (reply.code != 220)
-            return reply.kind() == 4 || reply.kind() == 5 ? ConnectGreetingRefused : ConnectProtocolError;
+int FtpEngine::readGreeting() {
+    // RFC 959, section 5.4: 120 means "wait", then 220; anything else turns us away.
+    const QDeadlineTimer deadline(timeouts_.replyMs);
+    Reply reply = control_.readReply(deadline, timeouts_.replyMs);
+    while (reply.code == 120)
+        reply = control_.readReply(deadline, timeouts_.replyMs);
+    if (reply.code == 220)
+        return ConnectOk;
+    return reply.kind() == 4 || reply.kind() == 5 ? ConnectGreetingRefused : ConnectProtocolError;
+}
 
-        // Login (RFC 959, section 4.1.1): 230 right after USER means no password is asked.
-        if (!codec_.encode(user) || !codec_.encode(password))
-            return ConnectLoginRefused;
-        reply = control_.exchange(QStringLiteral("USER ") + user, timeouts_.replyMs);
-        if (reply.code == 331) {
-            reply = control_.exchange(QStringLiteral("PASS ") + password, timeouts_.replyMs);
-        }
-        if (reply.code != 230 && reply.code != 202)
-            return reply.kind() == 4 || reply.kind() == 5 || reply.code == 332 ? ConnectLoginRefused
-                                                                               : ConnectProtocolError;
+int FtpEngine::negotiateTls() {
+    if (server_.tls == TlsMode::Off || server_.tls == TlsMode::Implicit)
+        return ConnectOk;
+    // RFC 4217, section 4: AUTH TLS before anything of the login, so that neither the user
+    // name nor the password crosses the network before the outcome is known.
+    const Reply reply = control_.exchange(QStringLiteral("AUTH TLS"), timeouts_.replyMs);
+    if (reply.code == 234)
+        return secureControl();
+    // Section 11 and what servers answer without TLS: not understood, not offered, not
+    // before a login, or not configured.
+    static constexpr int kRefusals[] = {500, 502, 504, 530, 534};
+    if (std::find(std::begin(kRefusals), std::end(kRefusals), reply.code) == std::end(kRefusals))
+        return ConnectProtocolError;
+    return server_.tls == TlsMode::Required ? ConnectLoginRefused : ConnectOk;
+}
 
-        // Features (RFC 2389): one feature per line, each line starting with a blank.
-        features_ = Features{};
-        reply = control_.exchange(QStringLiteral("FEAT"), timeouts_.replyMs);
-        if (reply.code == 211) {
-            for (qsizetype i = 1; i + 1 < reply.lines.size(); ++i) {
-                const QString feature = reply.lines.at(i).trimmed().section(u' ', 0, 0).toUpper();
-                if (feature == u"MLST" || feature == u"MLSD") // RFC 3659, section 7.8: MLST implies MLSD
-                    features_.mlsd = true;
-                else if (feature == u"EPSV")
-                    features_.epsv = true;
-                else if (feature == u"UTF8")
-                    features_.utf8 = true;
-                else if (feature == u"SIZE")
-                    features_.size = true;
-                else if (feature == u"MDTM")
-                    features_.mdtm = true;
-            }
-            features_.hash = hashMethodFromFeatures(reply.lines.mid(1));
-        }
-        if (features_.utf8) {
-            // RFC 2640, section 3.3. Some servers refuse it and still speak UTF-8; the
-            // announcement is what counts.
-            control_.exchange(QStringLiteral("OPTS UTF8 ON"), timeouts_.replyMs);
-            codec_.setUtf8(true);
-        }
-        setType('I');
-        reply = control_.exchange(QStringLiteral("PWD"), timeouts_.replyMs);
-        const auto folder = reply.code == 257 ? quotedPathOf(reply.text()) : std::nullopt;
-        loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
-    } catch (const SessionError& e) {
-        switch (e.kind()) {
-        case SessionError::Cancelled:
+int FtpEngine::secureControl() {
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setProtocol(QSsl::TlsV1_2OrLater);
+    // The chain is judged after the handshake, where the user may be asked about it.
+    configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
+    // Keeps the server's session ticket, which every data connection resumes.
+    configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    Transport& transport = control_.transport();
+    if (!transport.startTls(configuration, server_.name.host, timeouts_.connectMs)) {
+        if (transport.wasCancelled())
             return ConnectCancelled;
-        case SessionError::Timeout:
-            return ConnectTimedOut;
-        case SessionError::Network:
-            return ConnectNetworkError;
-        default:
-            return ConnectProtocolError;
-        }
+        return transport.error() == QAbstractSocket::SocketTimeoutError ? ConnectTimedOut : ConnectTlsFailed;
     }
-    listing_.reset();
+    return checkCertificate();
+}
+
+int FtpEngine::checkCertificate() {
+    const QList<QSslCertificate> chain = control_.transport().peerCertificateChain();
+    if (chain.isEmpty())
+        return ConnectCertificateRefused;
+    const QList<QSslError> errors = QSslCertificate::verify(chain, server_.name.host);
+    if (errors.isEmpty())
+        return ConnectOk;
+    const QString fingerprint = sha256Fingerprint(chain.constFirst());
+    const TrustStore::Verdict verdict = trustStore_.check(server_.name.host, server_.name.port, fingerprint);
+    if (verdict == TrustStore::Verdict::Trusted)
+        return ConnectOk;
+    if (!certificatePrompt_)
+        return ConnectCertificateRefused;
+    CertificateQuestion question = describeCertificate(chain.constFirst(), errors);
+    question.host = server_.name.host;
+    question.port = server_.name.port;
+    question.changed = verdict == TrustStore::Verdict::Changed;
+    const CertificateAnswer answer = certificatePrompt_(question);
+    if (!answer.connect)
+        return ConnectCertificateRefused;
+    if (answer.trustFromNowOn)
+        trustStore_.trust(server_.name.host, server_.name.port, fingerprint);
     return ConnectOk;
+}
+
+int FtpEngine::logIn(const QString& user, const QString& password) {
+    // RFC 959, section 4.1.1: 230 right after USER means no password is asked.
+    if (!codec_.encode(user) || !codec_.encode(password))
+        return ConnectLoginRefused;
+    Reply reply = control_.exchange(QStringLiteral("USER ") + user, timeouts_.replyMs);
+    if (reply.code == 331)
+        reply = control_.exchange(QStringLiteral("PASS ") + password, timeouts_.replyMs);
+    if (reply.code == 230 || reply.code == 202)
+        return ConnectOk;
+    return reply.kind() == 4 || reply.kind() == 5 || reply.code == 332 ? ConnectLoginRefused
+                                                                       : ConnectProtocolError;
+}
+
+void FtpEngine::readFeatures() {
+    // RFC 2389: one feature per line, each line starting with a blank.
+    features_ = Features{};
+    const Reply reply = control_.exchange(QStringLiteral("FEAT"), timeouts_.replyMs);
+    if (reply.code == 211) {
+        for (qsizetype i = 1; i + 1 < reply.lines.size(); ++i) {
+            const QString feature = reply.lines.at(i).trimmed().section(u' ', 0, 0).toUpper();
+            if (feature == u"MLST" || feature == u"MLSD") // RFC 3659, section 7.8: MLST implies MLSD
+                features_.mlsd = true;
+            else if (feature == u"EPSV")
+                features_.epsv = true;
+            else if (feature == u"UTF8")
+                features_.utf8 = true;
+            else if (feature == u"SIZE")
+                features_.size = true;
+            else if (feature == u"MDTM")
+                features_.mdtm = true;
+        }
+        features_.hash = hashMethodFromFeatures(reply.lines.mid(1));
+    }
+    if (features_.utf8) {
+        // RFC 2640, section 3.3. Some servers refuse it and still speak UTF-8; the
+        // announcement is what counts.
+        control_.exchange(QStringLiteral("OPTS UTF8 ON"), timeouts_.replyMs);
+        codec_.setUtf8(true);
+    }
+}
+
+int FtpEngine::protectData() {
+    if (!control_.transport().isEncrypted())
+        return ConnectOk;
+    // RFC 4217, sections 8 and 9: no buffer size with TLS, then private data connections.
+    const Reply pbsz = control_.exchange(QStringLiteral("PBSZ 0"), timeouts_.replyMs);
+    if (pbsz.kind() == 2 && control_.exchange(QStringLiteral("PROT P"), timeouts_.replyMs).kind() == 2) {
+        dataTls_ = true;
+        return ConnectOk;
+    }
+    // Only a session that merely tried TLS may move its files in clear.
+    if (server_.tls != TlsMode::Opportunistic)
+        return ConnectTlsFailed;
+    if (pbsz.kind() == 2)
+        control_.exchange(QStringLiteral("PROT C"), timeouts_.replyMs);
+    return ConnectOk;
+}
+
+void FtpEngine::readLoginFolder() {
+    const Reply reply = control_.exchange(QStringLiteral("PWD"), timeouts_.replyMs);
+    const auto folder = reply.code == 257 ? quotedPathOf(reply.text()) : std::nullopt;
+    loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
 }
 
 // After a text transfer, whichever way it ends: back to binary, so that a later SIZE works
@@ -284,6 +470,40 @@ void FtpEngine::restoreBinary() {
 void FtpEngine::setType(char type) {
     // RFC 959, section 3.1.1: A for text (CR LF line ends on the wire), I for bytes.
     control_.exchange(QStringLiteral("TYPE ") + QLatin1Char(type), timeouts_.replyMs);
+}
+
+// --- Data connections in TLS ------------------------------------------------------
+
+void FtpEngine::secureData(Transport& data, const Reply& first) {
+    // RFC 4217, section 7: the data connection is the TLS client too. The control
+    // connection's settings carry its session ticket, so the server sees the same session
+    // resumed, which servers such as vsftpd insist on.
+    Transport& control = control_.transport();
+    QString failure;
+    if (!data.startTls(control.tlsConfiguration(), server_.name.host, timeouts_.dataMs))
+        failure = QStringLiteral("the TLS handshake failed: %1").arg(data.errorString());
+    else if (const QList<QSslCertificate> chain = data.peerCertificateChain();
+             // A resumed session shows no certificate of its own: it is the control
+             // connection's session.
+             !chain.isEmpty() && chain.constFirst() != control.peerCertificateChain().value(0))
+        failure = QStringLiteral("it showed another certificate than the control connection");
+    if (failure.isEmpty())
+        return;
+    if (data.wasCancelled())
+        abortTransfer(data);
+    data.abort();
+    // The server's word on the failed transfer, unless it already called it done.
+    const QString said =
+        first.kind() == 1 ? replyForMessage(control_.readReply(timeouts_.replyMs)) : replyForMessage(first);
+    throw SessionError(SessionError::Refused,
+                       QStringLiteral("The data connection could not be secured (%1); the server said: %2")
+                           .arg(failure, said));
+}
+
+void FtpEngine::closeData(Transport& data) {
+    if (data.isEncrypted())
+        data.finish(std::min(timeouts_.dataMs, 5'000));
+    data.abort();
 }
 
 // --- Remote operations -----------------------------------------------------------------

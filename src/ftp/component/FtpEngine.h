@@ -2,14 +2,17 @@
 // The program's own FTP client behind the component interface: blocking calls on the
 // caller's thread, every wait bounded by a timeout.
 
+#include "ftp/component/Certificates.h"
 #include "ftp/component/ControlChannel.h"
 #include "ftp/component/DataChannel.h"
 #include "ftp/component/FtpComponent.h"
 #include "ftp/component/ListingParser.h"
 #include "ftp/component/NameCodec.h"
+#include "ftp/component/ServerAddress.h"
 #include "ftp/component/Timeouts.h"
 #include "ftp/component/Transcript.h"
 #include "ftp/component/TransferChecks.h"
+#include "ftp/component/TrustStore.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -37,6 +40,10 @@ enum ConnectResult : int {
     ConnectBadServerName = 7,   // the server box holds no usable name (empty, bad port, ...)
     ConnectNetworkError = 8,    // any other network failure (unreachable network, ...)
     ConnectCancelled = 9,       // the user cancelled the connect
+    ConnectTlsFailed = 10,      // the TLS handshake failed, or an ftpes:// or ftps:// server refused to
+                                // protect the data connections
+    ConnectCertificateRefused = 11, // the server's certificate failed the checks and the user (or, with
+                                    // no one to ask, the engine) did not accept it
 };
 
 class FtpEngine final : public FtpComponent {
@@ -54,12 +61,18 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
+    FtpError lastError() override { return lastError_; }
+    void LogNote(const QString& text) override { transcript_.note(text); }
     int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
     // Removes the part file of a broken download kept for a retry.
     void GiveUpTransfer() override { forgetKeptTransfers(); }
 
+    void setCertificatePrompt(CertificatePrompt prompt) override { certificatePrompt_ = std::move(prompt); }
+    TlsStatus tlsStatus() const override;
+    // Where the certificates the user trusted are remembered (tests point it elsewhere).
+    void setTrustStore(const TrustStore& store) { trustStore_ = store; }
     // Lets every call be cancelled through `control` and report its progress there (not
     // owned; nullptr: no cancel, no progress).
     void setCallControl(CallControl* control) override;
@@ -99,10 +112,22 @@ private:
     Features features_;
     QString loginFolder_;
     bool mlsdAllowed_ = true;
+    CertificatePrompt certificatePrompt_;
+    TrustStore trustStore_;
+    ServerAddress server_;   // what the last Connect was given
+    bool dataTls_ = false;   // the server agreed to PROT P: every data connection speaks TLS
+
+    enum class SessionState {
+        NotConnected, // no Connect yet, or the last one failed
+        LoggingIn,    // a Connect is running
+        LoggedIn,     // a Connect succeeded (the connection may have died since)
+        Closed,       // Close was called: every further call fails
+    };
+    SessionState state_ = SessionState::NotConnected;
+    // The step of the login that runs, for telling what a failure means.
+    enum class LoginStep { Connecting, Securing, Greeting, LoggingIn, SettingUp };
     ListingLimits listingLimits_;
     CallControl* callControl_ = nullptr;
-    bool connected_ = false; // a Connect succeeded (the session may have died since)
-    bool closed_ = false;    // Close was called
 
     struct Listing {
         QString folder;
@@ -111,6 +136,12 @@ private:
         QStringList files;
     };
     std::optional<Listing> listing_;
+    FtpError lastError_{QString()}; // why the last Connect failed
+
+    // Runs a public call: only FtpError gets out, and a refusal carries the server's reply.
+    template <typename F> auto guarded(F&& f) -> decltype(f());
+    // What the caller learns of a failed Connect: its result and how far it got.
+    FtpError connectFailure(int result, bool reachedServer, bool gotReply) const;
 
     // Writes the transcript out when the call ends, however it ends: the window reads the
     // file only between calls.
@@ -118,6 +149,26 @@ private:
         return qScopeGuard([this] { transcript_.flush(); });
     }
     int connectSession(const QString& server, const QString& user, const QString& password);
+    // The login, one step each; each returns ConnectOk to go on or the result to end with,
+    // and throws SessionError for a broken or silent connection.
+    int openConnection(const ServerName& name);
+    int readGreeting();
+    int negotiateTls();
+    int secureControl();
+    int checkCertificate();
+    int logIn(const QString& user, const QString& password);
+    void readFeatures();
+    int protectData();
+    void readLoginFolder();
+    static int connectResultFor(const SessionError& error, LoginStep step);
+    void throwIfClosed() const;
+
+    // After the 1xx reply (the order every server accepts): TLS on `data`, resuming the
+    // control connection's session. Throws SessionError::Refused when it fails.
+    void secureData(Transport& data, const Reply& first);
+    // Closes a data connection the transfer has run through; a TLS one with its close alert
+    // first, which some servers wait for before they send the final reply.
+    void closeData(Transport& data);
     void requireSession();
     void setType(char type);
     void restoreBinary();

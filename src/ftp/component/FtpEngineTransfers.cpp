@@ -68,10 +68,12 @@ Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink,
         data->abort();
         return first;
     }
+    if (dataTls_)
+        secureData(*data, first);
     const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
     if (stream.outcome == StreamResult::Cancelled)
         abortTransfer(*data);
-    data->abort();
+    closeData(*data);
     return endTransfer(first, stream, QStringLiteral("transfer"));
 }
 
@@ -86,10 +88,12 @@ Reply FtpEngine::store(const TransferCommand& command, const UploadSource& sourc
             refused(QStringLiteral("The server did not wait for the file: %1").arg(replyForMessage(first)));
         return first;
     }
+    if (dataTls_)
+        secureData(*data, first);
     const StreamResult stream = sendStream(source, *data, timeouts_.dataMs);
     if (stream.outcome == StreamResult::Cancelled)
         abortTransfer(*data);
-    data->abort();
+    closeData(*data);
     return endTransfer(first, stream, QStringLiteral("upload"));
 }
 

@@ -18,11 +18,36 @@ public:
         Local,     // a local file or an argument is at fault; nothing was sent
         Cancelled, // the user cancelled the call
     };
-    SessionError(Kind kind, const QString& message) : FtpError(message), kind_(kind) {}
+    SessionError(Kind kind, const QString& message, FailureDetail detail = {})
+        : FtpError(message, withKind(std::move(detail), kind)), kind_(kind) {}
     Kind kind() const { return kind_; }
 
 private:
     Kind kind_;
+
+    static FailureDetail withKind(FailureDetail detail, Kind kind) {
+        detail.kind = failureKindOf(kind);
+        return detail;
+    }
+    static FailureKind failureKindOf(Kind kind) {
+        switch (kind) {
+        case Timeout:
+            return FailureKind::Timeout;
+        case Closed:
+            return FailureKind::Closed;
+        case Garbage:
+            return FailureKind::Garbage;
+        case Network:
+            return FailureKind::Network;
+        case Refused:
+            return FailureKind::Refused;
+        case Local:
+            return FailureKind::Local;
+        case Cancelled:
+            return FailureKind::Cancelled;
+        }
+        return FailureKind::Unknown;
+    }
 };
 
 } // namespace ftp

@@ -16,7 +16,7 @@ QString lastSegment(const QString& path) {
 
 } // namespace
 
-ThreadedComponent::ThreadedComponent(const ComponentCreator& create) {
+ThreadedComponent::ThreadedComponent(const ComponentCreator& create) : callerContext_(std::make_unique<QObject>()) {
     worker_.runBlocking([&] {
         inner_ = create();
         inner_->setCallControl(&worker_.control());
@@ -57,8 +57,36 @@ int ThreadedComponent::Command(const QString& line) {
                        [&] { return inner_->Command(line); });
 }
 
+void ThreadedComponent::setCertificatePrompt(CertificatePrompt prompt) {
+    CertificatePrompt onCallerThread;
+    if (prompt) {
+        onCallerThread = [context = callerContext_.get(), prompt](const CertificateQuestion& question) {
+            CertificateAnswer answer;
+            // The caller's thread is waiting for the call in an event loop, which runs this.
+            QMetaObject::invokeMethod(
+                context, [&] { answer = prompt(question); }, Qt::BlockingQueuedConnection);
+            return answer;
+        };
+    }
+    worker_.runBlocking([&] { inner_->setCertificatePrompt(onCallerThread); });
+}
+
+TlsStatus ThreadedComponent::tlsStatus() const {
+    TlsStatus status;
+    worker_.runBlocking([&] { status = inner_->tlsStatus(); });
+    return status;
+}
+
 QString ThreadedComponent::GetReply() {
     return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->GetReply(); });
+}
+
+FtpError ThreadedComponent::lastError() {
+    return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->lastError(); });
+}
+
+void ThreadedComponent::LogNote(const QString& text) {
+    worker_.run({CallKind::Quick, QString()}, [&] { inner_->LogNote(text); });
 }
 
 int ThreadedComponent::CloseLog() {

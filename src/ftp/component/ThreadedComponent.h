@@ -22,6 +22,8 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
+    FtpError lastError() override;
+    void LogNote(const QString& text) override;
     int CloseLog() override;
     void Close() override;
     void GiveUpTransfer() override;
@@ -30,11 +32,17 @@ public:
     void setCallControl(CallControl*) override {}
     CallControl& callControl() { return worker_.control(); }
 
+    // The engine asks on its own thread; `prompt` runs on the caller's thread, the engine
+    // waiting for its answer.
+    void setCertificatePrompt(CertificatePrompt prompt) override;
+    TlsStatus tlsStatus() const override;
+
 protected:
     DirList listNames(const QString& path, bool folders) override;
 
 private:
-    WorkerThread worker_;
+    std::unique_ptr<QObject> callerContext_; // lives on the caller's thread
+    mutable WorkerThread worker_;
     std::unique_ptr<FtpComponent> inner_;
 };
 

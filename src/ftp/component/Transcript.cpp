@@ -101,6 +101,11 @@ void Transcript::reply(const QString& line) {
     writeLine(line);
 }
 
+void Transcript::note(const QString& text) {
+    writeLine(QStringLiteral("# ") + text);
+    flush(); // a note ends what the window reads back at once
+}
+
 void Transcript::writeLine(const QString& line) {
     if (!file_)
         return;

@@ -36,6 +36,8 @@ public:
     void command(const QString& line);
     // Writes one reply line as received.
     void reply(const QString& line);
+    // Writes a note of the program's own: "# " and the text, which no reply line can begin with.
+    void note(const QString& text);
 
     // The form in which a command line is written: "PASS ****" for any PASS command,
     // "ACCT ****" for any ACCT command (RFC 959, section 4.1.1: the account is a secret too).

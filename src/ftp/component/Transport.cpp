@@ -3,19 +3,25 @@
 #include "ftp/component/CallControl.h"
 #include "platform/DirectIo.h"
 
-#include <QTcpSocket>
-#if QT_CONFIG(ssl)
+#include <QSslCipher>
 #include <QSslSocket>
-#endif
 
 namespace ftp {
 
 namespace {
 // Bytes a writer may queue beyond what the system has taken before it waits.
 constexpr qint64 kWriteHighWater = 1024 * 1024;
+// How long the close of a TLS connection waits for the server's session ticket.
+constexpr int kTicketWaitMs = 500;
 } // namespace
 
-Transport::Transport() : socket_(std::make_unique<QTcpSocket>()) {}
+Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {
+    QObject::connect(socket_.get(), &QSslSocket::newSessionTicketReceived, [this] { ++ticketsReceived_; });
+    QObject::connect(socket_.get(), &QAbstractSocket::errorOccurred, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError && socket_->isEncrypted())
+            tlsClosedByPeer_ = true;
+    });
+}
 
 Transport::~Transport() {
     if (socket_)
@@ -96,6 +102,12 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
             if (!socket_->waitForReadyRead(slice(deadline))) {
                 if (socket_->bytesAvailable() > 0)
                     break;
+                if (tlsClosedByPeer_) {
+                    // The server's TLS close alert (RFC 8446, section 6.1): the end of
+                    // the stream, although the connection stays open for our own close.
+                    status = Status::End;
+                    return 0;
+                }
                 if (socket_->state() == QAbstractSocket::ConnectedState) {
                     const bool timedOut = socket_->error() == QAbstractSocket::SocketTimeoutError;
                     if (cancelRequested()) {
@@ -148,7 +160,7 @@ bool Transport::write(const char* data, qint64 size, int timeoutMs) {
         noteError(socket_->error(), socket_->errorString());
         return false;
     }
-    while (socket_->bytesToWrite() > kWriteHighWater) {
+    while (unsentBytes() > kWriteHighWater) {
         if (!waitWritten(timeoutMs))
             return false;
     }
@@ -158,7 +170,7 @@ bool Transport::write(const char* data, qint64 size, int timeoutMs) {
 bool Transport::waitWritten(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (socket_->bytesToWrite() == 0 || socket_->waitForBytesWritten(slice(deadline)))
+        if (unsentBytes() == 0 || socket_->waitForBytesWritten(slice(deadline)))
             return true;
         if (socket_->state() != QAbstractSocket::ConnectedState) {
             noteError(socket_->error(), socket_->errorString());
@@ -176,7 +188,7 @@ bool Transport::waitWritten(int timeoutMs) {
 }
 
 bool Transport::flush(int timeoutMs) {
-    while (socket_->bytesToWrite() > 0) {
+    while (unsentBytes() > 0) {
         if (socket_->state() != QAbstractSocket::ConnectedState) {
             noteError(socket_->error(), socket_->errorString());
             return false;
@@ -187,11 +199,32 @@ bool Transport::flush(int timeoutMs) {
     return true;
 }
 
+void Transport::awaitSessionTicket(const QDeadlineTimer& deadline) {
+    // A TLS 1.3 server sends session tickets (RFC 8446, section 4.6.1) just after the
+    // handshake. Closing before they have been read would reset the connection instead
+    // of closing it, and a reset makes the server's system throw away the end of an
+    // upload that the server has not read yet.
+    while (socket_->sessionProtocol() == QSsl::TlsV1_3 && ticketsReceived_ == 0 && !deadline.hasExpired() &&
+           socket_->state() == QAbstractSocket::ConnectedState) {
+        socket_->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 20)));
+        if (cancelRequested())
+            return;
+        socket_->readAll();
+    }
+}
+
+qint64 Transport::unsentBytes() const {
+    // With TLS, what is encrypted but not yet handed to the system counts too.
+    return socket_->bytesToWrite() + socket_->encryptedBytesToWrite();
+}
+
 bool Transport::finish(int timeoutMs) {
     if (!flush(timeoutMs)) {
         socket_->abort();
         return false;
     }
+    if (socket_->isEncrypted())
+        awaitSessionTicket(QDeadlineTimer(std::min(timeoutMs, kTicketWaitMs)));
     socket_->disconnectFromHost();
     const QDeadlineTimer deadline(timeoutMs);
     while (socket_->state() != QAbstractSocket::UnconnectedState) {
@@ -211,6 +244,66 @@ bool Transport::finish(int timeoutMs) {
 
 void Transport::abort() {
     socket_->abort();
+}
+
+bool Transport::startTls(const QSslConfiguration& configuration, const QString& peerName, int timeoutMs) {
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+        noteError(socket_->error(), QStringLiteral("The connection is closed"));
+        return false;
+    }
+    ticketsReceived_ = 0;
+    tlsClosedByPeer_ = false;
+    socket_->setSslConfiguration(configuration);
+    socket_->setPeerVerifyName(peerName);
+    socket_->startClientEncryption();
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (socket_->waitForEncrypted(slice(deadline)))
+            return true;
+        const bool stillShaking = socket_->state() == QAbstractSocket::ConnectedState &&
+                                  socket_->error() == QAbstractSocket::SocketTimeoutError;
+        if (!stillShaking) {
+            noteError(socket_->error(), socket_->errorString());
+            break;
+        }
+        if (cancelRequested()) {
+            noteCancelled();
+            break;
+        }
+        if (deadline.hasExpired()) {
+            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("The TLS handshake timed out"));
+            break;
+        }
+    }
+    socket_->abort();
+    return false;
+}
+
+bool Transport::isEncrypted() const {
+    return socket_->isEncrypted();
+}
+
+QSslConfiguration Transport::tlsConfiguration() const {
+    return socket_->sslConfiguration();
+}
+
+QList<QSslCertificate> Transport::peerCertificateChain() const {
+    return socket_->peerCertificateChain();
+}
+
+QString Transport::tlsProtocolName() const {
+    switch (socket_->sessionProtocol()) {
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    default:
+        return socket_->sessionCipher().protocolString();
+    }
+}
+
+QString Transport::tlsCipherName() const {
+    return socket_->sessionCipher().name();
 }
 
 void Transport::setReadBufferSize(qint64 size) {

@@ -2,16 +2,20 @@
 // The one seam between the engine and the network: a byte stream to a server with
 // blocking calls that always end within the time they are given. Both the control and
 // the data connections go through it, so that an encrypting transport can take the
-// plain socket's place without touching the protocol code.
+// plain socket's place without touching the protocol code. A connection starts plain and
+// may turn to TLS (startTls); every call then reads and writes the decrypted stream.
 
 #include <QAbstractSocket>
 #include <QDeadlineTimer>
 #include <QHostAddress>
+#include <QList>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 
 #include <memory>
 
-class QTcpSocket;
+class QSslSocket;
 
 namespace ftp {
 
@@ -57,6 +61,19 @@ public:
     // Drops the connection at once; queued bytes are discarded.
     void abort();
 
+    // Starts TLS on the open connection as its client (RFC 4217, section 4) and waits for
+    // the handshake; `peerName` goes out as the server name indication. Certificates are
+    // not judged here: the caller checks the chain afterwards. False (with the error
+    // noted) when the handshake fails or does not end in time.
+    bool startTls(const QSslConfiguration& configuration, const QString& peerName, int timeoutMs);
+    bool isEncrypted() const;
+    // The session's settings as now, with the server's session ticket once one came:
+    // what a data connection copies to resume this session.
+    QSslConfiguration tlsConfiguration() const;
+    QList<QSslCertificate> peerCertificateChain() const;
+    QString tlsProtocolName() const;
+    QString tlsCipherName() const;
+
     // Caps the bytes held between reads (0 = no cap).
     void setReadBufferSize(qint64 size);
 
@@ -81,7 +98,7 @@ public:
     qint64 bytesToWrite() const;
 
 private:
-    std::unique_ptr<QTcpSocket> socket_;
+    std::unique_ptr<QSslSocket> socket_;
     QAbstractSocket::SocketError error_ = QAbstractSocket::UnknownSocketError;
     QString errorString_;
     CallControl* callControl_ = nullptr;
@@ -98,6 +115,10 @@ private:
     // The system's socket when bytes may bypass the socket object (a plain connection
     // with nothing buffered on this system); -1 otherwise.
     qintptr plainDescriptor() const;
+    qint64 unsentBytes() const;
+    void awaitSessionTicket(const QDeadlineTimer& deadline);
+    int ticketsReceived_ = 0;
+    bool tlsClosedByPeer_ = false;
 };
 
 } // namespace ftp

@@ -1,0 +1,65 @@
+#include "ftp/component/ServerAddress.h"
+
+namespace ftp {
+
+namespace {
+
+struct Scheme {
+    QLatin1StringView name;
+    TlsMode tls;
+};
+
+constexpr Scheme kSchemes[] = {
+    {QLatin1StringView("ftp"), TlsMode::Off},
+    {QLatin1StringView("ftpes"), TlsMode::Required},
+    {QLatin1StringView("ftps"), TlsMode::Implicit},
+};
+
+// Whether the authority part names a port: after the bracketed address for "[v6]", never
+// for a bare IPv6 literal (all its colons belong to the address), else any colon.
+bool namesPort(QStringView authority) {
+    if (authority.startsWith(u'[')) {
+        const qsizetype close = authority.indexOf(u']');
+        return close >= 0 && authority.mid(close + 1).startsWith(u':');
+    }
+    return authority.count(u':') == 1;
+}
+
+} // namespace
+
+std::optional<ServerAddress> parseServerAddress(const QString& text) {
+    const QString trimmed = text.trimmed();
+    const qsizetype separator = trimmed.indexOf(QLatin1StringView("://"));
+    if (separator < 0) {
+        const auto name = parseServerName(trimmed);
+        if (!name)
+            return std::nullopt;
+        return ServerAddress{*name, TlsMode::Opportunistic};
+    }
+
+    const QString schemeName = trimmed.left(separator).toLower();
+    const Scheme* scheme = nullptr;
+    for (const Scheme& candidate : kSchemes) {
+        if (schemeName == candidate.name)
+            scheme = &candidate;
+    }
+    if (!scheme)
+        return std::nullopt;
+
+    QStringView authority = QStringView(trimmed).mid(separator + 3);
+    if (authority.endsWith(u'/'))
+        authority.chop(1);
+    // A user or password (RFC 3986, section 3.2.1), a path, a query or a fragment.
+    for (const QChar c : authority) {
+        if (c == u'@' || c == u'/' || c == u'?' || c == u'#' || c.isSpace())
+            return std::nullopt;
+    }
+    auto name = parseServerName(authority.toString());
+    if (!name)
+        return std::nullopt;
+    if (scheme->tls == TlsMode::Implicit && !namesPort(authority))
+        name->port = kDefaultImplicitTlsPort;
+    return ServerAddress{*name, scheme->tls};
+}
+
+} // namespace ftp

@@ -17,10 +17,11 @@ constexpr int kTicketWaitMs = 500;
 
 Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {
     QObject::connect(socket_.get(), &QSslSocket::newSessionTicketReceived, [this] { ++ticketsReceived_; });
-    QObject::connect(socket_.get(), &QAbstractSocket::errorOccurred, [this](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::RemoteHostClosedError && socket_->isEncrypted())
-            tlsClosedByPeer_ = true;
-    });
+    QObject::connect(socket_.get(), &QAbstractSocket::errorOccurred,
+                     [this](QAbstractSocket::SocketError error) {
+                         if (error == QAbstractSocket::RemoteHostClosedError && socket_->isEncrypted())
+                             tlsClosedByPeer_ = true;
+                     });
 }
 
 Transport::~Transport() {
@@ -337,40 +338,60 @@ qintptr Transport::plainDescriptor() const {
     return socket_->socketDescriptor();
 }
 
+// What one bulk step on the system's socket came to.
+struct BulkOutcome {
+    qint64 bytes = 0;
+    Transport::Status status = Transport::Status::Ok;
+    QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
+    QString text;
+};
+
+namespace {
+
+// Tries `attempt` (bytes moved > 0, the end 0, kFailed, or anything else: wait) until it
+// moves bytes, ends or fails; between tries `waitFor` waits for the socket, up to the
+// time left of `timeoutMs`.
+template <typename Attempt, typename WaitFor>
+BulkOutcome bulkStep(int timeoutMs, const QString& timedOut, const QString& cannotWait, Attempt attempt,
+                     WaitFor waitFor) {
+    using namespace platform::directio;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QString error;
+        const qint64 n = attempt(error);
+        if (n > 0)
+            return {n, Transport::Status::Ok, {}, {}};
+        if (n == 0)
+            return {0, Transport::Status::End, {}, {}};
+        if (n == kFailed)
+            return {0, Transport::Status::Failed, QAbstractSocket::RemoteHostClosedError, error};
+        const Wait wait = waitFor(int(deadline.remainingTime()));
+        if (wait == Wait::Timeout)
+            return {0, Transport::Status::Timeout, QAbstractSocket::SocketTimeoutError, timedOut};
+        if (wait == Wait::Failed)
+            return {0, Transport::Status::Failed, QAbstractSocket::UnknownSocketError, cannotWait};
+    }
+}
+
+} // namespace
+
+qint64 Transport::takeBulk(const BulkOutcome& outcome, Status& status) {
+    if (outcome.status == Status::Failed || outcome.status == Status::Timeout)
+        noteError(outcome.error, outcome.text);
+    status = outcome.status;
+    return outcome.bytes;
+}
+
 qint64 Transport::readBulk(char* buffer, qint64 max, int timeoutMs, Status& status) {
     const qintptr socket = plainDescriptor();
     if (socket < 0)
         return read(buffer, max, timeoutMs, status);
     using namespace platform::directio;
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        QString error;
-        const qint64 n = readSome(socket, buffer, max, error);
-        if (n > 0) {
-            status = Status::Ok;
-            return n;
-        }
-        if (n == 0) {
-            status = Status::End;
-            return 0;
-        }
-        if (n == kFailed) {
-            noteError(QAbstractSocket::RemoteHostClosedError, error);
-            status = Status::Failed;
-            return 0;
-        }
-        const Wait wait = waitReadable(socket, int(deadline.remainingTime()));
-        if (wait == Wait::Timeout) {
-            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out"));
-            status = Status::Timeout;
-            return 0;
-        }
-        if (wait == Wait::Failed) {
-            noteError(QAbstractSocket::UnknownSocketError, QStringLiteral("Cannot wait for the data"));
-            status = Status::Failed;
-            return 0;
-        }
-    }
+    return takeBulk(bulkStep(
+                        timeoutMs, QStringLiteral("Timed out"), QStringLiteral("Cannot wait for the data"),
+                        [&](QString& error) { return readSome(socket, buffer, max, error); },
+                        [&](int ms) { return waitReadable(socket, ms); }),
+                    status);
 }
 
 bool Transport::canSendFile() const {
@@ -386,35 +407,12 @@ qint64 Transport::sendFile(int fileHandle, qint64* offset, qint64 count, int tim
         return 0;
     }
     using namespace platform::directio;
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        QString error;
-        const qint64 n = sendFileSome(socket, fileHandle, offset, count, error);
-        if (n > 0) {
-            status = Status::Ok;
-            return n;
-        }
-        if (n == 0) {
-            status = Status::End;
-            return 0;
-        }
-        if (n == kFailed) {
-            noteError(QAbstractSocket::RemoteHostClosedError, error);
-            status = Status::Failed;
-            return 0;
-        }
-        const Wait wait = waitWritable(socket, int(deadline.remainingTime()));
-        if (wait == Wait::Timeout) {
-            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Timed out while sending"));
-            status = Status::Timeout;
-            return 0;
-        }
-        if (wait == Wait::Failed) {
-            noteError(QAbstractSocket::UnknownSocketError, QStringLiteral("Cannot wait to send"));
-            status = Status::Failed;
-            return 0;
-        }
-    }
+    return takeBulk(
+        bulkStep(
+            timeoutMs, QStringLiteral("Timed out while sending"), QStringLiteral("Cannot wait to send"),
+            [&](QString& error) { return sendFileSome(socket, fileHandle, offset, count, error); },
+            [&](int ms) { return waitWritable(socket, ms); }),
+        status);
 }
 
 bool Transport::queue(const char* data, qint64 size) {

@@ -20,6 +20,7 @@ class QSslSocket;
 namespace ftp {
 
 class CallControl;
+struct BulkOutcome;
 
 class Transport {
 public:
@@ -115,6 +116,8 @@ private:
     // The system's socket when bytes may bypass the socket object (a plain connection
     // with nothing buffered on this system); -1 otherwise.
     qintptr plainDescriptor() const;
+    // Notes the failure of a bulk step, if any; its bytes.
+    qint64 takeBulk(const BulkOutcome& outcome, Status& status);
     qint64 unsentBytes() const;
     void awaitSessionTicket(const QDeadlineTimer& deadline);
     int ticketsReceived_ = 0;

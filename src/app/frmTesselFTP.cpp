@@ -6,6 +6,7 @@
 #include "platform/Controls.h"
 #include "platform/Fonts.h"
 #include "platform/LocalLists.h"
+#include "platform/LockIcon.h"
 #include "platform/Resources.h"
 #include "platform/Twips.h"
 
@@ -179,6 +180,11 @@ void frmTesselFTP::createControls() {
     Frame1->setTitle(QStringLiteral("FTP Server Connect"));
     Label1 = label(Frame1, "Label1", QStringLiteral("Server"), 240, 240, 975, 255);
     Combo1 = combo(Frame1, "Combo1", 240, 480, 3015, 300);
+    LockMark = label(Frame1, "LockMark", QString(), 3000, 200, 255, 255);
+    LockMark->setPixmap(
+        platform::lockIcon(LockMark->height(), devicePixelRatio(), palette().color(QPalette::WindowText)));
+    LockMark->setAccessibleName(QStringLiteral("暗号化"));
+    LockMark->hide();
     Combo1->setEditText(QStringLiteral("ftp."));
     Label3 = label(Frame1, "Label3", QStringLiteral("UserID"), 240, 960, 1095, 255);
     Combo2 = combo(Frame1, "Combo2", 240, 1200, 3015, 300);

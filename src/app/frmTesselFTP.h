@@ -70,6 +70,7 @@ private:
     QListWidget* List2 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;
+    QLabel* LockMark = nullptr; // shown while the session is encrypted
     QComboBox* Combo1 = nullptr;
     QLabel* Label3 = nullptr;
     QComboBox* Combo2 = nullptr;
@@ -182,6 +183,8 @@ private:
     void connectHandlers();
     void applyColours();
     void setConnectedMenus(bool connected);
+    // Shows or hides LockMark after the session's TLS (none when not connected).
+    void showSessionProtection();
     void createSoundPlayer();  // creates MMControl1
     void connectConsoleKeys(); // routes the key presses of Combo3 and Text2 to their handlers
 };

@@ -3,6 +3,7 @@
 
 #include "ftp/rules/FailureCauses.h"
 #include "platform/AppPaths.h"
+#include "platform/CertificateBox.h"
 #include "platform/MessageBox.h"
 
 #include <QAction>
@@ -29,7 +30,11 @@ void frmTesselFTP::mnuConect_Click() {
     try {
         Text4->clear();
         FtpObj.reset(); // the instance of an earlier failed attempt goes first
+        showSessionProtection();
         FtpObj = ftp::CreateObject(ftp::kFtpComponentId);
+        FtpObj->setCertificatePrompt([this](const ftp::CertificateQuestion& question) {
+            return platform::askAboutCertificate(this, question);
+        });
         FtpObj->OpenLog(apppaths::sessionLogPath(), 0);
         RetCode = FtpObj->Connect(Combo1->currentText(), Combo2->currentText(), Combo5->currentText());
         if (RetCode != 0) {
@@ -43,6 +48,7 @@ void frmTesselFTP::mnuConect_Click() {
             return;
         }
         setStatus(QStringLiteral("接続成功。"));
+        showSessionProtection();
         DirList = FtpObj->GetDir(QString(), ftp::kFolderFlag);
         appendNames(List1, DirList);
         DirList = FtpObj->GetDir(QString());
@@ -53,6 +59,18 @@ void frmTesselFTP::mnuConect_Click() {
     } catch (const std::exception& e) {
         platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(e));
     }
+}
+
+void frmTesselFTP::showSessionProtection() {
+    const ftp::TlsStatus tls = FtpObj ? FtpObj->tlsStatus() : ftp::TlsStatus{};
+    const QString description =
+        tls.encrypted ? QStringLiteral("暗号化された接続（%1、%2）").arg(tls.protocol, tls.cipher)
+                      : QString();
+    LockMark->setVisible(tls.encrypted);
+    LockMark->setToolTip(description);
+    LockMark->setAccessibleDescription(description);
+    // The server box takes the focus, the mark does not: a screen reader hears it there.
+    Combo1->setAccessibleDescription(description);
 }
 
 void frmTesselFTP::mnuClose_Click() {
@@ -66,6 +84,7 @@ void frmTesselFTP::mnuClose_Click() {
     } catch (const std::exception&) {
     }
     FtpObj.reset();
+    showSessionProtection();
     setStatus(QStringLiteral("切断しました"));
     List1->clear();
     List2->clear();

@@ -102,6 +102,12 @@ public:
         QObject::connect(&delay, &QTimer::timeout, [&] {
             if (wait.finished())
                 return;
+            // A question the call asks (a certificate box) keeps the input: the progress
+            // window, modal too, would lock it out. It opens once the question is answered.
+            if (QApplication::activeModalWidget()) {
+                delay.start(kProgressDelayMs);
+                return;
+            }
             window = new ProgressWindow(progressParent(), wait.info(), wait.control());
             window->show();
         });

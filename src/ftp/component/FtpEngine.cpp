@@ -193,6 +193,15 @@ FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply
         detail.kind = FailureKind::Cancelled;
         message = QStringLiteral("Cancelled by the user.");
         break;
+    case ConnectTlsFailed:
+        detail.kind = FailureKind::Network;
+        message = tlsFailure_.isEmpty() ? QStringLiteral("TLS could not be set up.") : tlsFailure_;
+        break;
+    case ConnectCertificateRefused:
+        detail.kind = FailureKind::Refused;
+        message = tlsFailure_.isEmpty() ? QStringLiteral("The server's certificate was not accepted.")
+                                        : tlsFailure_;
+        break;
     default:
         detail.kind = FailureKind::Network;
         message = QStringLiteral("The connection failed (%1).").arg(result);
@@ -218,6 +227,7 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
         return ConnectLoginRefused;
     server_ = *address;
     dataTls_ = false;
+    tlsFailure_.clear();
     listing_.reset();
 
     const bool implicitTls = address->tls == TlsMode::Implicit;
@@ -247,7 +257,10 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
                 return result;
         }
     } catch (const SessionError& e) {
-        return connectResultFor(e, step);
+        const int result = connectResultFor(e, step);
+        if (result == ConnectTlsFailed)
+            tlsFailure_ = QString::fromUtf8(e.what());
+        return result;
     }
     return ConnectOk;
 }
@@ -351,15 +364,20 @@ int FtpEngine::secureControl() {
     if (!transport.startTls(configuration, server_.name.host, timeouts_.connectMs)) {
         if (transport.wasCancelled())
             return ConnectCancelled;
-        return transport.error() == QAbstractSocket::SocketTimeoutError ? ConnectTimedOut : ConnectTlsFailed;
+        if (transport.error() == QAbstractSocket::SocketTimeoutError)
+            return ConnectTimedOut;
+        tlsFailure_ = QStringLiteral("The TLS handshake failed: %1").arg(transport.errorString());
+        return ConnectTlsFailed;
     }
     return checkCertificate();
 }
 
 int FtpEngine::checkCertificate() {
     const QList<QSslCertificate> chain = control_.transport().peerCertificateChain();
-    if (chain.isEmpty())
+    if (chain.isEmpty()) {
+        tlsFailure_ = QStringLiteral("The server sent no certificate.");
         return ConnectCertificateRefused;
+    }
     const QList<QSslError> errors = QSslCertificate::verify(chain, server_.name.host);
     if (errors.isEmpty())
         return ConnectOk;
@@ -367,6 +385,8 @@ int FtpEngine::checkCertificate() {
     const TrustStore::Verdict verdict = trustStore_.check(server_.name.host, server_.name.port, fingerprint);
     if (verdict == TrustStore::Verdict::Trusted)
         return ConnectOk;
+    tlsFailure_ =
+        QStringLiteral("The server's certificate is not trusted: %1").arg(errors.constFirst().errorString());
     if (!certificatePrompt_)
         return ConnectCertificateRefused;
     CertificateQuestion question = describeCertificate(chain.constFirst(), errors);
@@ -378,6 +398,7 @@ int FtpEngine::checkCertificate() {
         return ConnectCertificateRefused;
     if (answer.trustFromNowOn)
         trustStore_.trust(server_.name.host, server_.name.port, fingerprint);
+    tlsFailure_.clear();
     return ConnectOk;
 }
 
@@ -432,8 +453,10 @@ int FtpEngine::protectData() {
         return ConnectOk;
     }
     // Only a session that merely tried TLS may move its files in clear.
-    if (server_.tls != TlsMode::Opportunistic)
+    if (server_.tls != TlsMode::Opportunistic) {
+        tlsFailure_ = QStringLiteral("The server refused to protect the data connections.");
         return ConnectTlsFailed;
+    }
     if (pbsz.kind() == 2)
         control_.exchange(QStringLiteral("PROT C"), timeouts_.replyMs);
     return ConnectOk;

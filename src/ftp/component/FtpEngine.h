@@ -111,6 +111,7 @@ private:
     PassiveOpener passive_;
     Features features_;
     QString loginFolder_;
+    QString tlsFailure_; // why the last connect could not secure the session
     bool mlsdAllowed_ = true;
     CertificatePrompt certificatePrompt_;
     TrustStore trustStore_;

@@ -68,8 +68,8 @@ QString ofLocalMessage(const QString& message) {
         return QStringLiteral("送るファイルがありません（ファイルではないか、見つかりません）。");
     if (message.contains(QLatin1String("needs a local file")))
         return QStringLiteral("このコマンドはファイルを送るためのものです。アップロードを使ってください。");
-    if (message.startsWith(QLatin1String("Cannot write")) || message.startsWith(QLatin1String("Cannot create")) ||
-        message.startsWith(QLatin1String("Cannot put")))
+    if (message.startsWith(QLatin1String("Cannot write")) ||
+        message.startsWith(QLatin1String("Cannot create")) || message.startsWith(QLatin1String("Cannot put")))
         return ofLocalFile(FileAccess::Write, systemTextOf(message));
     if (message.startsWith(QLatin1String("Cannot open")) || message.startsWith(QLatin1String("Cannot read")))
         return ofLocalFile(FileAccess::Read, systemTextOf(message));
@@ -107,9 +107,9 @@ QString ofError(const ftp::FtpError& error) {
     case FailureKind::NotConnected:
         return QStringLiteral("サーバーに接続していません。");
     case FailureKind::Timeout:
-        return detail.timeoutMs > 0
-                   ? QStringLiteral("サーバーの応答がタイムアウトしました（%1 秒）").arg(seconds(detail.timeoutMs))
-                   : QStringLiteral("サーバーの応答がタイムアウトしました");
+        return detail.timeoutMs > 0 ? QStringLiteral("サーバーの応答がタイムアウトしました（%1 秒）")
+                                          .arg(seconds(detail.timeoutMs))
+                                    : QStringLiteral("サーバーの応答がタイムアウトしました");
     case FailureKind::Closed:
         return QStringLiteral("サーバーとの接続が切れました。");
     case FailureKind::Garbage:
@@ -137,6 +137,13 @@ QString ofException(const std::exception& error) {
     return QString::fromLocal8Bit(error.what());
 }
 
+namespace {
+// The engine's own words, on a line of their own; nothing when it said nothing.
+QString engineSaid(const ftp::FtpError& last) {
+    return last.message().isEmpty() ? QString() : u'\n' + last.message();
+}
+} // namespace
+
 QString ofConnect(int result, const ftp::FtpError& last, const QString& server) {
     const QString reply = last.detail().serverReply;
     const QString withReply = reply.isEmpty() ? QString() : u'\n' + serverSaid(reply);
@@ -151,35 +158,42 @@ QString ofConnect(int result, const ftp::FtpError& last, const QString& server) 
     case ftp::ConnectRefused:
         return QStringLiteral("サーバーが接続を拒否しました（そのポートで待つサーバーがありません）。");
     case ftp::ConnectTimedOut:
-        return last.detail().timeoutMs > 0
-                   ? QStringLiteral("接続がタイムアウトしました（%1 秒）").arg(seconds(last.detail().timeoutMs))
-                   : QStringLiteral("接続がタイムアウトしました");
+        return last.detail().timeoutMs > 0 ? QStringLiteral("接続がタイムアウトしました（%1 秒）")
+                                                 .arg(seconds(last.detail().timeoutMs))
+                                           : QStringLiteral("接続がタイムアウトしました");
     case ftp::ConnectGreetingRefused:
         return reply.isEmpty() && told ? QStringLiteral("サーバーが応答の前に接続を切りました。")
                                        : QStringLiteral("サーバーが接続を断りました。") + withReply;
     case ftp::ConnectLoginRefused:
         return reply.isEmpty() && told
-                   ? QStringLiteral("ユーザー名かパスワードに送れない文字（改行や、この文字コードにない文字）があります。")
+                   ? QStringLiteral("ユーザー名かパスワードに送れない文字（改行や、この文字コードにない文字）"
+                                    "があります。")
                    : QStringLiteral("ユーザー名かパスワードが受け付けられませんでした。") + withReply;
     case ftp::ConnectProtocolError:
         return reply.isEmpty() && told
                    ? QStringLiteral("ログインの途中でサーバーとのやり取りが続けられなくなりました。")
-                               : QStringLiteral("サーバーの応答を FTP として読めません。") + withReply;
+                   : QStringLiteral("サーバーの応答を FTP として読めません。") + withReply;
     case ftp::ConnectBadServerName:
         return QStringLiteral("サーバー名が正しくありません（空か、ポート番号が使えません）。");
     case ftp::ConnectNetworkError:
         return QStringLiteral("ネットワークのエラーでサーバーに届きません。");
     case ftp::ConnectCancelled:
         return QStringLiteral("接続を中止しました。");
+    case ftp::ConnectTlsFailed:
+        return QStringLiteral("暗号化（TLS）の接続を確立できませんでした。") + engineSaid(last);
+    case ftp::ConnectCertificateRefused:
+        return QStringLiteral(
+                   "サーバーの証明書を信頼できないため、接続しませんでした（パスワードは送っていません）。") +
+               engineSaid(last);
     default:
         break;
     }
-    const QString known = last.message().isEmpty() ? QString() : u'\n' + last.message();
-    return QStringLiteral("接続できませんでした（結果 %1）。").arg(result) + known;
+    return QStringLiteral("接続できませんでした（結果 %1）。").arg(result) + engineSaid(last);
 }
 
 bool needsTranscriptNote(int result, const ftp::FtpError& last) {
-    return result != ftp::ConnectOk && last.detail().connectResult == result && last.detail().serverReply.isEmpty();
+    return result != ftp::ConnectOk && last.detail().connectResult == result &&
+           last.detail().serverReply.isEmpty();
 }
 
 QString ofRefusal(const QString& replyText) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
@@ -77,7 +78,82 @@ qint64 sendFileSome(qintptr socket, int file, qint64* offset, qint64 count, QStr
     }
 }
 
+SplicePipe::SplicePipe() {
+    if (::pipe2(ends_, O_CLOEXEC) != 0) {
+        ends_[0] = ends_[1] = -1;
+        return;
+    }
+    // A pipe as large as one stream step moves a step in one go; the default (64 KiB)
+    // would take sixteen. Refused above the system's limit: the default stays.
+    ::fcntl(ends_[1], F_SETPIPE_SZ, 1024 * 1024);
+}
+
+SplicePipe::~SplicePipe() {
+    for (const int end : ends_) {
+        if (end >= 0)
+            ::close(end);
+    }
+}
+
+qint64 spliceSome(qintptr socket, SplicePipe& pipe, int file, qint64 max, QString& error) {
+    ssize_t taken;
+    for (;;) {
+        taken = ::splice(int(socket), nullptr, pipe.writeEnd(), nullptr, size_t(max),
+                         SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        if (taken >= 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return kWouldBlock;
+        error = errorText(errno);
+        return kFailed;
+    }
+    // The pipe is emptied before the step ends: the next step starts with it empty.
+    for (ssize_t left = taken; left > 0;) {
+        const ssize_t put = ::splice(pipe.readEnd(), nullptr, file, nullptr, size_t(left), SPLICE_F_MOVE);
+        if (put > 0) {
+            left -= put;
+        } else if (put < 0 && errno == EINTR) {
+            continue;
+        } else {
+            error = put == 0 ? QStringLiteral("the file took no more bytes") : errorText(errno);
+            return kFileFailed;
+        }
+    }
+    return taken;
+}
+
+bool writeAll(int file, const char* bytes, qint64 size, QString& error) {
+    while (size > 0) {
+        const ssize_t n = ::write(file, bytes, size_t(size));
+        if (n > 0) {
+            bytes += n;
+            size -= n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            error = n == 0 ? QStringLiteral("the file took no more bytes") : errorText(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
 #else
+
+SplicePipe::SplicePipe() = default;
+SplicePipe::~SplicePipe() = default;
+
+qint64 spliceSome(qintptr, SplicePipe&, int, qint64, QString& error) {
+    error = QStringLiteral("not available on this system");
+    return kFailed;
+}
+
+bool writeAll(int, const char*, qint64, QString& error) {
+    error = QStringLiteral("not available on this system");
+    return false;
+}
 
 bool isAvailable() {
     return false;

@@ -1,6 +1,8 @@
 #pragma once
 // Moving bytes between a connected socket and a file without a copy through Qt's socket
-// buffers: large reads straight from the system's socket and sendfile(2) for uploads.
+// buffers: large reads straight from the system's socket, sendfile(2) for uploads and
+// splice(2) through a pipe for downloads, so that the bytes never pass through memory of
+// the program's own.
 // Linux only; elsewhere isAvailable() is false and callers keep to the portable path.
 
 #include <QString>
@@ -26,5 +28,29 @@ qint64 readSome(qintptr socket, char* buffer, qint64 max, QString& error);
 // One sendfile(2) of up to `count` bytes of `file` from `*offset` (advanced) to a
 // non-blocking socket: the bytes sent (> 0), 0 at the file's end, kWouldBlock or kFailed.
 qint64 sendFileSome(qintptr socket, int file, qint64* offset, qint64 count, QString& error);
+
+// A pipe that carries spliced bytes from a socket to a file; closed with the object.
+class SplicePipe {
+public:
+    SplicePipe();
+    ~SplicePipe();
+    SplicePipe(const SplicePipe&) = delete;
+    SplicePipe& operator=(const SplicePipe&) = delete;
+    bool isOpen() const { return ends_[0] >= 0; }
+    int readEnd() const { return ends_[0]; }
+    int writeEnd() const { return ends_[1]; }
+
+private:
+    int ends_[2] = {-1, -1};
+};
+
+// Moves up to `max` bytes from a non-blocking `socket` into `file` at the file's position
+// (advanced) through `pipe`: the bytes moved (> 0), 0 at the peer's orderly end,
+// kWouldBlock, kFailed (the socket failed) or kFileFailed (the file did), `error` set.
+inline constexpr qint64 kFileFailed = -3;
+qint64 spliceSome(qintptr socket, SplicePipe& pipe, int file, qint64 max, QString& error);
+
+// Writes all `size` bytes to `file` at its position: false with `error` set when it cannot.
+bool writeAll(int file, const char* bytes, qint64 size, QString& error);
 
 } // namespace platform::directio

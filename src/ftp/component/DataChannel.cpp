@@ -5,6 +5,7 @@
 #include "ftp/component/LineEnds.h"
 #include "ftp/component/Passive.h"
 #include "ftp/component/SessionError.h"
+#include "platform/DirectIo.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -211,17 +212,23 @@ StreamResult sendFileThroughBuffer(const UploadSource& source, Transport& data, 
 
 } // namespace
 
-StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink) {
+namespace {
+
+// The receive loop of both ways in. `step` moves the next bytes within a wait of up to
+// the given milliseconds (a file that takes no more sets its reason); `take` hands them
+// on, false with a reason when they cannot be.
+template <typename Step, typename Take>
+StreamResult receiveLoop(Transport& data, int timeoutMs, Step step, Take take) {
     StreamResult result;
     StallWatch watch(timeoutMs);
     const CallView call(data);
-    std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize));
     for (;;) {
         // Data that keeps coming never waits, so the cancel is looked at here too.
         if (call.cancelled())
             return cancelledStream();
         Transport::Status status;
-        const qint64 n = data.readBulk(buffer.data(), kStreamBufferSize, watch.sliceMs(), status);
+        QString fileError;
+        const qint64 n = step(watch.sliceMs(), status, fileError);
         if (status == Transport::Status::End)
             return result;
         if (status == Transport::Status::Cancelled)
@@ -234,18 +241,55 @@ StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink
             return result;
         }
         if (status == Transport::Status::Failed) {
-            result.outcome = StreamResult::Broken;
-            result.detail = data.errorString();
+            result.outcome = fileError.isEmpty() ? StreamResult::Broken : StreamResult::LocalFailure;
+            result.detail = fileError.isEmpty() ? data.errorString() : fileError;
             return result;
         }
         watch.moved(n);
         call.moved(n);
         result.bytes += n;
-        if (!sink(buffer.data(), n, result.detail)) {
+        if (!take(n, result.detail)) {
             result.outcome = StreamResult::LocalFailure;
             return result;
         }
     }
+}
+
+} // namespace
+
+StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink) {
+    std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize));
+    return receiveLoop(
+        data, timeoutMs,
+        [&](int sliceMs, Transport::Status& status, QString&) {
+            return data.readBulk(buffer.data(), kStreamBufferSize, sliceMs, status);
+        },
+        [&](qint64 n, QString& detail) { return sink(buffer.data(), n, detail); });
+}
+
+bool canReceiveIntoFile(const Transport& data) {
+    return platform::directio::isAvailable() && data.canSplice();
+}
+
+StreamResult receiveIntoFile(Transport& data, int timeoutMs, const FileTarget& target) {
+    using namespace platform::directio;
+    SplicePipe pipe;
+    std::vector<char> buffer; // only for bytes the socket object holds already
+    return receiveLoop(
+        data, timeoutMs,
+        [&](int sliceMs, Transport::Status& status, QString& fileError) -> qint64 {
+            if (pipe.isOpen() && data.canSplice())
+                return data.spliceToFile(pipe, target.handle, kStreamBufferSize, sliceMs, status, fileError);
+            buffer.resize(static_cast<size_t>(kStreamBufferSize));
+            const qint64 n = data.readBulk(buffer.data(), kStreamBufferSize, sliceMs, status);
+            if (status == Transport::Status::Ok && !writeAll(target.handle, buffer.data(), n, fileError))
+                status = Transport::Status::Failed;
+            return n;
+        },
+        [&](qint64 n, QString&) {
+            target.written(n);
+            return true;
+        });
 }
 
 StreamResult sendStream(const UploadSource& source, Transport& data, int timeoutMs) {

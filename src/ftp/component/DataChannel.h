@@ -47,6 +47,16 @@ struct StreamResult {
 using ChunkSink = std::function<bool(char* bytes, qint64 size, QString& detail)>;
 StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink);
 
+// A download straight into an open file: the bytes pass from the system's socket into the
+// file at its position without a copy in the program's memory (Linux); `written` counts
+// them. Only where canReceiveIntoFile(): a plain data connection on a system that can.
+struct FileTarget {
+    int handle = -1;
+    std::function<void(qint64 bytes)> written;
+};
+bool canReceiveIntoFile(const Transport& data);
+StreamResult receiveIntoFile(Transport& data, int timeoutMs, const FileTarget& target);
+
 // What an upload sends: `file` from `offset` to its end, LF turned into CR LF in text
 // mode, every byte read also fed to `hash` when there is one.
 struct UploadSource {

@@ -187,7 +187,10 @@ private:
     // that may announce the size) in `first`. Throws SessionError for a broken transfer
     // (Refused, with the server's reply in the message), a local failure (Local) or a
     // dead session.
-    Reply retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* first = nullptr);
+    // With `direct`, a plain data connection passes its bytes straight into that file
+    // instead of through `sink`.
+    Reply retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* first = nullptr,
+                   const FileTarget* direct = nullptr);
     Reply retrieve(const QString& line, const ChunkSink& sink);
     // Runs one upload command (STOR, APPE) with `source`; the same rules.
     Reply store(const TransferCommand& command, const UploadSource& source);

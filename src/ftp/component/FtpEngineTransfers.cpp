@@ -54,7 +54,8 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink) {
     return retrieve([&line] { return line; }, sink);
 }
 
-Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* firstReply) {
+Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* firstReply,
+                          const FileTarget* direct) {
     std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
     control_.send(command(), timeouts_.replyMs);
     const Reply first = control_.readReply(timeouts_.replyMs);
@@ -70,7 +71,9 @@ Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink,
     }
     if (dataTls_)
         secureData(*data, first);
-    const StreamResult stream = receiveStream(*data, timeouts_.dataMs, sink);
+    const StreamResult stream = direct && canReceiveIntoFile(*data)
+                                    ? receiveIntoFile(*data, timeouts_.dataMs, *direct)
+                                    : receiveStream(*data, timeouts_.dataMs, sink);
     if (stream.outcome == StreamResult::Cancelled)
         abortTransfer(*data);
     closeData(*data);
@@ -334,8 +337,10 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
         job.bytes += size;
         return true;
     };
+    // Without a hash to compute, the bytes need not pass through the program at all.
+    const FileTarget direct{part->handle(), [&job](qint64 bytes) { job.bytes += bytes; }};
     Reply first;
-    const Reply final = retrieve(command, sink, &first);
+    const Reply final = retrieve(command, sink, &first, job.hash ? nullptr : &direct);
     if (final.kind() != 2)
         refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
     // The count the server gave: SIZE, else the 150 reply of a download from the start.

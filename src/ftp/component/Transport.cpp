@@ -394,6 +394,33 @@ qint64 Transport::readBulk(char* buffer, qint64 max, int timeoutMs, Status& stat
                     status);
 }
 
+bool Transport::canSplice() const {
+    return plainDescriptor() >= 0;
+}
+
+qint64 Transport::spliceToFile(platform::directio::SplicePipe& pipe, int fileHandle, qint64 max, int timeoutMs,
+                               Status& status, QString& fileError) {
+    using namespace platform::directio;
+    const qintptr socket = plainDescriptor();
+    if (socket < 0 || !pipe.isOpen()) {
+        noteError(QAbstractSocket::UnsupportedSocketOperationError,
+                  QStringLiteral("The connection cannot pass bytes to a file directly"));
+        status = Status::Failed;
+        return 0;
+    }
+    return takeBulk(bulkStep(
+                        timeoutMs, QStringLiteral("Timed out"), QStringLiteral("Cannot wait for the data"),
+                        [&](QString& error) {
+                            const qint64 n = spliceSome(socket, pipe, fileHandle, max, error);
+                            if (n != kFileFailed)
+                                return n;
+                            fileError = error;
+                            return kFailed;
+                        },
+                        [&](int ms) { return waitReadable(socket, ms); }),
+                    status);
+}
+
 bool Transport::canSendFile() const {
     return plainDescriptor() >= 0;
 }

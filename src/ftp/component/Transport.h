@@ -17,6 +17,10 @@
 
 class QSslSocket;
 
+namespace platform::directio {
+class SplicePipe;
+}
+
 namespace ftp {
 
 class CallControl;
@@ -85,6 +89,14 @@ public:
     // Like read(), but on a plain connection, where the system allows it, the bytes come
     // straight from the system's socket into `buffer`, past the socket object's buffer.
     qint64 readBulk(char* buffer, qint64 max, int timeoutMs, Status& status);
+    // Whether spliceToFile() can move the next bytes straight into a file (a plain
+    // connection with nothing buffered on this system).
+    bool canSplice() const;
+    // Moves up to `max` bytes into the open file `fileHandle` at its position, waiting up to
+    // `timeoutMs` for them: as readBulk(); a file that takes no more ends with Failed and the
+    // reason in `fileError` (empty when the connection failed).
+    qint64 spliceToFile(platform::directio::SplicePipe& pipe, int fileHandle, qint64 max, int timeoutMs,
+                        Status& status, QString& fileError);
     // Whether sendFile() can send a file's bytes without reading them into memory.
     bool canSendFile() const;
     // Sends up to `count` bytes of the open file `fileHandle` from `*offset` (advanced),

@@ -1,5 +1,7 @@
 #include "ftp/component/ListingParser.h"
 
+#include <array>
+
 namespace ftp {
 
 namespace {
@@ -13,12 +15,23 @@ struct Token {
     qsizetype end; // one past the last character
 };
 
-// The blank-separated tokens of the first `limit` fields of `line`.
-QList<Token> tokenize(QStringView line, int limit) {
-    QList<Token> tokens;
+// The blank-separated tokens of the first fields of a line, kept in place: a listing
+// tokenizes every one of its lines, so no allocation per line.
+struct Tokens {
+    static constexpr qsizetype kMax = 12;
+    std::array<Token, kMax> items;
+    qsizetype count = 0;
+    qsizetype size() const { return count; }
+    const Token& operator[](qsizetype i) const { return items[size_t(i)]; }
+    void append(Token token) { items[size_t(count++)] = token; }
+};
+
+// The blank-separated tokens of the first Tokens::kMax fields of `line`.
+Tokens tokenize(QStringView line) {
+    Tokens tokens;
     qsizetype i = 0;
     const qsizetype n = line.size();
-    while (i < n && tokens.size() < limit) {
+    while (i < n && tokens.size() < Tokens::kMax) {
         while (i < n && isBlank(line[i]))
             ++i;
         if (i >= n)
@@ -164,7 +177,7 @@ struct DosScanner {
 std::optional<ListEntry> parseUnixListLine(const QString& line) {
     // Enough fields for mode, links, owner, group, size (or major, minor), date; the
     // name is taken from the line itself, never from tokens, so its blanks survive.
-    const QList<Token> tokens = tokenize(line, 12);
+    const Tokens tokens = tokenize(line);
     if (tokens.size() < 5)
         return std::nullopt;
     const QStringView view(line);

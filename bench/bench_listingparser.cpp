@@ -44,5 +44,7 @@ int main(int argc, char** argv) {
     run("DOS files, name of 65,000 blanks", named.repeated(mib * 1024 * 1024 / named.size()));
     const QByteArray normal = "12-07-26  08:13PM                   12 readme.txt\r\n";
     run("ordinary DOS lines", normal.repeated(mib * 1024 * 1024 / normal.size()));
+    const QByteArray unixLine = "-rw-r--r--    1 0        0               0 Dec 08 18:51 file-019310-with-a-longer-name.dat\r\n";
+    run("ordinary Unix lines (vsftpd)", unixLine.repeated(mib * 1024 * 1024 / unixLine.size()));
     return 0;
 }

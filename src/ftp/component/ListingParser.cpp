@@ -54,17 +54,43 @@ bool allDigits(QStringView s) {
     return true;
 }
 
-// "drwxr-xr-x", "-rw-r--r--+", "lrwxrwxrwx", "crw-rw-rw-", ...
+// "drwxr-xr-x", "-rw-r--r--+", "lrwxrwxrwx", "crw-rw-rw-", ... (looked at for every line
+// of a listing: plain comparisons, no searches)
 bool isUnixMode(QStringView s) {
     if (s.size() < 10 || s.size() > 11)
         return false;
-    if (!QStringView(u"-dlbcpsDn").contains(s[0]))
+    switch (s[0].unicode()) {
+    case u'-':
+    case u'd':
+    case u'l':
+    case u'b':
+    case u'c':
+    case u'p':
+    case u's':
+    case u'D':
+    case u'n':
+        break;
+    default:
         return false;
-    for (int i = 1; i < 10; ++i) {
-        if (!QStringView(u"rwxsStTlL-").contains(s[i]))
-            return false;
     }
-    return s.size() == 10 || QStringView(u"+@.").contains(s[10]);
+    for (int i = 1; i < 10; ++i) {
+        switch (s[i].unicode()) {
+        case u'r':
+        case u'w':
+        case u'x':
+        case u's':
+        case u'S':
+        case u't':
+        case u'T':
+        case u'l':
+        case u'L':
+        case u'-':
+            break;
+        default:
+            return false;
+        }
+    }
+    return s.size() == 10 || s[10] == u'+' || s[10] == u'@' || s[10] == u'.';
 }
 
 bool isMonth(QStringView s) {
@@ -351,7 +377,7 @@ void ListingParser::takeLine(QByteArrayView line) {
     if (entries_.size() >= limits_.entries)
         exceeded_ = true;
     else
-        entries_.append(*entry);
+        entries_.append(std::move(*entry));
 }
 
 } // namespace ftp

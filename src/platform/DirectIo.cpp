@@ -33,6 +33,23 @@ QString errorText(int number) {
     return QString::fromLocal8Bit(std::strerror(number));
 }
 
+// Repeats `put` (given the bytes left, returning those it took or -1 with errno) until
+// all `size` bytes are taken; false with `error` set when the file takes no more.
+template <typename Put> bool putAll(qint64 size, Put put, QString& error) {
+    while (size > 0) {
+        const ssize_t n = put(size);
+        if (n > 0) {
+            size -= n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            error = n == 0 ? QStringLiteral("the file took no more bytes") : errorText(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool isAvailable() {
@@ -110,34 +127,24 @@ qint64 spliceSome(qintptr socket, SplicePipe& pipe, int file, qint64 max, QStrin
         return kFailed;
     }
     // The pipe is emptied before the step ends: the next step starts with it empty.
-    for (ssize_t left = taken; left > 0;) {
-        const ssize_t put = ::splice(pipe.readEnd(), nullptr, file, nullptr, size_t(left), SPLICE_F_MOVE);
-        if (put > 0) {
-            left -= put;
-        } else if (put < 0 && errno == EINTR) {
-            continue;
-        } else {
-            error = put == 0 ? QStringLiteral("the file took no more bytes") : errorText(errno);
-            return kFileFailed;
-        }
-    }
+    const auto fromPipe = [&](qint64 left) {
+        return ::splice(pipe.readEnd(), nullptr, file, nullptr, size_t(left), SPLICE_F_MOVE);
+    };
+    if (!putAll(taken, fromPipe, error))
+        return kFileFailed;
     return taken;
 }
 
 bool writeAll(int file, const char* bytes, qint64 size, QString& error) {
-    while (size > 0) {
-        const ssize_t n = ::write(file, bytes, size_t(size));
-        if (n > 0) {
-            bytes += n;
-            size -= n;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            error = n == 0 ? QStringLiteral("the file took no more bytes") : errorText(errno);
-            return false;
-        }
-    }
-    return true;
+    return putAll(
+        size,
+        [&](qint64 left) {
+            const ssize_t n = ::write(file, bytes, size_t(left));
+            if (n > 0)
+                bytes += n;
+            return n;
+        },
+        error);
 }
 
 #else

@@ -16,18 +16,11 @@ using ftp::FtpEngine;
 using ftp::FtpError;
 using testing::PyFtpServer;
 
+using testing::randomBytes;
 using testing::readAll;
 using testing::writeAll;
 
 namespace {
-
-QByteArray randomBytes(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(42);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
 
 QStringList sorted(QStringList list) {
     list.sort();
@@ -213,7 +206,7 @@ private slots:
 
     void uploadAndDownloadBinary() {
         auto engine = login();
-        const QByteArray data = randomBytes(3 * 1024 * 1024 + 17);
+        const QByteArray data = randomBytes(3 * 1024 * 1024 + 17, 42);
         writeAll(localPath(QStringLiteral("data.bin")), data);
         int mode = ftp::BinaryMode;
         QCOMPARE(engine->PutFile(localPath(QStringLiteral("data.bin")), QStringLiteral("/work/"), mode), 1);

@@ -16,18 +16,11 @@
 
 using ftp::FtpEngine;
 using testing::PyFtpServer;
+using testing::randomBytes;
 using testing::readAll;
 using testing::writeAll;
 
 namespace {
-
-QByteArray randomBytes(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(7);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
 
 QString fingerprintOf(const QString& pemPath) {
     const QList<QSslCertificate> certificates = QSslCertificate::fromPath(pemPath);
@@ -108,7 +101,7 @@ private slots:
 
         QCOMPARE(*e->GetDir(QString()), QStringList{QStringLiteral("readme.txt")});
         // Binary both ways, larger than one stream buffer.
-        const QByteArray binary = randomBytes(3 * 1024 * 1024 + 17);
+        const QByteArray binary = randomBytes(3 * 1024 * 1024 + 17, 7);
         writeAll(localPath(QStringLiteral("up.bin")), binary);
         int mode = ftp::BinaryMode;
         QCOMPARE(e->PutFile(localPath(QStringLiteral("up.bin")), QStringLiteral("/"), mode), 1);

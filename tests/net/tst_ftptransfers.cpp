@@ -20,17 +20,11 @@ using testing::ScriptedServer;
 using testing::ScriptError;
 using testing::writeAll;
 
+using testing::randomBytes;
+
 namespace {
 
 const QByteArray kSizeAndTime = "211-Features:\r\n SIZE\r\n MDTM\r\n REST STREAM\r\n211 End";
-
-QByteArray randomBytes(qsizetype size, quint32 seed = 1) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
 
 QByteArray hexOf(const QByteArray& bytes, QCryptographicHash::Algorithm algorithm) {
     return QCryptographicHash::hash(bytes, algorithm).toHex();

@@ -1,11 +1,13 @@
 #include "platform/DirectIo.h"
 
 #ifdef Q_OS_LINUX
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
 #endif
@@ -147,7 +149,82 @@ bool writeAll(int file, const char* bytes, qint64 size, QString& error) {
         error);
 }
 
+FileView::~FileView() {
+    unmap();
+}
+
+const char* FileView::view(qint64 offset, qint64 size) {
+    if (base_ && offset >= start_ && offset + size <= start_ + length_)
+        return base_ + (offset - start_);
+    unmap();
+    // Windows of 8 MiB from a page boundary, so that a mapping serves many reads; the
+    // part beyond the file's end is never touched.
+    constexpr qint64 kWindow = 8 * 1024 * 1024;
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    const qint64 start = offset - offset % page;
+    const qint64 length = std::max(kWindow, offset - start + size);
+    void* base = ::mmap(nullptr, size_t(length), PROT_READ, MAP_SHARED, file_, off_t(start));
+    if (base == MAP_FAILED)
+        return nullptr;
+    base_ = static_cast<const char*>(base);
+    start_ = start;
+    length_ = length;
+    return base_ + (offset - start_);
+}
+
+void FileView::unmap() {
+    if (base_)
+        ::munmap(const_cast<char*>(base_), size_t(length_));
+    base_ = nullptr;
+    start_ = length_ = 0;
+}
+
+bool readAt(int file, qint64 offset, char* buffer, qint64 size, QString& error) {
+    while (size > 0) {
+        const ssize_t n = ::pread(file, buffer, size_t(size), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n == 0 ? QStringLiteral("the file ended early") : errorText(errno);
+            return false;
+        }
+        buffer += n;
+        offset += n;
+        size -= n;
+    }
+    return true;
+}
+
+qint64 positionOf(int file) {
+    return qint64(::lseek(file, 0, SEEK_CUR));
+}
+
+bool cutTo(int file, qint64 size, QString& error) {
+    if (::ftruncate(file, off_t(size)) != 0 || ::lseek(file, off_t(size), SEEK_SET) < 0) {
+        error = errorText(errno);
+        return false;
+    }
+    return true;
+}
+
 #else
+
+FileView::~FileView() = default;
+const char* FileView::view(qint64, qint64) {
+    return nullptr;
+}
+void FileView::unmap() {}
+bool readAt(int, qint64, char*, qint64, QString& error) {
+    error = QStringLiteral("not available on this system");
+    return false;
+}
+qint64 positionOf(int) {
+    return -1;
+}
+bool cutTo(int, qint64, QString& error) {
+    error = QStringLiteral("not available on this system");
+    return false;
+}
 
 SplicePipe::SplicePipe() = default;
 SplicePipe::~SplicePipe() = default;

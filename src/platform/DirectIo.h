@@ -53,4 +53,32 @@ qint64 spliceSome(qintptr socket, SplicePipe& pipe, int file, qint64 max, QStrin
 // Writes all `size` bytes to `file` at its position: false with `error` set when it cannot.
 bool writeAll(int file, const char* bytes, qint64 size, QString& error);
 
+// Bytes that a file already holds, seen through a read-only mapping of a window of it, so
+// that what was just spliced into it can be looked over without a copy. Only bytes below
+// the file's size may be read; the window is unmapped with the object or the next view.
+class FileView {
+public:
+    explicit FileView(int file) : file_(file) {}
+    ~FileView();
+    FileView(const FileView&) = delete;
+    FileView& operator=(const FileView&) = delete;
+    // The `size` bytes at `offset` in memory, or nullptr when they cannot be mapped.
+    const char* view(qint64 offset, qint64 size);
+
+private:
+    void unmap();
+    int file_;
+    const char* base_ = nullptr;
+    qint64 start_ = 0;
+    qint64 length_ = 0;
+};
+
+// Reads `size` bytes at `offset` of `file` without moving its position: false with
+// `error` set when fewer are there or the read fails.
+bool readAt(int file, qint64 offset, char* buffer, qint64 size, QString& error);
+// The position of an open file, or -1 when it has none.
+qint64 positionOf(int file);
+// Makes `size` the file's size and its position.
+bool cutTo(int file, qint64 size, QString& error);
+
 } // namespace platform::directio

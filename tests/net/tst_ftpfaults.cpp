@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <functional>
 #include <future>
@@ -210,6 +211,50 @@ private slots:
         }
         QVERIFY(!QFile::exists(target));
         QVERIFY(noFilesBeside(QStringLiteral("reset.txt")));
+        QCOMPARE(server.finish(), QString());
+    }
+
+    void textLineEndsWhereverTheyFall() {
+        // Text first sent with LF ends only (as servers do that send files unchanged), over
+        // more than one mapped window, then CR LF, a lone CR, and CRs cut off from their
+        // LF by a pause, ending in a CR: CR LF becomes LF wherever it falls, a lone CR stays.
+        QByteArray lfOnly;
+        for (int line = 0; lfOnly.size() < 10 * 1024 * 1024; ++line)
+            lfOnly += "line " + QByteArray::number(line) + " of text\n";
+        const QList<QByteArray> pieces = {lfOnly + "crlf\r\nlone\rcr", "\r", "\nafter\r", "\r\n", "end\r"};
+        ScriptedServer server([&pieces](Peer& peer) {
+            peer.login();
+            for (int round = 0; round < 2; ++round) {
+                peer.expect("TYPE A");
+                peer.send("200 ascii");
+                peer.epsv();
+                peer.expect("RETR /mixed.txt");
+                QTcpSocket* data = peer.acceptData();
+                peer.send("150 Opening ASCII mode data connection");
+                // The first round sends LF-only text alone; the second all the pieces.
+                for (const QByteArray& piece :
+                     round == 0 ? QList<QByteArray>{pieces.first().left(4'000'000)} : pieces) {
+                    peer.sendData(data, piece);
+                    QThread::msleep(50);
+                }
+                peer.closeData(data);
+                peer.send("226 done");
+                peer.expect("TYPE I");
+                peer.send("200 binary");
+            }
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        const QString target = dir_.filePath(QStringLiteral("mixed.txt"));
+        int mode = ftp::TextMode;
+        QCOMPARE(e->GetFile(QStringLiteral("/mixed.txt"), target, mode), 1);
+        QCOMPARE(readAll(target), lfOnly.left(4'000'000));
+        QCOMPARE(e->GetFile(QStringLiteral("/mixed.txt"), target, mode), 1);
+        const QByteArray converted = readAll(target);
+        QCOMPARE(converted.size(), lfOnly.size() + 24);
+        QVERIFY(converted.startsWith(lfOnly));
+        QCOMPARE(converted.mid(lfOnly.size()), QByteArray("crlf\nlone\rcr\nafter\r\nend\r"));
+        QVERIFY(noFilesBeside(QStringLiteral("mixed.txt.")));
         QCOMPARE(server.finish(), QString());
     }
 

@@ -12,6 +12,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstring>
 
 #include <vector>
 
@@ -271,7 +272,9 @@ bool canReceiveIntoFile(const Transport& data) {
     return platform::directio::isAvailable() && data.canSplice();
 }
 
-StreamResult receiveIntoFile(Transport& data, int timeoutMs, const FileTarget& target) {
+namespace {
+
+StreamResult spliceIntoFile(Transport& data, int timeoutMs, const FileTarget& target) {
     using namespace platform::directio;
     SplicePipe pipe;
     std::vector<char> buffer; // only for bytes the socket object holds already
@@ -290,6 +293,69 @@ StreamResult receiveIntoFile(Transport& data, int timeoutMs, const FileTarget& t
             target.written(n);
             return true;
         });
+}
+
+// Text as it comes from servers that send a file's own LF ends in text mode too: spliced
+// into the file like a binary download, each step's bytes only looked over in the file's
+// pages for a CR. The first step with one is read back, converted and written over its
+// raw bytes, and the rest of the stream is read and converted in the program's buffer.
+StreamResult spliceTextIntoFile(Transport& data, int timeoutMs, const FileTarget& target) {
+    using namespace platform::directio;
+    SplicePipe pipe;
+    FileView view(target.handle);
+    qint64 end = positionOf(target.handle);                               // where the next kept byte goes
+    bool splicing = pipe.isOpen() && end >= 0;                            // until the first CR
+    bool spliced = false;                                                 // how the last step's bytes came
+    std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize + 1)); // + a held-back CR
+    const auto convertAndWrite = [&](qint64 n, QString& detail) {
+        bool crFirst = false;
+        qint64 kept = target.lineEnds->convertInPlace(buffer.data(), n, crFirst);
+        if (crFirst) { // the CR held back from the bytes before goes in front
+            std::memmove(buffer.data() + 1, buffer.data(), size_t(kept));
+            buffer[0] = '\r';
+            ++kept;
+        }
+        if (!writeAll(target.handle, buffer.data(), kept, detail))
+            return false;
+        end += kept;
+        target.written(kept);
+        return true;
+    };
+    return receiveLoop(
+        data, timeoutMs,
+        [&](int sliceMs, Transport::Status& status, QString& fileError) -> qint64 {
+            spliced = splicing && data.canSplice();
+            if (spliced)
+                return data.spliceToFile(pipe, target.handle, kStreamBufferSize, sliceMs, status, fileError);
+            return data.readBulk(buffer.data(), kStreamBufferSize, sliceMs, status);
+        },
+        [&](qint64 n, QString& detail) {
+            if (!spliced) {
+                if (std::memchr(buffer.data(), '\r', size_t(n)))
+                    splicing = false; // a CR held back must meet what follows it here
+                return convertAndWrite(n, detail);
+            }
+            const char* raw = view.view(end, n);
+            if (raw && !std::memchr(raw, '\r', size_t(n))) {
+                end += n;
+                target.written(n);
+                return true;
+            }
+            splicing = false;
+            if (raw)
+                std::memcpy(buffer.data(), raw, size_t(n));
+            else if (!readAt(target.handle, end, buffer.data(), n, detail))
+                return false;
+            return cutTo(target.handle, end, detail) && convertAndWrite(n, detail);
+        });
+}
+
+} // namespace
+
+StreamResult receiveIntoFile(Transport& data, int timeoutMs, const FileTarget& target) {
+    if (target.lineEnds)
+        return spliceTextIntoFile(data, timeoutMs, target);
+    return spliceIntoFile(data, timeoutMs, target);
 }
 
 StreamResult sendStream(const UploadSource& source, Transport& data, int timeoutMs) {

@@ -17,6 +17,7 @@ class QFile;
 namespace ftp {
 
 class ControlChannel;
+class CrlfToLf;
 
 class PassiveOpener {
 public:
@@ -50,9 +51,13 @@ StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink
 // A download straight into an open file: the bytes pass from the system's socket into the
 // file at its position without a copy in the program's memory (Linux); `written` counts
 // them. Only where canReceiveIntoFile(): a plain data connection on a system that can.
+// A text download (`lineEnds` set) is spliced in too as long as no CR has come, and
+// looked over where it lies; from the first CR on it is read, converted and written. The
+// file must be open for reading as well; `written` then counts the bytes it keeps.
 struct FileTarget {
     int handle = -1;
     std::function<void(qint64 bytes)> written;
+    CrlfToLf* lineEnds = nullptr;
 };
 bool canReceiveIntoFile(const Transport& data);
 StreamResult receiveIntoFile(Transport& data, int timeoutMs, const FileTarget& target);

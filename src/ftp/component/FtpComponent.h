@@ -35,8 +35,8 @@ struct FailureDetail {
     explicit FailureDetail(FailureKind kind_, int timeoutMs_ = 0) : kind(kind_), timeoutMs(timeoutMs_) {}
 
     FailureKind kind = FailureKind::Unknown;
-    QString serverReply; // the server's own reply that refused, as one line ("550 /x: No such file")
-    int timeoutMs = 0;   // the wait that ran out, for a timeout
+    QString serverReply;   // the server's own reply that refused, as one line ("550 /x: No such file")
+    int timeoutMs = 0;     // the wait that ran out, for a timeout
     int connectResult = 0; // the number Connect returned, for the failure of a Connect
 };
 

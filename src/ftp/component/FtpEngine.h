@@ -30,18 +30,18 @@ class CallControl;
 // What Connect returns. Only 0 means a session was opened.
 enum ConnectResult : int {
     ConnectOk = 0,
-    ConnectHostNotFound = 1,    // the server name could not be resolved
-    ConnectRefused = 2,         // nothing listens at that address and port
-    ConnectTimedOut = 3,        // no connection, greeting or login reply in time
-    ConnectGreetingRefused = 4, // the server turned the connection away (4xx/5xx greeting, or hung up)
-    ConnectLoginRefused = 5,    // user name or password refused, or unsendable (a line break, a NUL or a
-                                // character CP932 lacks): then they are not sent
-    ConnectProtocolError = 6,   // the server's replies make no sense, or it hung up during login
-    ConnectBadServerName = 7,   // the server box holds no usable name (empty, bad port, ...)
-    ConnectNetworkError = 8,    // any other network failure (unreachable network, ...)
-    ConnectCancelled = 9,       // the user cancelled the connect
-    ConnectTlsFailed = 10,      // the TLS handshake failed, or an ftpes:// or ftps:// server refused to
-                                // protect the data connections
+    ConnectHostNotFound = 1,        // the server name could not be resolved
+    ConnectRefused = 2,             // nothing listens at that address and port
+    ConnectTimedOut = 3,            // no connection, greeting or login reply in time
+    ConnectGreetingRefused = 4,     // the server turned the connection away (4xx/5xx greeting, or hung up)
+    ConnectLoginRefused = 5,        // user name or password refused, or unsendable (a line break, a NUL or a
+                                    // character CP932 lacks): then they are not sent
+    ConnectProtocolError = 6,       // the server's replies make no sense, or it hung up during login
+    ConnectBadServerName = 7,       // the server box holds no usable name (empty, bad port, ...)
+    ConnectNetworkError = 8,        // any other network failure (unreachable network, ...)
+    ConnectCancelled = 9,           // the user cancelled the connect
+    ConnectTlsFailed = 10,          // the TLS handshake failed, or an ftpes:// or ftps:// server refused to
+                                    // protect the data connections
     ConnectCertificateRefused = 11, // the server's certificate failed the checks and the user (or, with
                                     // no one to ask, the engine) did not accept it
 };
@@ -115,8 +115,8 @@ private:
     bool mlsdAllowed_ = true;
     CertificatePrompt certificatePrompt_;
     TrustStore trustStore_;
-    ServerAddress server_;   // what the last Connect was given
-    bool dataTls_ = false;   // the server agreed to PROT P: every data connection speaks TLS
+    ServerAddress server_; // what the last Connect was given
+    bool dataTls_ = false; // the server agreed to PROT P: every data connection speaks TLS
 
     enum class SessionState {
         NotConnected, // no Connect yet, or the last one failed

@@ -261,17 +261,24 @@ int FtpEngine::downloadText(const QString& remote, const QString& target) {
     setType('A');
     const auto backToBinary = binaryAfterwards(true);
     CrlfToLf toLf;
+    qint64 kept = 0;
     const ChunkSink sink = [&](char* bytes, qint64 size, QString& detail) {
         bool crFirst = false;
         const qint64 converted = toLf.convertInPlace(bytes, size, crFirst);
+        kept += converted + (crFirst ? 1 : 0);
         return (!crFirst || writeOut(*part, "\r", 1, target, detail)) &&
                writeOut(*part, bytes, converted, target, detail);
     };
-    const Reply final = retrieve(QStringLiteral("RETR ") + remote, sink);
+    const FileTarget direct{part->handle(), [&kept](qint64 bytes) { kept += bytes; }, &toLf};
+    const Reply final =
+        retrieve([&remote]() -> QString { return QStringLiteral("RETR ") + remote; }, sink, nullptr, &direct);
     if (final.kind() != 2)
         refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
     QByteArray tail;
     toLf.finish(tail);
+    // A direct download moved the file's position without the file object seeing it.
+    if (!part->seek(kept))
+        localError(QStringLiteral("Cannot write \"%1\": %2").arg(target, part->errorString()));
     if (!writeOut(*part, tail.constData(), tail.size(), target, error))
         localError(error);
     if (!partfile::putInPlace(*part, target, error))
@@ -338,7 +345,7 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
         return true;
     };
     // Without a hash to compute, the bytes need not pass through the program at all.
-    const FileTarget direct{part->handle(), [&job](qint64 bytes) { job.bytes += bytes; }};
+    const FileTarget direct{part->handle(), [&job](qint64 bytes) { job.bytes += bytes; }, nullptr};
     Reply first;
     const Reply final = retrieve(command, sink, &first, job.hash ? nullptr : &direct);
     if (final.kind() != 2)

@@ -54,7 +54,7 @@ std::unique_ptr<QFile> create(const QString& target, QString& error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
         auto file = std::make_unique<QFile>(info.absolutePath() + u'/' + nameFor(info.fileName(), unique));
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, kOwnerOnly))
+        if (file->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered, kOwnerOnly))
             return file;
         error = file->errorString();
         if (!file->exists())

@@ -19,8 +19,8 @@ inline constexpr qsizetype kNameLimit = 255;
 // name, so that the part file's name never exceeds kNameLimit bytes.
 QString nameFor(const QString& targetName, const QString& unique);
 
-// Creates a new, empty part file beside `target`, open for writing; nullptr (with
-// `error`) when it cannot.
+// Creates a new, empty part file beside `target`, open for reading and writing (a
+// download looks over what it spliced in); nullptr (with `error`) when it cannot.
 std::unique_ptr<QFile> create(const QString& target, QString& error);
 // Opens a kept part file to go on writing at `size` (anything beyond it is cut off).
 std::unique_ptr<QFile> reopen(const QString& path, qint64 size, QString& error);

@@ -16,7 +16,8 @@ QString lastSegment(const QString& path) {
 
 } // namespace
 
-ThreadedComponent::ThreadedComponent(const ComponentCreator& create) : callerContext_(std::make_unique<QObject>()) {
+ThreadedComponent::ThreadedComponent(const ComponentCreator& create)
+    : callerContext_(std::make_unique<QObject>()) {
     worker_.runBlocking([&] {
         inner_ = create();
         inner_->setCallControl(&worker_.control());

@@ -398,8 +398,8 @@ bool Transport::canSplice() const {
     return plainDescriptor() >= 0;
 }
 
-qint64 Transport::spliceToFile(platform::directio::SplicePipe& pipe, int fileHandle, qint64 max, int timeoutMs,
-                               Status& status, QString& fileError) {
+qint64 Transport::spliceToFile(platform::directio::SplicePipe& pipe, int fileHandle, qint64 max,
+                               int timeoutMs, Status& status, QString& fileError) {
     using namespace platform::directio;
     const qintptr socket = plainDescriptor();
     if (socket < 0 || !pipe.isOpen()) {

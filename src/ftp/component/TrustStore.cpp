@@ -35,8 +35,8 @@ QList<Entry> readEntries(const QString& path) {
         const uint port = fields.at(1).toUInt(&ok);
         if (!ok || port == 0 || port > 65535)
             continue;
-        entries.append({QString::fromLatin1(fields.at(0)), quint16(port),
-                        QString::fromLatin1(fields.at(2)).toUpper()});
+        entries.append(
+            {QString::fromLatin1(fields.at(0)), quint16(port), QString::fromLatin1(fields.at(2)).toUpper()});
     }
     return entries;
 }

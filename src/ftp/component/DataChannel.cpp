@@ -303,20 +303,17 @@ StreamResult spliceTextIntoFile(Transport& data, int timeoutMs, const FileTarget
     using namespace platform::directio;
     SplicePipe pipe;
     FileView view(target.handle);
-    qint64 end = positionOf(target.handle);                               // where the next kept byte goes
-    bool splicing = pipe.isOpen() && end >= 0;                            // until the first CR
-    bool spliced = false;                                                 // how the last step's bytes came
-    std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize + 1)); // + a held-back CR
+    qint64 end = positionOf(target.handle);    // where the next kept byte goes
+    bool splicing = pipe.isOpen() && end >= 0; // until the first CR
+    bool spliced = false;                      // how the last step's bytes came
+    std::vector<char> buffer(static_cast<size_t>(kStreamBufferSize));
     const auto convertAndWrite = [&](qint64 n, QString& detail) {
-        bool crFirst = false;
-        qint64 kept = target.lineEnds->convertInPlace(buffer.data(), n, crFirst);
-        if (crFirst) { // the CR held back from the bytes before goes in front
-            std::memmove(buffer.data() + 1, buffer.data(), size_t(kept));
-            buffer[0] = '\r';
-            ++kept;
-        }
-        if (!writeAll(target.handle, buffer.data(), kept, detail))
+        bool crFirst = false; // a CR held back from the bytes before goes in front
+        const qint64 converted = target.lineEnds->convertInPlace(buffer.data(), n, crFirst);
+        if ((crFirst && !writeAll(target.handle, "\r", 1, detail)) ||
+            !writeAll(target.handle, buffer.data(), converted, detail))
             return false;
+        const qint64 kept = converted + (crFirst ? 1 : 0);
         end += kept;
         target.written(kept);
         return true;

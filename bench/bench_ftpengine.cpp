@@ -7,6 +7,10 @@
 //     network namespace the benchmark makes; needs root, ip and tc);
 //   - the growth of the engine's peak resident size during a 4 GiB download (a sparse file);
 //   - the loopback's single-stream ceiling (iperf3), measured in the same run.
+// Beside each case: the processor time of each client, of the server when it is pinned
+// (a server whose core is busy all along sets the pace for both clients), and for the
+// downloads the time to write the same bytes from memory, which a client that reads the
+// data into its own memory first cannot beat.
 // Goals (engine time / curl time): download 0.5, upload 0.7, text download 0.6, listing 1.2.
 // With --tls the binary download and upload run over explicit TLS ("ftpes://", the
 // certificate accepted as the user would) next to `curl --ssl-reqd`; goal 1.0 each.
@@ -38,6 +42,8 @@
 #include <QThread>
 
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -102,6 +108,64 @@ double timed(const std::function<bool()>& run) {
     QElapsedTimer timer;
     timer.start();
     return run() ? double(timer.nsecsElapsed()) / 1e9 : -1;
+}
+
+// Processor seconds spent so far: by this program (the engine), by the programs it has run and
+// waited for (curl), and, when the server is pinned to CPU 0, on CPU 0 (the server).
+struct CpuClock {
+    double self = 0, children = 0, server = 0;
+
+    static double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+
+    static CpuClock now() {
+        CpuClock c;
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        c.self = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+        getrusage(RUSAGE_CHILDREN, &usage);
+        c.children = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+        QFile stat(QStringLiteral("/proc/stat"));
+        if (stat.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : stat.readAll().split('\n')) {
+                if (!line.startsWith("cpu0 "))
+                    continue;
+                // user nice system idle iowait irq softirq steal: busy is all but idle and iowait
+                const QList<QByteArray> f = line.simplified().split(' ');
+                for (int i : {1, 2, 3, 6, 7, 8})
+                    c.server += f.value(i).toDouble();
+                c.server /= double(sysconf(_SC_CLK_TCK));
+            }
+        }
+        return c;
+    }
+};
+
+struct Round {
+    double seconds = -1, clientCpu = 0, serverCpu = 0;
+};
+
+Round measured(const std::function<bool()>& run) {
+    const CpuClock before = CpuClock::now();
+    Round r;
+    r.seconds = timed(run);
+    const CpuClock after = CpuClock::now();
+    r.clientCpu = (after.self - before.self) + (after.children - before.children);
+    r.serverCpu = after.server - before.server;
+    return r;
+}
+
+// The least a download into `path` can take: writing `size` bytes there from memory.
+bool writeFromMemory(const QString& path, qint64 size) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray block(1024 * 1024, 'x');
+    for (qint64 done = 0; done < size; done += block.size()) {
+        const qint64 n = std::min<qint64>(block.size(), size - done);
+        if (file.write(block.constData(), n) != n)
+            return false;
+    }
+    return true;
 }
 
 // Runs a program to its end; its standard output, or nullopt when it failed.
@@ -232,18 +296,26 @@ double loopbackCeilingGbit() {
 }
 
 int fetchOnce(const QStringList& args);
+int putOnce(const QStringList& args);
 
 } // namespace
 
 int main(int argc, char** argv) {
     // One download through the engine, for the throttled case run inside the namespace:
-    //   bench_ftpengine --fetch-once HOST:PORT USER PASSWORD REMOTE LOCAL
+    //   bench_ftpengine --fetch-once HOST:PORT USER PASSWORD REMOTE LOCAL [text]
     if (argc > 1 && qstrcmp(argv[1], "--fetch-once") == 0) {
         QCoreApplication app(argc, argv);
         return fetchOnce(app.arguments());
     }
+    // One upload through the engine, to profile it apart from the rounds:
+    //   bench_ftpengine --put-once HOST:PORT USER PASSWORD LOCAL REMOTEDIR
+    if (argc > 1 && qstrcmp(argv[1], "--put-once") == 0) {
+        QCoreApplication app(argc, argv);
+        return putOnce(app.arguments());
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariable("TESSEL_BENCH_PIN") == u"1") {
+    const bool pinned = qEnvironmentVariable("TESSEL_BENCH_PIN") == u"1";
+    if (pinned) {
         cpu_set_t clients;
         CPU_ZERO(&clients);
         CPU_SET(1, &clients);
@@ -330,6 +402,7 @@ int main(int argc, char** argv) {
         std::function<bool()> check;
         double goal; // engine time / curl time
         qint64 bytes;
+        bool intoFile = false; // a download: the time to write its bytes from memory is its floor
     };
     const std::vector<Case> cases = {
         {"download binary",
@@ -342,7 +415,7 @@ int main(int argc, char** argv) {
          [&] {
              return curl({QStringLiteral("-o"), curlOut, url + QStringLiteral("big.bin")});
          },
-         sameOutput, tls ? 1.0 : 0.5, size},
+         sameOutput, tls ? 1.0 : 0.5, size, true},
         {"upload binary",
          [&] {
              return withEngine(server, [&](ftp::FtpEngine& e) {
@@ -369,7 +442,7 @@ int main(int argc, char** argv) {
              return curl(
                  {QStringLiteral("-B"), QStringLiteral("-o"), curlOut, url + QStringLiteral("big.txt")});
          },
-         sameOutput, 0.6, size},
+         sameOutput, 0.6, size, true},
         {"list 2 lists",
          [&] {
              return withEngine(
@@ -398,25 +471,36 @@ int main(int argc, char** argv) {
             continue;
         if (tls && !QString::fromLatin1(c.name).endsWith(u"binary"))
             continue;
-        std::vector<double> engineTimes, curlTimes;
+        std::vector<double> engineTimes, curlTimes, floorTimes;
+        std::vector<double> engineCpu, curlCpu, serverWithEngine, serverWithCurl;
         bool ok = true;
         // A listing takes a fraction of a second: more rounds keep the noise down.
         const int caseRounds = c.bytes == 0 ? std::max(rounds, 9) : rounds;
         for (int r = 0; r < caseRounds && ok; ++r) {
             // Alternate which client goes first, so that neither profits from a warmer cache.
             const bool engineFirst = r % 2 == 0;
-            const double first = timed(engineFirst ? c.engine : c.curl);
-            const double second = timed(engineFirst ? c.curl : c.engine);
-            const double e = engineFirst ? first : second, k = engineFirst ? second : first;
-            ok = e > 0 && k > 0;
-            engineTimes.push_back(e);
-            curlTimes.push_back(k);
+            const Round first = measured(engineFirst ? c.engine : c.curl);
+            const Round second = measured(engineFirst ? c.curl : c.engine);
+            const Round& e = engineFirst ? first : second;
+            const Round& k = engineFirst ? second : first;
+            ok = e.seconds > 0 && k.seconds > 0;
+            engineTimes.push_back(e.seconds);
+            curlTimes.push_back(k.seconds);
+            engineCpu.push_back(e.clientCpu);
+            curlCpu.push_back(k.clientCpu);
+            serverWithEngine.push_back(e.serverCpu);
+            serverWithCurl.push_back(k.serverCpu);
             if (ok && c.check && r == 0 && !c.check()) {
                 std::fprintf(stderr, "%s: engine and curl results differ\n", c.name);
                 ok = false;
             }
             QFile::remove(engineOut);
             QFile::remove(curlOut);
+            if (ok && c.intoFile) { // into the pages the two downloads have just given back
+                const QString floorFile = local + QStringLiteral("/floor.out");
+                floorTimes.push_back(timed([&] { return writeFromMemory(floorFile, c.bytes); }));
+                QFile::remove(floorFile);
+            }
         }
         if (!ok) {
             std::printf("%-16s failed\n", c.name);
@@ -445,6 +529,16 @@ int main(int argc, char** argv) {
         for (std::size_t r = 0; r < engineTimes.size(); ++r)
             std::printf(" %.3f/%.3f", engineTimes[r], curlTimes[r]);
         std::printf("\n");
+        // What bounds the case: the client's own processor time, the server's (its core is
+        // busy all along when it sets the pace) and, for a download, writing the bytes alone.
+        std::printf("%16s engine %.3f, curl %.3f", "cpu s:", median(engineCpu), median(curlCpu));
+        if (pinned)
+            std::printf("; server %.3f beside the engine, %.3f beside curl", median(serverWithEngine),
+                        median(serverWithCurl));
+        std::printf("\n");
+        if (!floorTimes.empty())
+            std::printf("%16s %.3f s to write the bytes from memory; engine / that %.2f\n",
+                        "floor:", median(floorTimes), e / median(floorTimes));
     }
     server.stop();
 
@@ -559,8 +653,25 @@ int fetchOnce(const QStringList& args) {
         ftp::FtpEngine engine;
         if (engine.Connect(args[2], args[3], args[4]) != 0)
             return 1;
-        int mode = ftp::BinaryMode;
+        int mode = args.value(7) == u"text" ? ftp::TextMode : ftp::BinaryMode;
         engine.GetFile(args[5], args[6], mode);
+        engine.Close();
+        return 0;
+    } catch (const ftp::FtpError& e) {
+        std::fprintf(stderr, "engine: %s\n", qPrintable(e.message()));
+        return 1;
+    }
+}
+
+int putOnce(const QStringList& args) {
+    if (args.size() < 7)
+        return 1;
+    try {
+        ftp::FtpEngine engine;
+        if (engine.Connect(args[2], args[3], args[4]) != 0)
+            return 1;
+        int mode = ftp::BinaryMode;
+        engine.PutFile(args[5], args[6], mode);
         engine.Close();
         return 0;
     } catch (const ftp::FtpError& e) {

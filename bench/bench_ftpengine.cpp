@@ -301,7 +301,8 @@ int putOnce(const QStringList& args);
 } // namespace
 
 int main(int argc, char** argv) {
-    // One download through the engine, for the throttled case run inside the namespace:
+    // One download through the engine, for the throttled case run inside the namespace and
+    // for profiling:
     //   bench_ftpengine --fetch-once HOST:PORT USER PASSWORD REMOTE LOCAL [text]
     if (argc > 1 && qstrcmp(argv[1], "--fetch-once") == 0) {
         QCoreApplication app(argc, argv);
@@ -658,15 +659,16 @@ int main(int argc, char** argv) {
 
 namespace {
 
-int fetchOnce(const QStringList& args) {
+// One transfer through the engine, for --fetch-once and --put-once: args are the program,
+// the option, HOST:PORT, USER, PASSWORD, then what `transfer` takes.
+int onceThroughEngine(const QStringList& args, const std::function<void(ftp::FtpEngine&)>& transfer) {
     if (args.size() < 7)
         return 1;
     try {
         ftp::FtpEngine engine;
         if (engine.Connect(args[2], args[3], args[4]) != 0)
             return 1;
-        int mode = args.value(7) == u"text" ? ftp::TextMode : ftp::BinaryMode;
-        engine.GetFile(args[5], args[6], mode);
+        transfer(engine);
         engine.Close();
         return 0;
     } catch (const ftp::FtpError& e) {
@@ -675,21 +677,18 @@ int fetchOnce(const QStringList& args) {
     }
 }
 
+int fetchOnce(const QStringList& args) {
+    return onceThroughEngine(args, [&](ftp::FtpEngine& engine) {
+        int mode = args.value(7) == u"text" ? ftp::TextMode : ftp::BinaryMode;
+        engine.GetFile(args[5], args[6], mode);
+    });
+}
+
 int putOnce(const QStringList& args) {
-    if (args.size() < 7)
-        return 1;
-    try {
-        ftp::FtpEngine engine;
-        if (engine.Connect(args[2], args[3], args[4]) != 0)
-            return 1;
+    return onceThroughEngine(args, [&](ftp::FtpEngine& engine) {
         int mode = ftp::BinaryMode;
         engine.PutFile(args[5], args[6], mode);
-        engine.Close();
-        return 0;
-    } catch (const ftp::FtpError& e) {
-        std::fprintf(stderr, "engine: %s\n", qPrintable(e.message()));
-        return 1;
-    }
+    });
 }
 
 } // namespace

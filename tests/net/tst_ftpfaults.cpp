@@ -102,10 +102,7 @@ private slots:
             // Names arrive in UTF-8 although OPTS was refused.
             peer.expect("CWD /home/ftp/sub");
             peer.send("250 ok");
-            peer.epsv();
-            peer.expect("LIST");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 ok");
+            QTcpSocket* data = peer.openTransfer("LIST", "150 ok");
             peer.sendData(data, QStringLiteral("-rw-r--r-- 1 0 0 1 Dec  7 20:13 テスト.txt\r\n").toUtf8());
             peer.closeData(data);
             peer.send("226 ok");
@@ -124,10 +121,8 @@ private slots:
             peer.login();
             peer.expect("TYPE I");
             peer.send("200 ok");
-            peer.epsv();
-            peer.expect("RETR /big.bin");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 Opening BINARY mode data connection for big.bin (1000000 bytes)");
+            QTcpSocket* data = peer.openTransfer(
+                "RETR /big.bin", "150 Opening BINARY mode data connection for big.bin (1000000 bytes)");
             peer.sendData(data, QByteArray(100'000, 'x'));
             data->abort();
             peer.control().abort();
@@ -151,10 +146,8 @@ private slots:
             peer.login();
             peer.expect("TYPE I");
             peer.send("200 ok");
-            peer.epsv();
-            peer.expect("RETR /short.bin");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 Opening BINARY mode data connection for short.bin (5000 bytes)");
+            QTcpSocket* data = peer.openTransfer(
+                "RETR /short.bin", "150 Opening BINARY mode data connection for short.bin (5000 bytes)");
             peer.sendData(data, QByteArray(1000, 'y'));
             peer.closeData(data);
             peer.send("226 Transfer complete");
@@ -187,10 +180,7 @@ private slots:
             peer.login();
             peer.expect("TYPE A");
             peer.send("200 ascii");
-            peer.epsv();
-            peer.expect("RETR /reset.txt");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 Opening ASCII mode data connection");
+            QTcpSocket* data = peer.openTransfer("RETR /reset.txt", "150 Opening ASCII mode data connection");
             peer.sendData(data, QByteArray(50'000, 'r'));
             const linger hard{1, 0};
             ::setsockopt(int(data->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
@@ -227,10 +217,8 @@ private slots:
             for (int round = 0; round < 2; ++round) {
                 peer.expect("TYPE A");
                 peer.send("200 ascii");
-                peer.epsv();
-                peer.expect("RETR /mixed.txt");
-                QTcpSocket* data = peer.acceptData();
-                peer.send("150 Opening ASCII mode data connection");
+                QTcpSocket* data =
+                    peer.openTransfer("RETR /mixed.txt", "150 Opening ASCII mode data connection");
                 // The first round sends LF-only text alone; the second all the pieces.
                 for (const QByteArray& piece :
                      round == 0 ? QList<QByteArray>{pieces.first().left(4'000'000)} : pieces) {
@@ -263,10 +251,7 @@ private slots:
             peer.login();
             peer.expect("TYPE I");
             peer.send("200 ok");
-            peer.epsv();
-            peer.expect("RETR /slow.bin");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 here it (never) comes");
+            QTcpSocket* data = peer.openTransfer("RETR /slow.bin", "150 here it (never) comes");
             peer.sendData(data, "a few bytes");
             // Nothing more; when the client gives up and closes, say so.
             data->waitForDisconnected(10'000);
@@ -467,10 +452,7 @@ private slots:
                 }
                 peer.expect("CWD /");
                 peer.send("250 ok");
-                peer.epsv();
-                peer.expect("LIST");
-                QTcpSocket* data = peer.acceptData();
-                peer.send("150 here it comes");
+                QTcpSocket* data = peer.openTransfer("LIST", "150 here it comes");
                 QByteArray listing;
                 for (const QByteArray& name : c.raw)
                     listing += "-rw-r--r-- 1 0 0 3 Dec  7 20:13 " + name + "\r\n";
@@ -518,10 +500,7 @@ private slots:
             peer.login();
             peer.expect("CWD /");
             peer.send("250 ok");
-            peer.epsv();
-            peer.expect("LIST");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 here it comes");
+            QTcpSocket* data = peer.openTransfer("LIST", "150 here it comes");
             peer.sendData(data, QByteArray("-rw-r--r-- 1 0 0 12 Dec  7 20:13 f\r\n").repeated(11));
             peer.closeData(data);
             peer.send("226 done");

@@ -156,10 +156,7 @@ private slots:
         writeAll(local, content);
         QByteArray stored;
         auto storeUntil = [&](Peer& peer, const QByteArray& command, qint64 keep, bool breakOff) {
-            peer.epsv();
-            peer.expect(command + " /up.bin");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 ok to send data");
+            QTcpSocket* data = peer.openTransfer(command + " /up.bin", "150 ok to send data");
             stored += peer.receiveData(data, keep);
             if (breakOff) {
                 data->abort();
@@ -256,10 +253,7 @@ private slots:
             peer.login("220 fake ready", "211-Features:\r\n HASH CRC32;SHA-1\r\n211 End");
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("RETR /x.bin");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 here (5000 bytes)");
+            QTcpSocket* data = peer.openTransfer("RETR /x.bin", "150 here (5000 bytes)");
             peer.sendData(data, content);
             peer.closeData(data);
             peer.send("226 done");
@@ -277,20 +271,14 @@ private slots:
             peer.login("220 fake ready", "211-Features:\r\n XSHA1\r\n XMD5\r\n211 End");
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("STOR /x.bin");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 ok");
+            QTcpSocket* data = peer.openTransfer("STOR /x.bin", "150 ok");
             const QByteArray got = peer.receiveData(data);
             peer.send("226 stored");
             peer.expect("XSHA1 /x.bin");
             peer.send("213 " + hexOf(got, QCryptographicHash::Sha1));
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("STOR /x.bin");
-            data = peer.acceptData();
-            peer.send("150 ok");
+            data = peer.openTransfer("STOR /x.bin", "150 ok");
             peer.receiveData(data);
             peer.send("226 stored");
             peer.expect("XSHA1 /x.bin");
@@ -311,10 +299,9 @@ private slots:
             peer.login();
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("RETR /report (5 bytes).txt");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 Opening BINARY mode data connection for report (5 bytes).txt (100 bytes).");
+            QTcpSocket* data = peer.openTransfer(
+                "RETR /report (5 bytes).txt",
+                "150 Opening BINARY mode data connection for report (5 bytes).txt (100 bytes).");
             peer.sendData(data, content);
             peer.closeData(data);
             peer.send("226 done");
@@ -332,10 +319,8 @@ private slots:
             peer.send("213 100");
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("RETR /weird.txt");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 Opening data connection for weird (5 bytes)");
+            QTcpSocket* data =
+                peer.openTransfer("RETR /weird.txt", "150 Opening data connection for weird (5 bytes)");
             peer.sendData(data, content);
             peer.closeData(data);
             peer.send("226 done");
@@ -359,10 +344,7 @@ private slots:
             peer.login();
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("RETR /x");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 here");
+            QTcpSocket* data = peer.openTransfer("RETR /x", "150 here");
             peer.sendData(data, "some bytes");
             // While the download runs, its part file is within the name limit and owner-only.
             const QStringList parts =
@@ -394,10 +376,7 @@ private slots:
             peer.login();
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("RETR /trickle");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("150 here it comes, slowly");
+            QTcpSocket* data = peer.openTransfer("RETR /trickle", "150 here it comes, slowly");
             // A byte every 50 ms: never silent for long, but far below 1 KiB a second.
             QElapsedTimer timer;
             timer.start();
@@ -429,20 +408,14 @@ private slots:
             peer.login();
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("RETR /p.txt");
-            QTcpSocket* data = peer.acceptData();
-            peer.send("125 Data connection already open");
+            QTcpSocket* data = peer.openTransfer("RETR /p.txt", "125 Data connection already open");
             peer.sendData(data, "payload");
             peer.closeData(data);
             peer.send("150 more");
             peer.send("226 done");
             peer.expect("TYPE I");
             peer.send("200 binary");
-            peer.epsv();
-            peer.expect("STOR /p.txt");
-            data = peer.acceptData();
-            peer.send("125 go ahead");
+            data = peer.openTransfer("STOR /p.txt", "125 go ahead");
             if (peer.receiveData(data) != "payload")
                 throw ScriptError{QStringLiteral("the upload did not arrive")};
             peer.send("150 more");

@@ -90,6 +90,15 @@ public:
         expect("EPSV");
         send("229 Entering Extended Passive Mode (|||" + QByteArray::number(listenData()) + "|)");
     }
+    // EPSV, then `command` (RETR, STOR, LIST...) on the data connection it opens, answered
+    // with `opening`: the data connection.
+    QTcpSocket* openTransfer(const QByteArray& command, const QByteArray& opening) {
+        epsv();
+        expect(command);
+        QTcpSocket* data = acceptData();
+        send(opening);
+        return data;
+    }
     QTcpSocket* acceptData() {
         if (!data_ || !data_->waitForNewConnection(10'000))
             throw ScriptError{QStringLiteral("the client did not open the data connection")};

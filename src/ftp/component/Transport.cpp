@@ -2,9 +2,12 @@
 
 #include "ftp/component/CallControl.h"
 #include "platform/DirectIo.h"
+#include "platform/SocketConnect.h"
 
 #include <QSslCipher>
 #include <QSslSocket>
+
+#include <unistd.h>
 
 namespace ftp {
 
@@ -13,6 +16,22 @@ namespace {
 constexpr qint64 kWriteHighWater = 1024 * 1024;
 // How long the close of a TLS connection waits for the server's session ticket.
 constexpr int kTicketWaitMs = 500;
+
+// The socket error that tells the engine how a connect ended.
+QAbstractSocket::SocketError connectError(platform::net::PendingConnect::Outcome outcome) {
+    using Outcome = platform::net::PendingConnect::Outcome;
+    switch (outcome) {
+    case Outcome::Refused:
+        return QAbstractSocket::ConnectionRefusedError;
+    case Outcome::TimedOut:
+        return QAbstractSocket::SocketTimeoutError;
+    case Outcome::Unreachable:
+        return QAbstractSocket::NetworkError;
+    default:
+        return QAbstractSocket::UnknownSocketError;
+    }
+}
+
 } // namespace
 
 Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {
@@ -49,28 +68,40 @@ int Transport::slice(const QDeadlineTimer& deadline) {
 }
 
 bool Transport::connectTo(const QHostAddress& address, quint16 port, int timeoutMs) {
+    using Outcome = platform::net::PendingConnect::Outcome;
     socket_->abort();
-    socket_->connectToHost(address, port);
+    // The attempt outlives every slice of the wait: a server whose SYN-ACK comes late (far
+    // away, or a SYN lost and sent again by our TCP a second later) is still reached.
+    platform::net::PendingConnect attempt(address, port);
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (socket_->waitForConnected(slice(deadline)))
-            return true;
-        const bool stillTrying = socket_->state() == QAbstractSocket::ConnectingState ||
-                                 socket_->state() == QAbstractSocket::HostLookupState;
-        if (!stillTrying && socket_->error() != QAbstractSocket::SocketTimeoutError) {
-            noteError(socket_->error(), socket_->errorString());
-            break;
+        const Outcome outcome = attempt.wait(slice(deadline));
+        if (outcome == Outcome::Connected)
+            return adoptConnected(attempt.take());
+        if (outcome != Outcome::Pending) {
+            noteError(connectError(outcome), attempt.errorString());
+            return false;
         }
         if (cancelRequested()) {
             noteCancelled();
-            break;
+            return false;
         }
-        if (deadline.hasExpired() || !stillTrying) {
-            noteError(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
-            break;
+        if (deadline.hasExpired()) {
+            noteError(QAbstractSocket::SocketTimeoutError,
+                      QStringLiteral("No answer from %1 port %2 within %3 s")
+                          .arg(address.toString())
+                          .arg(port)
+                          .arg(timeoutMs / 1000.0));
+            return false;
         }
     }
-    socket_->abort();
+}
+
+bool Transport::adoptConnected(qintptr descriptor) {
+    if (socket_->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState))
+        return true;
+    noteError(socket_->error(), socket_->errorString());
+    ::close(int(descriptor));
     return false;
 }
 

@@ -118,6 +118,8 @@ private:
     bool cancelled_ = false;
 
     void noteError(QAbstractSocket::SocketError error, const QString& text);
+    // Hands a connected system socket to the socket object; false (noted) when it fails.
+    bool adoptConnected(qintptr descriptor);
     bool cancelRequested() const;
     void noteCancelled();
     // One slice of a longer wait: what is left of `deadline`, but at most kCancelPollMs.

@@ -23,8 +23,8 @@
 // (--dir /dev/shm) so that the disk does not set the pace. With TESSEL_BENCH_PIN=1 the
 // server runs on CPU 0 and the clients (this program and curl) on CPU 1, so that neither
 // client wins or loses by sharing a core with the server.
-#include "ftp/component/FtpEngine.h"
 #include "BenchSupport.h"
+#include "ftp/component/FtpEngine.h"
 #include "support/PyFtpServer.h"
 
 #include <QApplication>

@@ -11,6 +11,8 @@
 // or its QUIT; the engine's times end when its call returns, before its QUIT too. Beside each
 // time the commands each client sent (the engine's transcript, the "> " lines of `curl -v`),
 // QUIT not counted.
+// curl 7.88 waits a second before it opens a TLS data connection on a reused control connection
+// (also on plain loopback): with --tls its download once connected is no fair reference.
 //
 // The delay line holds each chunk half the round trip in each direction; it cannot delay the
 // TCP handshake, which the kernel completes at once: a real link adds about one round trip
@@ -373,6 +375,7 @@ bool runAtRoundTrip(const Options& o, const BenchServer& server, const QString& 
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line as it comes, also into a file
     const Options o = parseOptions(app.arguments());
     QTemporaryDir temp(o.workDir + QStringLiteral("/bench-latency-XXXXXX"));
     const QString root = temp.filePath(QStringLiteral("root"));

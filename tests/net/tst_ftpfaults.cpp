@@ -1,5 +1,6 @@
 // The FTP engine against a scripted server on 127.0.0.1 that misbehaves in ways real
 // servers will not on demand: foreign PASV addresses, drops, silence, garbage.
+#include "ftp/component/CallControl.h"
 #include "ftp/component/FtpEngine.h"
 #include "platform/Codepage.h"
 #include "support/Files.h"
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <thread>
@@ -243,6 +245,69 @@ private slots:
         QVERIFY(converted.startsWith(lfOnly));
         QCOMPARE(converted.mid(lfOnly.size()), QByteArray("crlf\nlone\rcr\nafter\r\nend\r"));
         QVERIFY(noFilesBeside(QStringLiteral("mixed.txt.")));
+        QCOMPARE(server.finish(), QString());
+    }
+
+    // An upload cancelled before the server took STOR, or one that replaced a file the
+    // server had: nothing is deleted. Only a file the upload itself created goes.
+    void cancelledUploadDeletesOnlyItsOwnFile_data() {
+        QTest::addColumn<bool>("hangs");
+        QTest::addColumn<bool>("existed");
+        QTest::newRow("cancelled before STOR") << true << true;
+        QTest::newRow("STOR taken, file was there") << false << true;
+        QTest::newRow("STOR taken, new file") << false << false;
+    }
+    void cancelledUploadDeletesOnlyItsOwnFile() {
+        QFETCH(bool, hangs);
+        QFETCH(bool, existed);
+        const QString local = dir_.filePath(QStringLiteral("up.bin"));
+        testing::writeAll(local, QByteArray(32 << 20, 'u'));
+        std::atomic<bool> underWay = false;
+        ScriptedServer server([&](Peer& peer) {
+            peer.login("220 fake ready", "211-Features:\r\n SIZE\r\n211 End");
+            peer.expect("TYPE I");
+            peer.send("200 binary");
+            peer.expect("SIZE /up.bin");
+            peer.send(existed ? "213 5" : "550 No such file");
+            if (hangs) {
+                // The passive reply comes late: the cancel meets the engine waiting for it.
+                peer.expect("EPSV");
+                underWay = true;
+                QThread::msleep(400);
+                peer.send("229 Entering Extended Passive Mode (|||" + QByteArray::number(peer.listenData()) +
+                          "|)");
+            } else {
+                peer.openTransfer("STOR /up.bin", "150 Ok to send data");
+                underWay = true;
+                peer.expect("ABOR");
+                peer.send("426 Transfer aborted");
+                peer.send("226 ABOR successful");
+            }
+            underWay = true;
+            if (!existed && !hangs) {
+                peer.expect("DELE /up.bin");
+                peer.send("250 deleted");
+            }
+            peer.expect("QUIT");
+            peer.send("221 bye");
+        });
+        auto e = engine();
+        ftp::CallControl control;
+        e->setCallControl(&control);
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        std::thread canceller([&] {
+            QElapsedTimer waited;
+            waited.start();
+            while (!underWay && waited.elapsed() < 10'000)
+                QThread::msleep(10);
+            QThread::msleep(200);
+            control.cancel();
+        });
+        int mode = ftp::BinaryMode;
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->PutFile(local, QStringLiteral("/"), mode));
+        canceller.join();
+        control.reset();
+        e->Close();
         QCOMPARE(server.finish(), QString());
     }
 

@@ -79,23 +79,17 @@ private slots:
     void init() { QFile::remove(trustPath()); }
 
     // A TLS data connection cut by a bare TCP close may have lost its end: never complete.
-    void dataEndWithoutCloseAlertIsBroken_data() {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("text") << int(ftp::TextMode);
-        QTest::newRow("binary") << int(ftp::BinaryMode);
-    }
     void dataEndWithoutCloseAlertIsBroken() {
-        QFETCH(int, mode);
         PyFtpServer server;
         server.endDataWithoutCloseAlert();
-        QVERIFY2(server.start(root_.path(), PyFtpServer::Tls::Explicit, certificate_),
-                 qPrintable(server.errorString()));
+        QVERIFY(server.start(root_.path(), PyFtpServer::Tls::Explicit, certificate_));
         QList<ftp::CertificateQuestion> asked;
         auto e = engine(answer(true, false, &asked));
         QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword), 0);
-        const QString target = localPath(QStringLiteral("cut.txt"));
-        QVERIFY_THROWS_EXCEPTION(ftp::FtpError, e->GetFile(QStringLiteral("/readme.txt"), target, mode));
-        QVERIFY(!QFile::exists(target));
+        int mode = ftp::TextMode;
+        QVERIFY_THROWS_EXCEPTION(ftp::FtpError, e->GetFile(QStringLiteral("/readme.txt"),
+                                                           localPath(QStringLiteral("cut.txt")), mode));
+        QVERIFY(!QFile::exists(localPath(QStringLiteral("cut.txt"))));
     }
 
     void explicitTlsMovesFilesByteForByte() {

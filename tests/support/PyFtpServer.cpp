@@ -37,34 +37,28 @@ else:
                 self.secure_connection(self.ssl_context)
             super().handle()
 
-drop_at = int(sys.argv[8])
-if drop_at > 0:
-    # The first download's data connection is reset once it has sent `drop_at` bytes.
-    class Dropping(Handler.dtp_handler):
-        dropped = False
+class Quirky(Handler.dtp_handler):
+    # The first download's data connection is reset once it has sent argv[8] bytes (0:
+    # never); with argv[9] "1" TLS data connections end without TLS's close alert.
+    dropped = int(sys.argv[8]) == 0
 
-        def use_sendfile(self):
-            return False
+    def use_sendfile(self):
+        return Quirky.dropped and super().use_sendfile()
 
-        def send(self, data):
-            if not self.receive and not Dropping.dropped and self.tot_bytes_sent >= drop_at:
-                Dropping.dropped = True
-                self._resp = ("426 Connection closed; transfer aborted.", logging.info)
-                self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                self.close()
-                return 0
-            return super().send(data)
+    def send(self, data):
+        if not self.receive and not Quirky.dropped and self.tot_bytes_sent >= int(sys.argv[8]):
+            Quirky.dropped = True
+            self._resp = ("426 Connection reset; transfer aborted.", logging.info)
+            self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.close()
+            return 0
+        return super().send(data)
 
-    Handler.dtp_handler = Dropping
+    def close(self):
+        self._ssl_established = getattr(self, "_ssl_established", False) and sys.argv[9] != "1"
+        super().close()
 
-if sys.argv[9] == "1":
-    # TLS data connections end with a bare TCP close, without TLS's close alert.
-    class NoCloseAlert(Handler.dtp_handler):
-        def close(self):
-            self._ssl_established = False
-            super().close()
-
-    Handler.dtp_handler = NoCloseAlert
+Handler.dtp_handler = Quirky
 
 Handler.authorizer = authorizer
 Handler.banner = "pyftpdlib ready."

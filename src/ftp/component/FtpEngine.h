@@ -228,6 +228,7 @@ private:
         QString remote;
         qint64 localSize = 0;
         QDateTime localStamp;
+        friend bool operator==(const KeptUpload&, const KeptUpload&) = default;
     };
     std::optional<KeptDownload> keptDownload_;
     std::optional<KeptUpload> keptUpload_;
@@ -240,6 +241,12 @@ private:
     // False, with nothing kept, when the file shows itself binary: then it is not converted.
     bool downloadText(const QString& remote, const QString& target);
     int downloadBinary(const QString& remote, const QString& target);
+    // The part file a binary download goes into: the kept one where it may go on (`job`
+    // then is what was kept), else a new one (`job` starts afresh).
+    std::unique_ptr<QFile> openDownloadPart(const QString& remote, const QString& target,
+                                            const RemoteFacts& facts, KeptDownload& job);
+    // Checks the bytes that arrived against the count the server gave and its hash.
+    void checkDownload(KeptDownload& job, std::optional<qint64> expected);
     // Whether a kept part file may go on: `facts` prove the server's file unchanged.
     bool mayResume(const KeptDownload& kept, const RemoteFacts& facts) const;
     void keepDownload(KeptDownload&& download);

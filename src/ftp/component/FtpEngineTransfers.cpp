@@ -362,29 +362,33 @@ bool FtpEngine::mayResume(const KeptDownload& kept, const RemoteFacts& facts) co
            kept.bytes < *facts.size && (!facts.stamp.isEmpty() || kept.hash);
 }
 
-int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
-    const RemoteFacts facts = remoteFacts(remote);
+std::unique_ptr<QFile> FtpEngine::openDownloadPart(const QString& remote, const QString& target,
+                                                   const RemoteFacts& facts, KeptDownload& job) {
     std::optional<KeptDownload> kept = std::exchange(keptDownload_, std::nullopt);
-    KeptDownload job;
-    std::unique_ptr<QFile> part;
     QString error;
     if (kept && mayResume(*kept, facts)) {
         job = std::move(*kept);
-        part = partfile::reopen(job.partPath, job.bytes, job.identity, error);
-        // Whatever is at that name now is not the part file written before: left alone.
+        // Whatever is at that name now, unless it is the part file written before, is left alone.
+        if (auto part = partfile::reopen(job.partPath, job.bytes, job.identity, error))
+            return part;
     } else if (kept) {
         QFile::remove(kept->partPath);
     }
-    if (!part) {
-        part = partfile::create(target, error);
-        if (!part)
-            localError(QStringLiteral("Cannot create a file in \"%1\": %2")
-                           .arg(QFileInfo(target).absolutePath(), error));
-        const std::optional<platform::FileIdentity> identity = platform::identityOf(int(part->handle()));
-        job = KeptDownload{
-            remote, target,    part->fileName(),     0,
-            facts,  newHash(), identity.has_value(), identity.value_or(platform::FileIdentity{})};
-    }
+    std::unique_ptr<QFile> part = partfile::create(target, error);
+    if (!part)
+        localError(QStringLiteral("Cannot create a file in \"%1\": %2")
+                       .arg(QFileInfo(target).absolutePath(), error));
+    const std::optional<platform::FileIdentity> identity = platform::identityOf(int(part->handle()));
+    job = KeptDownload{remote, target,    part->fileName(),     0,
+                       facts,  newHash(), identity.has_value(), identity.value_or(platform::FileIdentity{})};
+    return part;
+}
+
+int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
+    const RemoteFacts facts = remoteFacts(remote);
+    KeptDownload job;
+    const std::unique_ptr<QFile> part = openDownloadPart(remote, target, facts, job);
+    QString error;
     bool done = false;
     const auto keepOrRemove = qScopeGuard([&] {
         if (done)
@@ -430,23 +434,25 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
     if (final.kind() != 2)
         refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
     // The count the server gave: SIZE, else the 150 reply of a download from the start.
-    const std::optional<qint64> expected =
-        facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt);
+    checkDownload(job, facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt));
+    if (!partfile::putInPlace(*part, job.partPath, target, error))
+        localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
+    done = true;
+    return 1;
+}
+
+void FtpEngine::checkDownload(KeptDownload& job, std::optional<qint64> expected) {
     if (expected && job.bytes != *expected) {
         job.resumable = job.bytes < *expected;
         refused(QStringLiteral("Download of \"%1\" is incomplete: %2 of %3 bytes arrived.")
-                    .arg(remote)
+                    .arg(job.remote)
                     .arg(job.bytes)
                     .arg(*expected));
     }
     if (job.hash) {
         job.resumable = false; // a part file whose hash is wrong is not worth going on with
-        checkHash(remote, job.hash->result());
+        checkHash(job.remote, job.hash->result());
     }
-    if (!partfile::putInPlace(*part, job.partPath, target, error))
-        localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
-    done = true;
-    return 1;
 }
 
 // --- Uploads -------------------------------------------------------------------------
@@ -490,9 +496,7 @@ int FtpEngine::upload(QFile& file, const QFileInfo& info, const QString& remote,
     if (textAsked && !text)
         noteBinaryInTextMode();
     const KeptUpload attempt{info.absoluteFilePath(), remote, info.size(), info.lastModified()};
-    const bool again = !text && keptUpload_ && keptUpload_->local == attempt.local &&
-                       keptUpload_->remote == remote && keptUpload_->localSize == attempt.localSize &&
-                       keptUpload_->localStamp == attempt.localStamp;
+    const bool again = !text && keptUpload_ == attempt;
     keptUpload_.reset();
     const HeldBefore held = prepareUpload(remote, text);
     const auto backToBinary = binaryAfterwards(text);
@@ -500,7 +504,6 @@ int FtpEngine::upload(QFile& file, const QFileInfo& info, const QString& remote,
     const std::unique_ptr<QCryptographicHash> hash = text ? nullptr : newHash();
     if (hash && offset > 0 && !hashLeadingBytes(file, offset, *hash))
         localError(QStringLiteral("Cannot read \"%1\": %2").arg(info.filePath(), file.errorString()));
-
     bool resumable = !text;
     const auto keep = qScopeGuard([&] {
         if (resumable && control_.isOpen())

@@ -40,4 +40,54 @@ bool openForAppendNoFollow(QFile& file, const QString& path) {
 #endif
 }
 
+#ifdef Q_OS_UNIX
+namespace {
+FileIdentity identityFrom(const struct stat& info) {
+    return {quint64(info.st_dev), quint64(info.st_ino)};
+}
+} // namespace
+#endif
+
+std::optional<FileIdentity> identityOf(int handle) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (handle < 0 || ::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return identityFrom(info);
+#else
+    // No identity here: every check below falls back to refusing links.
+    return handle >= 0 ? std::optional<FileIdentity>(FileIdentity{}) : std::nullopt;
+#endif
+}
+
+bool reopenSameFile(QFile& file, const QString& path, const FileIdentity& expected) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (identityOf(fd) != expected ||
+        !file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    if (!pathNamesFile(path, expected))
+        return false;
+    file.setFileName(path);
+    return file.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+#endif
+}
+
+bool pathNamesFile(const QString& path, const FileIdentity& expected) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           identityFrom(info) == expected;
+#else
+    const QFileInfo info(path);
+    return !info.isSymLink() && info.isFile() && expected == FileIdentity{};
+#endif
+}
+
 } // namespace platform

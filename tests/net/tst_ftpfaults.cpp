@@ -1,5 +1,6 @@
 // The FTP engine against a scripted server on 127.0.0.1 that misbehaves in ways real
 // servers will not on demand: foreign PASV addresses, drops, silence, garbage.
+#include "ftp/component/CallControl.h"
 #include "ftp/component/FtpEngine.h"
 #include "platform/Codepage.h"
 #include "support/Files.h"
@@ -243,6 +244,52 @@ private slots:
         QVERIFY(converted.startsWith(lfOnly));
         QCOMPARE(converted.mid(lfOnly.size()), QByteArray("crlf\nlone\rcr\nafter\r\nend\r"));
         QVERIFY(noFilesBeside(QStringLiteral("mixed.txt.")));
+        QCOMPARE(server.finish(), QString());
+    }
+
+    // An upload cancelled before the server took STOR, or one that replaced a file the
+    // server had, deletes nothing (a new file's removal is tst_cancel's).
+    void cancelledUploadKeepsWhatItDidNotCreate_data() {
+        QTest::addColumn<bool>("storTaken");
+        QTest::newRow("cancelled before STOR") << false;
+        QTest::newRow("STOR taken, file was there") << true;
+    }
+    void cancelledUploadKeepsWhatItDidNotCreate() {
+        QFETCH(bool, storTaken);
+        const QString local = dir_.filePath(QStringLiteral("up.bin"));
+        testing::writeAll(local, QByteArray(32 << 20, 'u'));
+        ftp::CallControl control;
+        ScriptedServer server([&](Peer& peer) {
+            peer.login("220 fake ready", "211-Features:\r\n SIZE\r\n211 End");
+            peer.expect("TYPE I");
+            peer.send("200 binary");
+            if (peer.receive() == "SIZE /up.bin") { // the server holds a file of that name
+                peer.send("213 5");
+                peer.expect("EPSV");
+            }
+            if (!storTaken)
+                control.cancel(); // met while the engine waits for the passive reply
+            peer.send("229 Entering Extended Passive Mode (|||" + QByteArray::number(peer.listenData()) +
+                      "|)");
+            if (storTaken) {
+                peer.expect("STOR /up.bin");
+                peer.acceptData();
+                peer.send("150 Ok to send data");
+                control.cancel();
+                peer.expect("ABOR");
+                peer.send("426 Transfer aborted");
+                peer.send("226 ABOR successful");
+            }
+            peer.expect("QUIT");
+            peer.send("221 bye");
+        });
+        auto e = engine();
+        e->setCallControl(&control);
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        int mode = ftp::BinaryMode;
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->PutFile(local, QStringLiteral("/"), mode));
+        control.reset();
+        e->Close();
         QCOMPARE(server.finish(), QString());
     }
 

@@ -78,6 +78,20 @@ private slots:
     }
     void init() { QFile::remove(trustPath()); }
 
+    // A TLS data connection cut by a bare TCP close may have lost its end: never complete.
+    void dataEndWithoutCloseAlertIsBroken() {
+        PyFtpServer server;
+        server.endDataWithoutCloseAlert();
+        QVERIFY(server.start(root_.path(), PyFtpServer::Tls::Explicit, certificate_));
+        QList<ftp::CertificateQuestion> asked;
+        auto e = engine(answer(true, false, &asked));
+        QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword), 0);
+        int mode = ftp::TextMode;
+        QVERIFY_THROWS_EXCEPTION(ftp::FtpError, e->GetFile(QStringLiteral("/readme.txt"),
+                                                           localPath(QStringLiteral("cut.txt")), mode));
+        QVERIFY(!QFile::exists(localPath(QStringLiteral("cut.txt"))));
+    }
+
     void explicitTlsMovesFilesByteForByte() {
         PyFtpServer server;
         QVERIFY2(server.start(root_.path(), PyFtpServer::Tls::Explicit, certificate_), qPrintable(server.errorString()));

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using ftp::FtpEngine;
 using ftp::FtpError;
 using testing::Peer;
@@ -122,6 +124,72 @@ private slots:
         QCOMPARE(server.finish(), QString());
     }
 
+    // A retry that cannot prove the server's file unchanged, or whose part file is no longer
+    // the file written before, starts afresh (no REST), whatever the server does with REST;
+    // what a link put in the part file's place leads to stays as it was.
+    void unprovableResumeStartsAfresh_data() {
+        QTest::addColumn<QByteArray>("feat");
+        QTest::addColumn<QByteArray>("changed"); // the server's file at the retry
+        QTest::addColumn<int>("link");           // the part file replaced by: 1 a symbolic, 2 a hard link
+        const QByteArray same = randomBytes(50'000, 7);
+        QTest::newRow("changed, same size, no MDTM") << QByteArray("SIZE") << randomBytes(50'000, 8) << 0;
+        QTest::newRow("no SIZE, REST ignored") << QByteArray("MDTM") << same << 0;
+        QTest::newRow("symbolic link") << QByteArray("SIZE\r\n MDTM") << same << 1;
+        QTest::newRow("hard link") << QByteArray("SIZE\r\n MDTM") << same << 2;
+    }
+    void unprovableResumeStartsAfresh() {
+        QFETCH(QByteArray, feat);
+        QFETCH(QByteArray, changed);
+        QFETCH(int, link);
+        ScriptedServer server([&](Peer& peer) {
+            peer.login("220 fake ready", "211-Features:\r\n " + feat + "\r\n REST STREAM\r\n211 End");
+            for (const bool breaks : {true, false}) {
+                for (const QByteArray fact : {"SIZE", "MDTM"}) {
+                    if (feat.contains(fact)) {
+                        peer.expect(fact + " /u.bin");
+                        peer.send(fact == "SIZE" ? "213 50000" : "213 20260101000000");
+                    }
+                }
+                peer.expect("TYPE I");
+                peer.send("200 binary");
+                peer.epsv();
+                QByteArray line = peer.receive();
+                qint64 from = 0;
+                if (line.startsWith("REST ")) { // taken, but honoured only where SIZE is offered
+                    from = feat.contains("SIZE") ? line.mid(5).toLongLong() : 0;
+                    peer.send("350 restarting");
+                    line = peer.receive();
+                }
+                QTcpSocket* data = peer.acceptData();
+                peer.send("150 Opening BINARY mode data connection for u.bin (50000 bytes)");
+                peer.sendData(data, breaks ? randomBytes(20'000, 7) : changed.mid(from));
+                peer.closeData(data);
+                peer.send(breaks ? "426 aborted" : "226 done");
+            }
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        const QString target = path(QStringLiteral("u.bin"));
+        const QString victim = path(QStringLiteral("victim.txt"));
+        int mode = ftp::BinaryMode;
+        QVERIFY_THROWS_EXCEPTION(FtpError, e->GetFile(QStringLiteral("/u.bin"), target, mode));
+        if (link) {
+            const QByteArray part = QFile::encodeName(path(partFiles().value(0)));
+            writeAll(victim, "not yours");
+            const QByteArray to = QFile::encodeName(victim);
+            QVERIFY(::unlink(part.constData()) == 0);
+            QVERIFY((link == 1 ? ::symlink(to.constData(), part.constData())
+                               : ::link(to.constData(), part.constData())) == 0);
+        }
+        try {
+            e->GetFile(QStringLiteral("/u.bin"), target, mode);
+        } catch (const FtpError&) {
+        }
+        QCOMPARE(server.finish(), QString());
+        QVERIFY(readAll(target) == changed);
+        QVERIFY(!link || readAll(victim) == "not yours");
+    }
+
     void partFileRemovedWhenGivenUpOrAtTheEnd() {
         const QByteArray content = randomBytes(10'000, 5);
         ScriptedServer server([&](Peer& peer) {
@@ -169,6 +237,8 @@ private slots:
             peer.login("220 fake ready", "211-Features:\r\n SIZE\r\n211 End");
             peer.expect("TYPE I");
             peer.send("200 binary");
+            peer.expect("SIZE /up.bin");
+            peer.send("550 No such file");
             storeUntil(peer, "STOR", 50'000, true);
             // Second attempt: REST refused, so APPE; it breaks too.
             peer.expect("TYPE I");

@@ -9,7 +9,7 @@ namespace {
 
 // Prints the chosen port on its first line, then serves until terminated.
 const char kScript[] = R"PY(
-import logging, sys
+import logging, socket, struct, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
@@ -36,6 +36,29 @@ else:
             if mode == "implicit":
                 self.secure_connection(self.ssl_context)
             super().handle()
+
+class Quirky(Handler.dtp_handler):
+    # The first download's data connection is reset once it has sent argv[8] bytes (0:
+    # never); with argv[9] "1" TLS data connections end without TLS's close alert.
+    dropped = int(sys.argv[8]) == 0
+
+    def use_sendfile(self):
+        return Quirky.dropped and super().use_sendfile()
+
+    def send(self, data):
+        if not self.receive and not Quirky.dropped and self.tot_bytes_sent >= int(sys.argv[8]):
+            Quirky.dropped = True
+            self._resp = ("426 Connection reset; transfer aborted.", logging.info)
+            self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.close()
+            return 0
+        return super().send(data)
+
+    def close(self):
+        self._ssl_established = getattr(self, "_ssl_established", False) and sys.argv[9] != "1"
+        super().close()
+
+Handler.dtp_handler = Quirky
 
 Handler.authorizer = authorizer
 Handler.banner = "pyftpdlib ready."
@@ -88,8 +111,9 @@ quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certi
     const bool showLog = qEnvironmentVariableIntValue("TESSEL_PYFTPD_LOG") == 1;
     process_.setProgram(QStringLiteral("/usr/bin/python3"));
     process_.setArguments({QStringLiteral("-u"), script, rootDir, kUser, kPassword,
-                           showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls),
-                           certificate, QString::number(port)});
+                           showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls), certificate,
+                           QString::number(port), QString::number(dropAfter_),
+                           noCloseAlert_ ? QStringLiteral("1") : QStringLiteral("0")});
     process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     if (!showLog)
         process_.setStandardErrorFile(QProcess::nullDevice());

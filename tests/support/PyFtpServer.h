@@ -39,6 +39,11 @@ public:
     quint16 start(const QString& rootDir, Tls tls = Tls::None, const QString& certificate = QString(),
                   quint16 port = 0);
     void stop();
+    // From the next start(), the first download's data connection is reset (426) once
+    // `bytes` have been sent (0: never).
+    void dropFirstDownloadAfter(qint64 bytes) { dropAfter_ = bytes; }
+    // From the next start(), TLS data connections end without TLS's close alert.
+    void endDataWithoutCloseAlert() { noCloseAlert_ = true; }
 
     bool isRunning() const;
     quint16 port() const { return port_; }
@@ -52,6 +57,8 @@ private:
     QProcess process_;
     QTemporaryDir scriptDir_;
     quint16 port_ = 0;
+    qint64 dropAfter_ = 0;
+    bool noCloseAlert_ = false;
     QString error_;
 };
 

@@ -289,10 +289,7 @@ StreamResult spliceIntoFile(Transport& data, int timeoutMs, const FileTarget& ta
                 status = Transport::Status::Failed;
             return n;
         },
-        [&](qint64 n, QString&) {
-            target.written(n);
-            return true;
-        });
+        [&](qint64 n, QString& detail) { return target.written(n, detail); });
 }
 
 // Text as it comes from servers that send a file's own LF ends in text mode too: spliced
@@ -315,8 +312,7 @@ StreamResult spliceTextIntoFile(Transport& data, int timeoutMs, const FileTarget
             return false;
         const qint64 kept = converted + (crFirst ? 1 : 0);
         end += kept;
-        target.written(kept);
-        return true;
+        return target.written(kept, detail);
     };
     return receiveLoop(
         data, timeoutMs,
@@ -335,8 +331,7 @@ StreamResult spliceTextIntoFile(Transport& data, int timeoutMs, const FileTarget
             const char* raw = view.view(end, n);
             if (raw && !std::memchr(raw, '\r', size_t(n))) {
                 end += n;
-                target.written(n);
-                return true;
+                return target.written(n, detail);
             }
             splicing = false;
             if (raw)

@@ -54,9 +54,10 @@ StreamResult receiveStream(Transport& data, int timeoutMs, const ChunkSink& sink
 // A text download (`lineEnds` set) is spliced in too as long as no CR has come, and
 // looked over where it lies; from the first CR on it is read, converted and written. The
 // file must be open for reading as well; `written` then counts the bytes it keeps.
+// `written` returning false, with a reason in `detail`, stops the stream (LocalFailure).
 struct FileTarget {
     int handle = -1;
-    std::function<void(qint64 bytes)> written;
+    std::function<bool(qint64 bytes, QString& detail)> written;
     CrlfToLf* lineEnds = nullptr;
 };
 bool canReceiveIntoFile(const Transport& data);

@@ -13,6 +13,7 @@
 #include "ftp/component/Transcript.h"
 #include "ftp/component/TransferChecks.h"
 #include "ftp/component/TrustStore.h"
+#include "platform/NoFollowOpen.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -192,8 +193,9 @@ private:
     Reply retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* first = nullptr,
                    const FileTarget* direct = nullptr);
     Reply retrieve(const QString& line, const ChunkSink& sink);
-    // Runs one upload command (STOR, APPE) with `source`; the same rules.
-    Reply store(const TransferCommand& command, const UploadSource& source);
+    // Runs one upload command (STOR, APPE) with `source`; the same rules. `accepted` comes
+    // back true once the server has answered the command with a 1xx reply.
+    Reply store(const TransferCommand& command, const UploadSource& source, bool& accepted);
     // The end that both share: the final reply, preliminary replies passed over, and the
     // stream's outcome turned into an error.
     Reply endTransfer(const Reply& first, const StreamResult& stream, const QString& what);
@@ -214,12 +216,19 @@ private:
         RemoteFacts facts;                        // the remote file when the download began
         std::unique_ptr<QCryptographicHash> hash; // of the part file's bytes, when checked
         bool resumable = true;                    // false after a failed check: start afresh
+        platform::FileIdentity identity;          // the part file, as created
+    };
+    // What the server held under an upload's name before the upload began (SIZE).
+    struct HeldBefore {
+        std::optional<qint64> size;
+        bool absent = false; // the server said it has no such file
     };
     struct KeptUpload {
         QString local;
         QString remote;
         qint64 localSize = 0;
         QDateTime localStamp;
+        friend bool operator==(const KeptUpload&, const KeptUpload&) = default;
     };
     std::optional<KeptDownload> keptDownload_;
     std::optional<KeptUpload> keptUpload_;
@@ -229,10 +238,24 @@ private:
     void forgetKeptTransfers();
     void forgetKeptDownload();
     RemoteFacts remoteFacts(const QString& remote);
-    int downloadText(const QString& remote, const QString& target);
+    // False, with nothing kept, when the file shows itself binary: then it is not converted.
+    bool downloadText(const QString& remote, const QString& target);
     int downloadBinary(const QString& remote, const QString& target);
+    // The part file a binary download goes into: the kept one where it may go on (`job`
+    // then is what was kept), else a new one (`job` starts afresh).
+    std::unique_ptr<QFile> openDownloadPart(const QString& remote, const QString& target,
+                                            const RemoteFacts& facts, KeptDownload& job);
+    // Checks the bytes that arrived against the count the server gave and its hash.
+    void checkDownload(KeptDownload& job, std::optional<qint64> expected);
+    // Whether a kept part file may go on: `facts` prove the server's file unchanged.
+    bool mayResume(const KeptDownload& kept, const RemoteFacts& facts) const;
     void keepDownload(KeptDownload&& download);
-    qint64 uploadOffset(const QString& remote, const QFileInfo& local);
+    int upload(QFile& file, const QFileInfo& info, const QString& remote, bool textAsked);
+    // Sets the type for an upload, asking SIZE first (in binary: some servers refuse it in
+    // text mode).
+    HeldBefore prepareUpload(const QString& remote, bool text);
+    // Notes in the transcript that a file chosen for text goes byte for byte.
+    void noteBinaryInTextMode();
     // Compares `ours` with the hash the server tells for `remote`; a mismatch throws.
     void checkHash(const QString& remote, const QByteArray& ours);
     std::unique_ptr<QCryptographicHash> newHash() const;

@@ -46,6 +46,46 @@ bool hashLeadingBytes(QFile& file, qint64 size, QCryptographicHash& hash) {
     return true;
 }
 
+// Looks at the start of a text download in its part file once that much has been kept, or
+// at the end of a shorter one: a NUL there shows a binary file.
+class BinarySniff {
+public:
+    explicit BinarySniff(QFile& part) : part_(part) {}
+    // False, with a reason, once the bytes kept show a binary file (or cannot be looked at).
+    bool look(qint64 kept, QString& detail) {
+        if (decided_ || kept < kBinarySniffBytes)
+            return true;
+        if (!decide(kept))
+            detail = QStringLiteral("Cannot read the part file \"%1\": %2")
+                         .arg(part_.fileName(), part_.errorString());
+        else if (binary_)
+            detail = QStringLiteral("a binary file, not text");
+        return !binary_ && detail.isEmpty();
+    }
+    // False when the file cannot be read back; the position ends at `kept` (a direct
+    // download moves the file's position without the file object seeing it).
+    bool decide(qint64 kept) {
+        decided_ = true;
+        QByteArray start(std::min(kept, kBinarySniffBytes), Qt::Uninitialized);
+        const bool read = part_.seek(0) && part_.read(start.data(), start.size()) == start.size();
+        binary_ = read && looksBinary(start);
+        return part_.seek(kept) && read;
+    }
+    bool binary() const { return binary_; }
+
+private:
+    QFile& part_;
+    bool decided_ = false;
+    bool binary_ = false;
+};
+
+// Whether the local file starts like a binary file; its position goes back to the start.
+bool startsBinary(QFile& file) {
+    QByteArray start(kBinarySniffBytes, Qt::Uninitialized);
+    const qint64 n = file.read(start.data(), start.size());
+    return file.seek(0) && n > 0 && looksBinary(QByteArrayView(start.constData(), n));
+}
+
 } // namespace
 
 // --- The data connection's round trip ------------------------------------------------
@@ -80,11 +120,12 @@ Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink,
     return endTransfer(first, stream, QStringLiteral("transfer"));
 }
 
-Reply FtpEngine::store(const TransferCommand& command, const UploadSource& source) {
+Reply FtpEngine::store(const TransferCommand& command, const UploadSource& source, bool& accepted) {
     std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
     control_.send(command(), timeouts_.replyMs);
     const Reply first = control_.readReply(timeouts_.replyMs);
-    if (first.kind() != 1) {
+    accepted = first.kind() == 1;
+    if (!accepted) {
         data->abort();
         // A server that answers 2xx before any data came would have stored nothing.
         if (first.kind() == 2)
@@ -241,11 +282,22 @@ int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int&
         // Only the same binary download picks up what the last one left.
         if (keptDownload_ && (text || keptDownload_->remote != remote || keptDownload_->target != localPath))
             forgetKeptDownload();
-        return text ? downloadText(remote, localPath) : downloadBinary(remote, localPath);
+        if (text) {
+            if (downloadText(remote, localPath))
+                return 1;
+            noteBinaryInTextMode();
+        }
+        return downloadBinary(remote, localPath);
     });
 }
 
-int FtpEngine::downloadText(const QString& remote, const QString& target) {
+void FtpEngine::noteBinaryInTextMode() {
+    transcript_.note(
+        QStringLiteral("テキストモードですが、先頭 8 KiB に NUL バイトがあるバイナリファイルのため、"
+                       "変換せずそのまま転送します。"));
+}
+
+bool FtpEngine::downloadText(const QString& remote, const QString& target) {
     QString error;
     const std::unique_ptr<QFile> part = partfile::create(target, error);
     if (!part)
@@ -262,55 +314,81 @@ int FtpEngine::downloadText(const QString& remote, const QString& target) {
     const auto backToBinary = binaryAfterwards(true);
     CrlfToLf toLf;
     qint64 kept = 0;
+    BinarySniff sniff(*part);
     const ChunkSink sink = [&](char* bytes, qint64 size, QString& detail) {
         bool crFirst = false;
         const qint64 converted = toLf.convertInPlace(bytes, size, crFirst);
         kept += converted + (crFirst ? 1 : 0);
         return (!crFirst || writeOut(*part, "\r", 1, target, detail)) &&
-               writeOut(*part, bytes, converted, target, detail);
+               writeOut(*part, bytes, converted, target, detail) && sniff.look(kept, detail);
     };
-    const FileTarget direct{part->handle(), [&kept](qint64 bytes) { kept += bytes; }, &toLf};
-    const Reply final =
-        retrieve([&remote]() -> QString { return QStringLiteral("RETR ") + remote; }, sink, nullptr, &direct);
+    const FileTarget direct{part->handle(),
+                            [&](qint64 bytes, QString& detail) {
+                                kept += bytes;
+                                return sniff.look(kept, detail);
+                            },
+                            &toLf};
+    Reply final;
+    try {
+        final = retrieve([&remote]() -> QString { return QStringLiteral("RETR ") + remote; }, sink, nullptr,
+                         &direct);
+    } catch (const SessionError&) {
+        if (sniff.binary())
+            return false; // stopped early: the final reply is read, the part file goes
+        throw;
+    }
     if (final.kind() != 2)
         refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
     QByteArray tail;
     toLf.finish(tail);
     // A direct download moved the file's position without the file object seeing it.
-    if (!part->seek(kept))
+    if (!sniff.binary() && !sniff.decide(kept))
         localError(QStringLiteral("Cannot write \"%1\": %2").arg(target, part->errorString()));
+    if (sniff.binary())
+        return false;
     if (!writeOut(*part, tail.constData(), tail.size(), target, error))
         localError(error);
-    if (!partfile::putInPlace(*part, target, error))
+    if (!partfile::putInPlace(*part, part->fileName(), target, error))
         localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
     done = true;
-    return 1;
+    return true;
+}
+
+bool FtpEngine::mayResume(const KeptDownload& kept, const RemoteFacts& facts) const {
+    // Only while the server's file is provably the one the part file began with (the same
+    // size and time, or a hash that will check the whole), and only where SIZE tells how
+    // long the file is: a server that takes REST yet sends from byte 0 gives too many.
+    return kept.resumable && kept.bytes > 0 && kept.facts == facts && facts.size &&
+           kept.bytes < *facts.size && (!facts.stamp.isEmpty() || kept.hash);
+}
+
+std::unique_ptr<QFile> FtpEngine::openDownloadPart(const QString& remote, const QString& target,
+                                                   const RemoteFacts& facts, KeptDownload& job) {
+    std::optional<KeptDownload> kept = std::exchange(keptDownload_, std::nullopt);
+    QString error;
+    if (kept && mayResume(*kept, facts)) {
+        job = std::move(*kept);
+        // Whatever is at that name now, unless it is the part file written before, is left alone.
+        if (auto part = partfile::reopen(job.partPath, job.bytes, job.identity, error))
+            return part;
+    } else if (kept) {
+        QFile::remove(kept->partPath);
+    }
+    std::unique_ptr<QFile> part = partfile::create(target, error);
+    if (!part)
+        localError(QStringLiteral("Cannot create a file in \"%1\": %2")
+                       .arg(QFileInfo(target).absolutePath(), error));
+    const std::optional<platform::FileIdentity> identity = platform::identityOf(int(part->handle()));
+    job = KeptDownload{remote, target,    part->fileName(),     0,
+                       facts,  newHash(), identity.has_value(), identity.value_or(platform::FileIdentity{})};
+    return part;
 }
 
 int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
     const RemoteFacts facts = remoteFacts(remote);
-    std::optional<KeptDownload> kept = std::exchange(keptDownload_, std::nullopt);
-    // A kept part file goes on only while the server's file is as it was at the start.
-    const bool resume = kept && kept->resumable && kept->bytes > 0 && facts.known() && kept->facts == facts &&
-                        (!facts.size || kept->bytes < *facts.size);
     KeptDownload job;
-    std::unique_ptr<QFile> part;
+    const std::unique_ptr<QFile> part = openDownloadPart(remote, target, facts, job);
     QString error;
-    if (resume) {
-        job = std::move(*kept);
-        part = partfile::reopen(job.partPath, job.bytes, error);
-        if (!part)
-            QFile::remove(job.partPath);
-    } else if (kept) {
-        QFile::remove(kept->partPath);
-    }
-    if (!part) {
-        part = partfile::create(target, error);
-        if (!part)
-            localError(QStringLiteral("Cannot create a file in \"%1\": %2")
-                           .arg(QFileInfo(target).absolutePath(), error));
-        job = KeptDownload{remote, target, part->fileName(), 0, facts, newHash(), true};
-    }
     bool done = false;
     const auto keepOrRemove = qScopeGuard([&] {
         if (done)
@@ -345,40 +423,39 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
         return true;
     };
     // Without a hash to compute, the bytes need not pass through the program at all.
-    const FileTarget direct{part->handle(), [&job](qint64 bytes) { job.bytes += bytes; }, nullptr};
+    const FileTarget direct{part->handle(),
+                            [&job](qint64 bytes, QString&) {
+                                job.bytes += bytes;
+                                return true;
+                            },
+                            nullptr};
     Reply first;
     const Reply final = retrieve(command, sink, &first, job.hash ? nullptr : &direct);
     if (final.kind() != 2)
         refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
     // The count the server gave: SIZE, else the 150 reply of a download from the start.
-    const std::optional<qint64> expected =
-        facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt);
-    if (expected && job.bytes != *expected) {
-        job.resumable = job.bytes < *expected;
-        refused(QStringLiteral("Download of \"%1\" is incomplete: %2 of %3 bytes arrived.")
-                    .arg(remote)
-                    .arg(job.bytes)
-                    .arg(*expected));
-    }
-    if (job.hash) {
-        job.resumable = false; // a part file whose hash is wrong is not worth going on with
-        checkHash(remote, job.hash->result());
-    }
-    if (!partfile::putInPlace(*part, target, error))
+    checkDownload(job, facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt));
+    if (!partfile::putInPlace(*part, job.partPath, target, error))
         localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
     done = true;
     return 1;
 }
 
-// --- Uploads -------------------------------------------------------------------------
-
-qint64 FtpEngine::uploadOffset(const QString& remote, const QFileInfo& local) {
-    if (!features_.size)
-        return 0;
-    const std::optional<qint64> held =
-        sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
-    return held && *held > 0 && *held <= local.size() ? *held : 0;
+void FtpEngine::checkDownload(KeptDownload& job, std::optional<qint64> expected) {
+    if (expected && job.bytes != *expected) {
+        job.resumable = job.bytes < *expected;
+        refused(QStringLiteral("Download of \"%1\" is incomplete: %2 of %3 bytes arrived.")
+                    .arg(job.remote)
+                    .arg(job.bytes)
+                    .arg(*expected));
+    }
+    if (job.hash) {
+        job.resumable = false; // a part file whose hash is wrong is not worth going on with
+        checkHash(job.remote, job.hash->result());
+    }
 }
+
+// --- Uploads -------------------------------------------------------------------------
 
 int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
     const auto flushed = transcriptFlushedAtEnd();
@@ -397,64 +474,82 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             localError(QStringLiteral("Cannot open \"%1\": %2").arg(localPath, file.errorString()));
-
-        const bool text = mode == TextMode;
-        const KeptUpload attempt{info.absoluteFilePath(), remote, info.size(), info.lastModified()};
-        const bool again = !text && keptUpload_ && keptUpload_->local == attempt.local &&
-                           keptUpload_->remote == remote && keptUpload_->localSize == attempt.localSize &&
-                           keptUpload_->localStamp == attempt.localStamp;
-        keptUpload_.reset();
-        setType(text ? 'A' : 'I');
-        const auto backToBinary = binaryAfterwards(text);
-        const qint64 offset = again ? uploadOffset(remote, info) : 0;
-        const std::unique_ptr<QCryptographicHash> hash = text ? nullptr : newHash();
-        if (hash && offset > 0 && !hashLeadingBytes(file, offset, *hash))
-            localError(QStringLiteral("Cannot read \"%1\": %2").arg(localPath, file.errorString()));
-
-        bool resumable = !text;
-        const auto keep = qScopeGuard([&] {
-            if (resumable && control_.isOpen())
-                keptUpload_ = attempt;
-        });
-        const TransferCommand command = [&]() -> QString {
-            if (offset > 0) {
-                // RFC 3659, section 5: REST then STOR writes behind what the server holds;
-                // where REST is refused, APPE (RFC 959, section 4.1.3) does the same.
-                const Reply rest =
-                    control_.exchange(QStringLiteral("REST %1").arg(offset), timeouts_.replyMs);
-                return (rest.code == 350 ? QStringLiteral("STOR ") : QStringLiteral("APPE ")) + remote;
-            }
-            return QStringLiteral("STOR ") + remote;
-        };
-        reportProgress(offset, info.size());
-        Reply final;
-        try {
-            final = store(command, UploadSource{file, offset, text, hash.get()});
-        } catch (const SessionError& e) {
-            if (e.kind() == SessionError::Cancelled) {
-                resumable = false; // a cancel gives the upload up
-                removeCancelledUpload(remote);
-            }
-            throw;
-        }
-        if (final.kind() != 2)
-            refused(QStringLiteral("Upload of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
-        if (!text && features_.size) {
-            const std::optional<qint64> held =
-                sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
-            if (held && *held != info.size())
-                refused(QStringLiteral("Upload of \"%1\" is incomplete: the server holds %2 of %3 bytes.")
-                            .arg(remote)
-                            .arg(*held)
-                            .arg(info.size()));
-        }
-        if (hash) {
-            resumable = false;
-            checkHash(remote, hash->result());
-        }
-        resumable = false;
-        return 1;
+        return upload(file, info, remote, mode == TextMode);
     });
+}
+
+FtpEngine::HeldBefore FtpEngine::prepareUpload(const QString& remote, bool text) {
+    HeldBefore held;
+    if (features_.size) {
+        // RFC 3659, section 4: the size in binary, where every server answers it.
+        setType('I');
+        const Reply reply = control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs);
+        held = {sizeFromReply(reply), reply.code == 550};
+    }
+    if (text || !features_.size)
+        setType(text ? 'A' : 'I');
+    return held;
+}
+
+int FtpEngine::upload(QFile& file, const QFileInfo& info, const QString& remote, bool textAsked) {
+    const bool text = textAsked && !startsBinary(file);
+    if (textAsked && !text)
+        noteBinaryInTextMode();
+    const KeptUpload attempt{info.absoluteFilePath(), remote, info.size(), info.lastModified()};
+    const bool again = !text && keptUpload_ == attempt;
+    keptUpload_.reset();
+    const HeldBefore held = prepareUpload(remote, text);
+    const auto backToBinary = binaryAfterwards(text);
+    const qint64 offset = again && held.size && *held.size > 0 && *held.size <= info.size() ? *held.size : 0;
+    const std::unique_ptr<QCryptographicHash> hash = text ? nullptr : newHash();
+    if (hash && offset > 0 && !hashLeadingBytes(file, offset, *hash))
+        localError(QStringLiteral("Cannot read \"%1\": %2").arg(info.filePath(), file.errorString()));
+    bool resumable = !text;
+    const auto keep = qScopeGuard([&] {
+        if (resumable && control_.isOpen())
+            keptUpload_ = attempt;
+    });
+    const TransferCommand command = [&]() -> QString {
+        if (offset > 0) {
+            // RFC 3659, section 5: REST then STOR writes behind what the server holds;
+            // where REST is refused, APPE (RFC 959, section 4.1.3) does the same.
+            const Reply rest = control_.exchange(QStringLiteral("REST %1").arg(offset), timeouts_.replyMs);
+            return (rest.code == 350 ? QStringLiteral("STOR ") : QStringLiteral("APPE ")) + remote;
+        }
+        return QStringLiteral("STOR ") + remote;
+    };
+    reportProgress(offset, info.size());
+    Reply final;
+    bool accepted = false;
+    try {
+        final = store(command, UploadSource{file, offset, text, hash.get()}, accepted);
+    } catch (const SessionError& e) {
+        if (e.kind() == SessionError::Cancelled) {
+            resumable = false; // a cancel gives the upload up
+            // Only what this upload created goes: the server took the STOR for a name it
+            // had no file under. In doubt, the file stays.
+            if (accepted && held.absent && offset == 0)
+                removeCancelledUpload(remote);
+        }
+        throw;
+    }
+    if (final.kind() != 2)
+        refused(QStringLiteral("Upload of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
+    if (!text && features_.size) {
+        const std::optional<qint64> stored =
+            sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
+        if (stored && *stored != info.size())
+            refused(QStringLiteral("Upload of \"%1\" is incomplete: the server holds %2 of %3 bytes.")
+                        .arg(remote)
+                        .arg(*stored)
+                        .arg(info.size()));
+    }
+    if (hash) {
+        resumable = false;
+        checkHash(remote, hash->result());
+    }
+    resumable = false;
+    return 1;
 }
 
 } // namespace ftp

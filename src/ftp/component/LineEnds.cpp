@@ -1,8 +1,13 @@
 #include "ftp/component/LineEnds.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ftp {
+
+bool looksBinary(QByteArrayView start) {
+    return start.first(std::min<qsizetype>(start.size(), kBinarySniffBytes)).contains('\0');
+}
 
 void LfToCrlf::convert(const char* data, qint64 size, QByteArray& out) {
     if (size <= 0)

@@ -4,8 +4,15 @@
 // cut anywhere and keep what they need from one chunk to the next.
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 namespace ftp {
+
+// How much of a file's start is looked at to tell a binary file: text mode would damage
+// one (its CR LF pairs lose their CR), so it moves byte for byte instead.
+inline constexpr qint64 kBinarySniffBytes = 8 * 1024;
+// Whether the first kBinarySniffBytes of `start` hold a NUL byte, which no text has.
+bool looksBinary(QByteArrayView start);
 
 // Upload: every LF not already preceded by CR becomes CR LF, so that a local file with
 // CR LF ends stays as it is.

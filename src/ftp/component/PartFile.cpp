@@ -63,31 +63,41 @@ std::unique_ptr<QFile> create(const QString& target, QString& error) {
     return nullptr;
 }
 
-std::unique_ptr<QFile> reopen(const QString& path, qint64 size, QString& error) {
+std::unique_ptr<QFile> reopen(const QString& path, qint64 size, const platform::FileIdentity& identity,
+                              QString& error) {
     auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered) || !file->resize(size) ||
-        !file->seek(size)) {
+    if (!platform::reopenSameFile(*file, path, identity)) {
+        error = QStringLiteral("the part file is not the one written before");
+        return nullptr;
+    }
+    if (!file->resize(size) || !file->seek(size)) {
         error = file->errorString();
         return nullptr;
     }
     return file;
 }
 
-bool putInPlace(QFile& part, const QString& target, QString& error) {
+bool putInPlace(QFile& part, const QString& partPath, const QString& target, QString& error) {
+    const std::optional<platform::FileIdentity> identity = platform::identityOf(int(part.handle()));
+    // A replaced file keeps its permissions; a new one gets what any new file would. Set
+    // through the open file, so that nothing put at its name since is changed.
+    const QFileDevice::Permissions mode =
+        QFileInfo::exists(target) ? QFile::permissions(target) : platform::newFilePermissions();
+    if (!identity || !part.setPermissions(mode)) {
+        error = part.errorString();
+        return false;
+    }
     part.close();
     if (part.error() != QFileDevice::NoError) {
         error = part.errorString();
         return false;
     }
-    // A replaced file keeps its permissions; a new one gets what any new file would.
-    const QFileDevice::Permissions mode =
-        QFileInfo::exists(target) ? QFile::permissions(target) : platform::newFilePermissions();
-    if (!part.setPermissions(mode)) {
-        error = part.errorString();
+    if (!platform::pathNamesFile(partPath, *identity)) {
+        error = QStringLiteral("the part file \"%1\" was replaced").arg(partPath);
         return false;
     }
     std::error_code failure;
-    std::filesystem::rename(fsPath(part.fileName()), fsPath(target), failure);
+    std::filesystem::rename(fsPath(partPath), fsPath(target), failure);
     if (failure) {
         error = QString::fromStdString(failure.message());
         return false;

@@ -4,6 +4,8 @@
 // and renamed over the target only at the end, so that no partial file ever carries the
 // target's name.
 
+#include "platform/NoFollowOpen.h"
+
 #include <QFile>
 #include <QString>
 
@@ -22,10 +24,14 @@ QString nameFor(const QString& targetName, const QString& unique);
 // Creates a new, empty part file beside `target`, open for reading and writing (a
 // download looks over what it spliced in); nullptr (with `error`) when it cannot.
 std::unique_ptr<QFile> create(const QString& target, QString& error);
-// Opens a kept part file to go on writing at `size` (anything beyond it is cut off).
-std::unique_ptr<QFile> reopen(const QString& path, qint64 size, QString& error);
-// Closes the complete part file, gives it its final mode (an existing target's, else that
-// of a new file) and renames it over `target`.
-bool putInPlace(QFile& part, const QString& target, QString& error);
+// Opens a kept part file to go on writing at `size` (anything beyond it is cut off), only
+// when `path` still names the file written before (`identity`, taken when it was created),
+// never through a link put in its place.
+std::unique_ptr<QFile> reopen(const QString& path, qint64 size, const platform::FileIdentity& identity,
+                              QString& error);
+// Gives the complete part file its final mode (an existing target's, else that of a new
+// file), closes it and renames it from `partPath` over `target`, only when `partPath` still
+// names it.
+bool putInPlace(QFile& part, const QString& partPath, const QString& target, QString& error);
 
 } // namespace ftp::partfile

@@ -36,11 +36,14 @@ QAbstractSocket::SocketError connectError(platform::net::PendingConnect::Outcome
 
 Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {
     QObject::connect(socket_.get(), &QSslSocket::newSessionTicketReceived, [this] { ++ticketsReceived_; });
-    QObject::connect(socket_.get(), &QAbstractSocket::errorOccurred,
-                     [this](QAbstractSocket::SocketError error) {
-                         if (error == QAbstractSocket::RemoteHostClosedError && socket_->isEncrypted())
-                             tlsClosedByPeer_ = true;
-                     });
+    // A bare TCP close reports the same error as the TLS close alert; only the alert
+    // carries the TLS layer's own text (in whatever language Qt speaks).
+    QObject::connect(
+        socket_.get(), &QAbstractSocket::errorOccurred, [this](QAbstractSocket::SocketError error) {
+            if (error == QAbstractSocket::RemoteHostClosedError && socket_->isEncrypted() &&
+                socket_->errorString() == QSslSocket::tr("The TLS/SSL connection has been closed"))
+                tlsClosedByPeer_ = true;
+        });
 }
 
 Transport::~Transport() {
@@ -114,6 +117,10 @@ QHostAddress Transport::peerAddress() const {
 }
 
 bool Transport::endedCleanly() const {
+    // With TLS only after the peer's close alert (RFC 8446, section 6.1): a bare TCP close
+    // may have cut the stream short.
+    if (socket_->mode() != QSslSocket::UnencryptedMode && !tlsClosedByPeer_)
+        return false;
     // The peer's orderly close; a reset or any other error is a broken stream. A timeout
     // left over from one slice of a wait says nothing about how the stream ended.
     return socket_->error() == QAbstractSocket::RemoteHostClosedError ||
@@ -121,12 +128,22 @@ bool Transport::endedCleanly() const {
            socket_->error() == QAbstractSocket::SocketTimeoutError;
 }
 
+Transport::Status Transport::endStatus() {
+    if (endedCleanly())
+        return Status::End;
+    if (socket_->mode() != QSslSocket::UnencryptedMode && !tlsClosedByPeer_)
+        noteError(
+            QAbstractSocket::RemoteHostClosedError,
+            QStringLiteral("The TLS connection ended without its close alert: the data may be cut short"));
+    else
+        noteError(socket_->error(), socket_->errorString());
+    return Status::Failed;
+}
+
 qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) {
     if (socket_->bytesAvailable() == 0) {
         if (socket_->state() != QAbstractSocket::ConnectedState) {
-            status = endedCleanly() ? Status::End : Status::Failed;
-            if (status == Status::Failed)
-                noteError(socket_->error(), socket_->errorString());
+            status = endStatus();
             return 0;
         }
         const QDeadlineTimer deadline(timeoutMs);
@@ -156,9 +173,7 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
                     }
                     return 0;
                 }
-                status = endedCleanly() ? Status::End : Status::Failed;
-                if (status == Status::Failed)
-                    noteError(socket_->error(), socket_->errorString());
+                status = endStatus();
                 return 0;
             }
         }

@@ -127,6 +127,8 @@ private:
     // Waits for the socket to send; false (with the error noted) on a timeout or a drop.
     bool waitWritten(int timeoutMs);
     bool endedCleanly() const;
+    // End at the peer's close, or Failed (with the error noted) when it was not clean.
+    Status endStatus();
     // The system's socket when bytes may bypass the socket object (a plain connection
     // with nothing buffered on this system); -1 otherwise.
     qintptr plainDescriptor() const;

@@ -1,6 +1,7 @@
 // The causes the window shows beside a failure: every Connect result, every kind of
 // engine failure, and the common local file errors, in Japanese.
 #include "ftp/component/FtpEngine.h"
+#include "ftp/component/Transcript.h"
 #include "ftp/rules/FailureCauses.h"
 
 #include <QTest>
@@ -124,6 +125,29 @@ private slots:
         QCOMPARE(
             causes::ofConsoleCommand(QStringLiteral("HELP"), QStringLiteral("サーバーに接続していません。")),
             QStringLiteral("失敗したコマンド: HELP\nサーバーに接続していません。"));
+    }
+
+    // One masking for the transcript and for every box that quotes a command line.
+    void passwordsAreMaskedWhereACommandIsQuoted_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("PASS") << QStringLiteral("pass hunter2") << QStringLiteral("PASS ****");
+        QTest::newRow("SITE PSWD") << QStringLiteral("SITE PSWD hunter2 hunter3")
+                                   << QStringLiteral("SITE PSWD ****");
+        QTest::newRow("SITE PASSWD, blanks")
+            << QStringLiteral("  site\tpasswd hunter2") << QStringLiteral("SITE PASSWD ****");
+        QTest::newRow("SITE CHPASS") << QStringLiteral("Site ChPass bob hunter2")
+                                     << QStringLiteral("SITE CHPASS ****");
+        QTest::newRow("other SITE verb")
+            << QStringLiteral("SITE CHMOD 644 hunter2") << QStringLiteral("SITE CHMOD 644 hunter2");
+        QTest::newRow("no SITE") << QStringLiteral("PSWD hunter2") << QStringLiteral("PSWD hunter2");
+    }
+    void passwordsAreMaskedWhereACommandIsQuoted() {
+        QFETCH(QString, line);
+        QFETCH(QString, shown);
+        QCOMPARE(ftp::Transcript::maskedCommand(line), shown);
+        QCOMPARE(causes::ofConsoleCommand(line, QStringLiteral("x")),
+                 QStringLiteral("失敗したコマンド: %1\nx").arg(shown));
     }
 };
 

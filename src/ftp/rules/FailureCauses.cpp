@@ -1,6 +1,7 @@
 #include "ftp/rules/FailureCauses.h"
 
 #include "ftp/component/FtpEngine.h"
+#include "ftp/component/Transcript.h"
 
 #include <cerrno>
 #include <cstring>
@@ -202,7 +203,7 @@ QString ofRefusal(const QString& replyText) {
 }
 
 QString ofConsoleCommand(const QString& line, const QString& cause) {
-    return QStringLiteral("失敗したコマンド: %1\n%2").arg(line, cause);
+    return QStringLiteral("失敗したコマンド: %1\n%2").arg(ftp::Transcript::maskedCommand(line), cause);
 }
 
 } // namespace causes

@@ -40,4 +40,26 @@ bool openForAppendNoFollow(QFile& file, const QString& path) {
 #endif
 }
 
+bool openForReadNoFollow(QFile& file, const QString& path) {
+#ifdef Q_OS_UNIX
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile())
+        return false;
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+#endif
+}
+
 } // namespace platform

@@ -70,6 +70,16 @@ private slots:
         }
     }
 
+    void refusedTlsSaysNothingWasSent() {
+        for (const int result : {int(ftp::ConnectClearTextRefused), int(ftp::ConnectTlsDowngrade)}) {
+            const QString cause =
+                causes::ofConnect(result, connectTold(result, QStringLiteral("502 No TLS.")), {});
+            QVERIFY2(cause.contains(QStringLiteral("パスワードは送っていません")) &&
+                         cause.endsWith(QStringLiteral("サーバーの応答: 502 No TLS.")),
+                     qPrintable(cause));
+        }
+    }
+
     void transcriptNoteOnlyWhenNoReplySaidWhy() {
         QVERIFY(causes::needsTranscriptNote(ftp::ConnectRefused, connectTold(ftp::ConnectRefused)));
         QVERIFY(

@@ -122,7 +122,7 @@ TlsStatus FtpEngine::tlsStatus() const {
     ControlChannel& control = const_cast<ControlChannel&>(control_);
     if (state_ != SessionState::LoggedIn || !control.isOpen() || !control.transport().isEncrypted())
         return {};
-    return {true, control.transport().tlsProtocolName(), control.transport().tlsCipherName()};
+    return {true, control.transport().tlsProtocolName(), control.transport().tlsCipherName(), dataTls_};
 }
 
 void FtpEngine::requireSession() {
@@ -201,6 +201,14 @@ FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply
         detail.kind = FailureKind::Refused;
         message = tlsFailure_.isEmpty() ? QStringLiteral("The server's certificate was not accepted.")
                                         : tlsFailure_;
+        break;
+    case ConnectClearTextRefused:
+        detail.kind = FailureKind::Refused;
+        message = QStringLiteral("The server refused TLS; no login without it.");
+        break;
+    case ConnectTlsDowngrade:
+        detail.kind = FailureKind::Refused;
+        message = QStringLiteral("The server spoke TLS before and now refuses it; no login without it.");
         break;
     default:
         detail.kind = FailureKind::Network;
@@ -350,7 +358,18 @@ int FtpEngine::negotiateTls() {
     static constexpr int kRefusals[] = {500, 502, 504, 530, 534};
     if (std::find(std::begin(kRefusals), std::end(kRefusals), reply.code) == std::end(kRefusals))
         return ConnectProtocolError;
-    return server_.tls == TlsMode::Required ? ConnectLoginRefused : ConnectOk;
+    return server_.tls == TlsMode::Required ? ConnectLoginRefused : allowClearText(reply);
+}
+
+int FtpEngine::allowClearText(const Reply& refusal) {
+    // A server that secured a session before does not lose TLS by itself: someone between
+    // may have answered for it.
+    if (trustStore_.spokeTls(server_.name.host, server_.name.port))
+        return ConnectTlsDowngrade;
+    if (!clearTextPrompt_)
+        return ConnectClearTextRefused;
+    const ClearTextQuestion question{server_.name.host, server_.name.port, replyLine(refusal)};
+    return clearTextPrompt_(question) ? ConnectOk : ConnectClearTextRefused;
 }
 
 int FtpEngine::secureControl() {
@@ -369,7 +388,11 @@ int FtpEngine::secureControl() {
         tlsFailure_ = QStringLiteral("The TLS handshake failed: %1").arg(transport.errorString());
         return ConnectTlsFailed;
     }
-    return checkCertificate();
+    const int result = checkCertificate();
+    // From now on this server never goes without TLS in the bare form.
+    if (result == ConnectOk)
+        trustStore_.rememberTls(server_.name.host, server_.name.port);
+    return result;
 }
 
 int FtpEngine::checkCertificate() {
@@ -383,7 +406,8 @@ int FtpEngine::checkCertificate() {
         return ConnectOk;
     const QString fingerprint = sha256Fingerprint(chain.constFirst());
     const TrustStore::Verdict verdict = trustStore_.check(server_.name.host, server_.name.port, fingerprint);
-    if (verdict == TrustStore::Verdict::Trusted)
+    // The user trusted the certificate while it was valid; once it is not, they are asked again.
+    if (verdict == TrustStore::Verdict::Trusted && isWithinValidity(chain.constFirst()))
         return ConnectOk;
     tlsFailure_ =
         QStringLiteral("The server's certificate is not trusted: %1").arg(errors.constFirst().errorString());

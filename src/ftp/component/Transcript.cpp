@@ -1,6 +1,7 @@
 #include "ftp/component/Transcript.h"
 
 #include "platform/Codepage.h"
+#include "platform/FileModes.h"
 #include "platform/NoFollowOpen.h"
 
 #include <QDir>
@@ -11,21 +12,6 @@ namespace ftp {
 namespace {
 
 constexpr QFileDevice::Permissions kOwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-constexpr QFileDevice::Permissions kOwnerOnlyFolder =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-
-// Creates the missing folders of `folder`, each owner-only.
-bool makeFolders(const QString& folder) {
-    const QFileInfo info(folder);
-    if (info.isDir())
-        return true;
-    if (info.exists())
-        return false;
-    const QString parent = info.absolutePath();
-    if (parent != info.absoluteFilePath() && !makeFolders(parent))
-        return false;
-    return QDir().mkdir(info.absoluteFilePath(), kOwnerOnlyFolder) || QFileInfo(folder).isDir();
-}
 
 } // namespace
 
@@ -34,7 +20,7 @@ bool Transcript::open(const QString& path, Mode mode) {
     if (path.isEmpty())
         return false;
     const QFileInfo info(path);
-    if (!makeFolders(info.absolutePath()))
+    if (!platform::makeOwnerOnlyFolders(info.absolutePath()))
         return false;
     if (info.isSymLink() || (mode == Mode::Replace && info.exists())) {
         // A fresh file rather than a truncated one, so that neither the old file's

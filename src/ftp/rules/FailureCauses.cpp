@@ -186,6 +186,17 @@ QString ofConnect(int result, const ftp::FtpError& last, const QString& server) 
         return QStringLiteral(
                    "サーバーの証明書を信頼できないため、接続しませんでした（パスワードは送っていません）。") +
                engineSaid(last);
+    case ftp::ConnectClearTextRefused:
+        return QStringLiteral(
+                   "サーバーが暗号化（TLS）に応じないため、接続しませんでした（パスワードは送っていま"
+                   "せん）。") +
+               withReply;
+    case ftp::ConnectTlsDowngrade:
+        return QStringLiteral(
+                   "以前は暗号化（TLS）で接続したサーバーが、暗号化に応じませんでした。通信が途中で"
+                   "すり替えられているおそれがあるため、接続しませんでした（パスワードは送っていませ"
+                   "ん）。") +
+               withReply;
     default:
         break;
     }

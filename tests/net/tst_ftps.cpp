@@ -90,7 +90,7 @@ private slots:
         // Remembered as a server that speaks TLS, with no certificate pinned.
         QCOMPARE(readAll(trustPath()), QStringLiteral("127.0.0.1 %1 -\n").arg(server.port()).toLatin1());
         const ftp::TlsStatus status = e->tlsStatus();
-        QVERIFY(status.encrypted);
+        QVERIFY(status.encrypted && status.dataEncrypted);
         QVERIFY2(status.protocol == u"TLS 1.3" || status.protocol == u"TLS 1.2", qPrintable(status.protocol));
         QVERIFY(!status.cipher.isEmpty());
         const QStringList log = transcript();

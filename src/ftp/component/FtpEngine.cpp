@@ -157,63 +157,53 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
     return result;
 }
 
+namespace {
+
+// What the caller learns of a Connect result whose message says all there is to say.
+struct FixedConnectFailure {
+    int result;
+    FailureKind kind;
+    const char* message;
+};
+const FixedConnectFailure kFixedConnectFailures[] = {
+    {ConnectHostNotFound, FailureKind::Network, "The server name could not be resolved."},
+    {ConnectRefused, FailureKind::Network, "The server refused the connection."},
+    {ConnectGreetingRefused, FailureKind::Refused, "The server refused the session."},
+    {ConnectLoginRefused, FailureKind::Refused, "The server refused the session."},
+    {ConnectBadServerName, FailureKind::Local, "The server name is not usable."},
+    {ConnectProtocolError, FailureKind::Garbage, "The server's replies make no sense."},
+    {ConnectCancelled, FailureKind::Cancelled, "Cancelled by the user."},
+    {ConnectClearTextRefused, FailureKind::Refused, "The server refused TLS; no login without it."},
+    {ConnectTlsDowngrade, FailureKind::Refused,
+     "The server spoke TLS before and now refuses it; no login without it."},
+};
+
+} // namespace
+
 FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply) const {
     FailureDetail detail;
     detail.connectResult = result;
     QString message;
-    switch (result) {
-    case ConnectHostNotFound:
-        detail.kind = FailureKind::Network;
-        message = QStringLiteral("The server name could not be resolved.");
-        break;
-    case ConnectRefused:
-        detail.kind = FailureKind::Network;
-        message = QStringLiteral("The server refused the connection.");
-        break;
-    case ConnectTimedOut:
+    const auto fixed = std::find_if(std::begin(kFixedConnectFailures), std::end(kFixedConnectFailures),
+                                    [&](const FixedConnectFailure& f) { return f.result == result; });
+    if (fixed != std::end(kFixedConnectFailures)) {
+        detail.kind = fixed->kind;
+        message = QString::fromUtf8(fixed->message);
+    } else if (result == ConnectTimedOut) {
         detail.kind = FailureKind::Timeout;
         // Before the connection was made the connect timeout ran out, after it a reply's.
         detail.timeoutMs = reachedServer ? timeouts_.replyMs : timeouts_.connectMs;
         message = QStringLiteral("No answer within %1 s.").arg(detail.timeoutMs / 1000.0);
-        break;
-    case ConnectGreetingRefused:
-    case ConnectLoginRefused:
-        detail.kind = FailureKind::Refused;
-        message = QStringLiteral("The server refused the session.");
-        break;
-    case ConnectBadServerName:
-        detail.kind = FailureKind::Local;
-        message = QStringLiteral("The server name is not usable.");
-        break;
-    case ConnectProtocolError:
-        detail.kind = FailureKind::Garbage;
-        message = QStringLiteral("The server's replies make no sense.");
-        break;
-    case ConnectCancelled:
-        detail.kind = FailureKind::Cancelled;
-        message = QStringLiteral("Cancelled by the user.");
-        break;
-    case ConnectTlsFailed:
+    } else if (result == ConnectTlsFailed) {
         detail.kind = FailureKind::Network;
         message = tlsFailure_.isEmpty() ? QStringLiteral("TLS could not be set up.") : tlsFailure_;
-        break;
-    case ConnectCertificateRefused:
+    } else if (result == ConnectCertificateRefused) {
         detail.kind = FailureKind::Refused;
         message = tlsFailure_.isEmpty() ? QStringLiteral("The server's certificate was not accepted.")
                                         : tlsFailure_;
-        break;
-    case ConnectClearTextRefused:
-        detail.kind = FailureKind::Refused;
-        message = QStringLiteral("The server refused TLS; no login without it.");
-        break;
-    case ConnectTlsDowngrade:
-        detail.kind = FailureKind::Refused;
-        message = QStringLiteral("The server spoke TLS before and now refuses it; no login without it.");
-        break;
-    default:
+    } else {
         detail.kind = FailureKind::Network;
         message = QStringLiteral("The connection failed (%1).").arg(result);
-        break;
     }
     // The reply that ended the attempt, when it was the server's answer to this attempt.
     const Reply& last = control_.lastReply();

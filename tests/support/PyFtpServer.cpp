@@ -32,13 +32,9 @@ else:
             # Agrees to PROT P but keeps the data connections plain.
             dtp_handler = DTPHandler
 
-        if mode == "clearonly":
-            # Refuses PROT P: its files move in clear.
+        if mode == "clearonly":  # refuses PROT P: its files move in clear
             def ftp_PROT(self, line):
-                if line.upper() == "P":
-                    self.respond("534 PROT P not allowed.")
-                else:
-                    super().ftp_PROT(line)
+                self.respond("534 Not allowed.") if line.upper() == "P" else super().ftp_PROT(line)
 
         def handle(self):
             if mode == "implicit":
@@ -98,8 +94,8 @@ quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certi
     const bool showLog = qEnvironmentVariableIntValue("TESSEL_PYFTPD_LOG") == 1;
     process_.setProgram(QStringLiteral("/usr/bin/python3"));
     process_.setArguments({QStringLiteral("-u"), script, rootDir, kUser, kPassword,
-                           showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls), certificate,
-                           QString::number(port)});
+                           showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls),
+                           certificate, QString::number(port)});
     process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     if (!showLog)
         process_.setStandardErrorFile(QProcess::nullDevice());

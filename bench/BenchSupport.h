@@ -86,7 +86,8 @@ public:
     // Explicit TLS required for the engine (and --ssl-reqd for curl).
     bool tls = false;
     QString serverName() const {
-        return (tls ? QStringLiteral("ftpes://127.0.0.1:%1") : QStringLiteral("127.0.0.1:%1")).arg(port_);
+        return (tls ? QStringLiteral("ftpes://127.0.0.1:%1") : QStringLiteral("ftp://127.0.0.1:%1"))
+            .arg(port_);
     }
     QString url() const {
         return QStringLiteral("ftp://%1:%2@127.0.0.1:%3/").arg(user_, password_).arg(port_);

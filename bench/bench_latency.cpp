@@ -167,6 +167,9 @@ std::unique_ptr<ftp::FtpEngine> connectedEngine(const Target& t, const QString& 
     engine->setCertificatePrompt([](const ftp::CertificateQuestion&) {
         return ftp::CertificateAnswer{true, false};
     });
+    // A server without TLS in the bare host form: the login in clear allowed, as a user who
+    // knows the server would.
+    engine->setClearTextPrompt([](const auto&) { return true; });
     engine->OpenLog(log, 0);
     if (const int result = engine->Connect(t.engineServer, t.user, t.password); result != 0) {
         std::fprintf(stderr, "engine: connect failed (%d): %s\n", result,

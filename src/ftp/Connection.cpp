@@ -35,6 +35,9 @@ void frmTesselFTP::mnuConect_Click() {
         FtpObj->setCertificatePrompt([this](const ftp::CertificateQuestion& question) {
             return platform::askAboutCertificate(this, question);
         });
+        FtpObj->setClearTextPrompt([this](const ftp::ClearTextQuestion& question) {
+            return platform::askAboutClearText(this, question);
+        });
         FtpObj->OpenLog(apppaths::sessionLogPath(), 0);
         RetCode = FtpObj->Connect(Combo1->currentText(), Combo2->currentText(), Combo5->currentText());
         if (RetCode != 0) {
@@ -63,10 +66,15 @@ void frmTesselFTP::mnuConect_Click() {
 
 void frmTesselFTP::showSessionProtection() {
     const ftp::TlsStatus tls = FtpObj ? FtpObj->tlsStatus() : ftp::TlsStatus{};
-    const QString description =
-        tls.encrypted ? QStringLiteral("暗号化された接続（%1、%2）").arg(tls.protocol, tls.cipher)
-                      : QString();
-    LockMark->setVisible(tls.encrypted);
+    // The mark promises that nothing of the session crosses the network in clear.
+    const bool locked = tls.encrypted && tls.dataEncrypted;
+    QString description;
+    if (locked)
+        description = QStringLiteral("暗号化された接続（%1、%2）").arg(tls.protocol, tls.cipher);
+    else if (tls.encrypted)
+        description =
+            QStringLiteral("ログインだけが暗号化された接続（ファイルは暗号化されずに転送されます）");
+    LockMark->setVisible(locked);
     LockMark->setToolTip(description);
     LockMark->setAccessibleDescription(description);
     // The server box takes the focus, the mark does not: a screen reader hears it there.

@@ -41,10 +41,33 @@ QString problemText(ftp::CertificateProblem problem, const QString& otherDetail)
                                  : QStringLiteral("証明書を確認できません（%1）。").arg(visible(otherDetail));
 }
 
-QString serverText(const ftp::CertificateQuestion& question) {
-    const QString host = question.host.contains(u':') ? u'[' + question.host + u']' : question.host;
-    return host + u':' + QString::number(question.port);
+QString serverText(const QString& host, quint16 port) {
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
 }
+
+// A warning box with "接続する" and "接続しない", the latter the default and Esc's.
+struct ConnectBox {
+    QMessageBox box;
+    QPushButton* connect;
+    ConnectBox(QWidget* parent, const QString& name, const QString& text) : box(parent) {
+        box.setObjectName(name);
+        box.setWindowTitle(kAppTitle);
+        box.setIcon(QMessageBox::Warning);
+        box.setTextFormat(Qt::PlainText);
+        box.setText(text);
+        connect = box.addButton(QStringLiteral("接続する"), QMessageBox::AcceptRole);
+        connect->setObjectName(QStringLiteral("connectButton"));
+        QPushButton* refuse = box.addButton(QStringLiteral("接続しない"), QMessageBox::RejectRole);
+        refuse->setObjectName(QStringLiteral("refuseButton"));
+        // Enter must not connect to a server the user has not looked at.
+        box.setDefaultButton(refuse);
+        box.setEscapeButton(refuse);
+    }
+    bool accepted() {
+        box.exec();
+        return box.clickedButton() == connect;
+    }
+};
 
 QString dateText(const QDateTime& when) {
     return when.isValid() ? when.toUTC().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss 'UTC'"))
@@ -55,7 +78,8 @@ QString dateText(const QDateTime& when) {
 
 QString certificateQuestionText(const ftp::CertificateQuestion& question) {
     QStringList lines;
-    lines.append(QStringLiteral("サーバー %1 の証明書を信頼できません。").arg(serverText(question)));
+    lines.append(QStringLiteral("サーバー %1 の証明書を信頼できません。")
+                     .arg(serverText(question.host, question.port)));
     if (question.changed)
         lines.append(QStringLiteral("このサーバーの証明書が、以前に信頼したものから変わっています。"));
     for (const ftp::CertificateProblem problem : question.problems)
@@ -73,27 +97,28 @@ QString certificateDetailsText(const ftp::CertificateQuestion& question) {
 }
 
 ftp::CertificateAnswer askAboutCertificate(QWidget* parent, const ftp::CertificateQuestion& question) {
-    QMessageBox box(parent);
-    box.setObjectName(QStringLiteral("CertificateBox"));
-    box.setWindowTitle(kAppTitle);
-    box.setIcon(QMessageBox::Warning);
-    box.setTextFormat(Qt::PlainText);
     // One plain text: an informative text would be read as rich text when it looks like it.
-    box.setText(certificateQuestionText(question) + QStringLiteral("\n\n") +
-                certificateDetailsText(question));
-    QPushButton* connect = box.addButton(QStringLiteral("接続する"), QMessageBox::AcceptRole);
-    connect->setObjectName(QStringLiteral("connectButton"));
-    QPushButton* refuse = box.addButton(QStringLiteral("接続しない"), QMessageBox::RejectRole);
-    refuse->setObjectName(QStringLiteral("refuseButton"));
-    // Enter must not connect to a server the user has not looked at.
-    box.setDefaultButton(refuse);
-    box.setEscapeButton(refuse);
-    auto* trust = new QCheckBox(QStringLiteral("この証明書を今後も信頼する"), &box);
+    ConnectBox ask(parent, QStringLiteral("CertificateBox"),
+                   certificateQuestionText(question) + QStringLiteral("\n\n") +
+                       certificateDetailsText(question));
+    auto* trust = new QCheckBox(QStringLiteral("この証明書を今後も信頼する"), &ask.box);
     trust->setObjectName(QStringLiteral("trustCheck"));
-    box.setCheckBox(trust);
-    box.exec();
-    const bool accepted = box.clickedButton() == connect;
+    ask.box.setCheckBox(trust);
+    const bool accepted = ask.accepted();
     return {accepted, accepted && trust->isChecked()};
+}
+
+QString clearTextQuestionText(const ftp::ClearTextQuestion& question) {
+    return QStringLiteral("サーバー %1 は暗号化（TLS）に応じませんでした。\nサーバーの応答: %2\n\n"
+                          "このまま接続すると、ユーザー名とパスワード、送受信するファイルが暗号化されずに"
+                          "ネットワークを流れ、途中で盗み見られるおそれがあります。\n"
+                          "パスワードはまだ送っていません。暗号化せずに接続しますか？")
+        .arg(serverText(question.host, question.port), visible(question.serverReply));
+}
+
+bool askAboutClearText(QWidget* parent, const ftp::ClearTextQuestion& question) {
+    ConnectBox ask(parent, QStringLiteral("ClearTextBox"), clearTextQuestionText(question));
+    return ask.accepted();
 }
 
 } // namespace platform

@@ -1,7 +1,8 @@
 #pragma once
 // The box that asks the user about a server certificate the system's checks refused:
 // what is wrong, whom it was made out to and by whom, how long it is valid and its
-// SHA-256 fingerprint, with "接続する", "接続しない" and "この証明書を今後も信頼する".
+// SHA-256 fingerprint, with "接続する", "接続しない" and "この証明書を今後も信頼する"; and
+// the box that asks before a login without TLS.
 
 #include "ftp/component/Certificates.h"
 
@@ -18,5 +19,11 @@ QString certificateDetailsText(const ftp::CertificateQuestion& question);
 // Shows the box (modal, titled "TesselFTP") and returns the user's answer. Closing it by
 // its frame or Esc means "接続しない".
 ftp::CertificateAnswer askAboutCertificate(QWidget* parent, const ftp::CertificateQuestion& question);
+
+// The box that asks before logging in without TLS to a server that refused it: the risk
+// named, "接続する" and "接続しない" (the default, also for Esc and the frame). The text,
+// and the box shown (modal, titled "TesselFTP"); true for "接続する".
+QString clearTextQuestionText(const ftp::ClearTextQuestion& question);
+bool askAboutClearText(QWidget* parent, const ftp::ClearTextQuestion& question);
 
 } // namespace platform

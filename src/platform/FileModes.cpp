@@ -1,6 +1,8 @@
 #include "platform/FileModes.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace platform {
 
@@ -42,6 +44,20 @@ QFileDevice::Permissions newFilePermissions() {
             permissions |= permission;
     }
     return permissions;
+}
+
+bool makeOwnerOnlyFolders(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    if (info.exists())
+        return false;
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !makeOwnerOnlyFolders(parent))
+        return false;
+    return QDir().mkdir(info.absoluteFilePath(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner) ||
+           QFileInfo(folder).isDir();
 }
 
 } // namespace platform

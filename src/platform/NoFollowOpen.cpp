@@ -90,4 +90,26 @@ bool pathNamesFile(const QString& path, const FileIdentity& expected) {
 #endif
 }
 
+bool openForReadNoFollow(QFile& file, const QString& path) {
+#ifdef Q_OS_UNIX
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile())
+        return false;
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+#endif
+}
+
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
-// Opening a file for appending without following a symbolic link at its path: a link
-// planted there by someone else must not decide where the program's writes go.
+// Opening a file for appending or reading without following a symbolic link at its path: a
+// link planted there by someone else must not decide where the program's writes go or what
+// it trusts.
 
 #include <QFile>
 #include <QString>
@@ -29,5 +30,8 @@ std::optional<FileIdentity> identityOf(int handle);
 bool reopenSameFile(QFile& file, const QString& path, const FileIdentity& expected);
 // Whether `path` itself (a link there is not followed) is the file `expected` names.
 bool pathNamesFile(const QString& path, const FileIdentity& expected);
+// Opens `path` for reading when it is a regular file and not a symbolic link; a FIFO or a
+// device there never blocks the caller. False, with `file` closed, otherwise.
+bool openForReadNoFollow(QFile& file, const QString& path);
 
 } // namespace platform

@@ -51,7 +51,8 @@ PY
 server_pid=$!
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || fail "the FTP server did not start"
-server="127.0.0.1:$(cat "$work/port")"
+# ftp://, as the server has no TLS: the bare form would first ask about a login in clear.
+server="ftp://127.0.0.1:$(cat "$work/port")"
 
 home=$work/home
 status=0

@@ -47,7 +47,7 @@ private:
 
     void answer() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box->objectName() != u"CertificateBox")
+        if (!box || !box->objectName().endsWith(u"Box")) // the certificate's or the clear-text one
             return;
         SeenBox s{
             box->windowTitle(), box->text(), box->checkBox() ? box->checkBox()->text() : QString(), {}, {}};
@@ -194,6 +194,32 @@ private slots:
                  qPrintable(answerer.seen.constFirst().text));
         QCOMPARE(w.Label2->text(), QStringLiteral("接続できませんでした。"));
         QCOMPARE(QString::fromLatin1(testing::readAll(trustFile())), other); // refused: left as it was
+    }
+
+    // AUTH TLS refused: asked before the login ("接続しない" the default). PROT P refused: no lock.
+    void noLoginOrLockWithoutTls_data() {
+        QTest::addColumn<int>("tls");
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("AUTH TLS refused") << int(PyFtpServer::Tls::None) << false;
+        QTest::newRow("PROT P refused") << int(PyFtpServer::Tls::ClearOnly) << true;
+    }
+    void noLoginOrLockWithoutTls() {
+        QFETCH(int, tls);
+        QFETCH(bool, connected);
+        PyFtpServer server;
+        QVERIFY(server.start(dir_.filePath(QStringLiteral("root")), PyFtpServer::Tls(tls), certificate_));
+        testing::TestEnvironment env;
+        testing::ScriptedMessageBoxes boxes;
+        testing::MainWindow w;
+        w.show();
+        BoxAnswerer answerer(connected ? QStringLiteral("接続する") : QStringLiteral("接続しない"), false);
+        connectWindow(w, server.hostAndPort());
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen.constFirst().defaultButton, QStringLiteral("接続しない"));
+        QCOMPARE(testing::readAll(env.logPath()).contains("USER "), connected);
+        QCOMPARE(w.Label2->text(),
+                 connected ? QStringLiteral("接続成功。") : QStringLiteral("接続できませんでした。"));
+        QVERIFY(!lockMark(w)->isVisible());
     }
 };
 

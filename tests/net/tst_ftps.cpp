@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QTemporaryDir>
@@ -99,8 +100,10 @@ private slots:
         auto e = engine(answer(true, false, &asked));
         QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword), 0);
         QCOMPARE(asked.size(), 1);
+        // Remembered as a server that speaks TLS, with no certificate pinned.
+        QCOMPARE(readAll(trustPath()), QStringLiteral("127.0.0.1 %1 -\n").arg(server.port()).toLatin1());
         const ftp::TlsStatus status = e->tlsStatus();
-        QVERIFY(status.encrypted);
+        QVERIFY(status.encrypted && status.dataEncrypted);
         QVERIFY2(status.protocol == u"TLS 1.3" || status.protocol == u"TLS 1.2", qPrintable(status.protocol));
         QVERIFY(!status.cipher.isEmpty());
         const QStringList log = transcript();
@@ -158,9 +161,19 @@ private slots:
     void serverWithoutTls() {
         PyFtpServer server;
         QVERIFY(server.start(root_.path()));
-        // The bare form goes on in plain FTP and the refusal shows in the transcript.
+        // The bare form asks before it goes on in plain FTP; with no one to ask it does not.
         auto e = engine();
+        QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword),
+                 int(ftp::ConnectClearTextRefused));
+        QVERIFY(!holdsLineStartingWith(transcript(), QStringLiteral("USER")));
+        e = engine();
+        QString asked; // the server's reply the question quotes
+        e->setClearTextPrompt([&](const ftp::ClearTextQuestion& question) {
+            asked = question.serverReply;
+            return true;
+        });
         QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword), 0);
+        QVERIFY2(asked.startsWith(u"500 "), qPrintable(asked));
         QVERIFY(!e->tlsStatus().encrypted);
         QStringList log = transcript();
         QCOMPARE(log.at(1), QStringLiteral("AUTH TLS"));
@@ -191,6 +204,10 @@ private slots:
         QCOMPARE(e->Connect(QStringLiteral("ftpes://127.0.0.1:%1/sub").arg(server.port()), QString(), QString()),
                  int(ftp::ConnectBadServerName));
         QVERIFY(transcript().isEmpty());
+        // A server that spoke TLS before is refused.
+        QVERIFY(ftp::TrustStore(trustPath()).rememberTls(QStringLiteral("127.0.0.1"), server.port()));
+        QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword),
+                 int(ftp::ConnectTlsDowngrade));
     }
 
     void refusedCertificateSendsNoPassword() {
@@ -249,6 +266,39 @@ private slots:
         QCOMPARE(asked.size(), 1);
         QVERIFY(asked.constFirst().changed);
         QCOMPARE(asked.constFirst().sha256, fingerprintOf(otherCertificate_));
+        // A pinned certificate that expired: asked again.
+        const QString expired = local_.filePath(QStringLiteral("expired.pem"));
+        QVERIFY2(testing::makeExpiredCertificate(expired), "openssl cannot make an expired certificate");
+        server.stop();
+        QCOMPARE(server.start(root_.path(), PyFtpServer::Tls::Explicit, expired, port), port);
+        QVERIFY(
+            ftp::TrustStore(trustPath()).trust(QStringLiteral("127.0.0.1"), port, fingerprintOf(expired)));
+        QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword),
+                 int(ftp::ConnectCertificateRefused));
+        QVERIFY(asked.size() == 2 && asked.constLast().problems.contains(ftp::CertificateProblem::Expired));
+    }
+
+    // A link at the store's place is not written through, the folder keeps its mode, 1 MiB is read.
+    void trustStoreKeepsToItsOwnFile() {
+        QTemporaryDir dir;
+        const QString victim = dir.filePath(QStringLiteral("victim"));
+        writeAll(victim, "keep\n");
+        QVERIFY(QFile::setPermissions(victim, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                      QFile::ReadOther | QFile::ExeOther));
+        const QString linked = dir.filePath(QStringLiteral("linked"));
+        QVERIFY(QFile::link(victim, linked));
+        ftp::TrustStore store(linked);
+        QVERIFY(store.trust(QStringLiteral("example.org"), 21, QStringLiteral("AB")));
+        QVERIFY(!QFileInfo(linked).isSymLink());
+        QCOMPARE(readAll(victim), QByteArray("keep\n"));
+        QVERIFY((QFile::permissions(victim) & QFile::ReadOther) &&
+                (QFile::permissions(dir.path()) & QFile::ExeOther));
+        // An entry beyond the first MiB is not read.
+        const QString large = dir.filePath(QStringLiteral("large"));
+        writeAll(large, QByteArray(1024 * 1024, '#') + "\nfar 21 AB\n");
+        QCOMPARE(ftp::TrustStore(large).check(QStringLiteral("far"), 21, QStringLiteral("AB")),
+                 ftp::TrustStore::Verdict::Unknown);
     }
 
     void failedDataHandshakeIsAnError() {

@@ -32,6 +32,10 @@ else:
             # Agrees to PROT P but keeps the data connections plain.
             dtp_handler = DTPHandler
 
+        if mode == "clearonly":  # refuses PROT P: its files move in clear
+            def ftp_PROT(self, line):
+                self.respond("534 Not allowed.") if line.upper() == "P" else super().ftp_PROT(line)
+
         def handle(self):
             if mode == "implicit":
                 self.secure_connection(self.ssl_context)
@@ -90,6 +94,8 @@ QString modeName(PyFtpServer::Tls tls) {
         return QStringLiteral("implicit");
     case PyFtpServer::Tls::ClearData:
         return QStringLiteral("cleardata");
+    case PyFtpServer::Tls::ClearOnly:
+        return QStringLiteral("clearonly");
     case PyFtpServer::Tls::None:
         break;
     }

@@ -31,8 +31,9 @@ public:
     PyFtpServer& operator=(const PyFtpServer&) = delete;
 
     // Without TLS; explicit TLS after AUTH TLS; implicit TLS from the first byte; explicit
-    // TLS whose data connections stay plain although PROT P is granted (a broken server).
-    enum class Tls { None, Explicit, Implicit, ClearData };
+    // TLS whose data connections stay plain although PROT P is granted (a broken server);
+    // explicit TLS that refuses PROT P (534), so the data connections stay plain.
+    enum class Tls { None, Explicit, Implicit, ClearData, ClearOnly };
 
     // Starts serving `rootDir` and returns the port, or 0 (see errorString()). With TLS,
     // `certificate` is a PEM file holding the certificate and its key. Port 0: any free one.

@@ -1,6 +1,7 @@
 // The causes the window shows beside a failure: every Connect result, every kind of
 // engine failure, and the common local file errors, in Japanese.
 #include "ftp/component/FtpEngine.h"
+#include "ftp/component/Transcript.h"
 #include "ftp/rules/FailureCauses.h"
 
 #include <QTest>
@@ -124,6 +125,13 @@ private slots:
         QCOMPARE(
             causes::ofConsoleCommand(QStringLiteral("HELP"), QStringLiteral("サーバーに接続していません。")),
             QStringLiteral("失敗したコマンド: HELP\nサーバーに接続していません。"));
+        // The transcript's masking, also for the SITE verbs that change a password.
+        for (const char* line : {"pass a", "SITE PSWD a b", " site\tpasswd a", "Site ChPass bob a"})
+            QVERIFY2(!causes::ofConsoleCommand(QString::fromUtf8(line), {}).contains(u" a"), line);
+        QCOMPARE(ftp::Transcript::maskedCommand(QStringLiteral("site pswd a b")),
+                 QStringLiteral("SITE PSWD ****"));
+        QCOMPARE(ftp::Transcript::maskedCommand(QStringLiteral("SITE CHMOD 6 a")),
+                 QStringLiteral("SITE CHMOD 6 a"));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "ftp/rules/LogFields.h"
 #include "ftp/rules/SessionLog.h"
 #include "ftp/component/FtpComponent.h"
+#include "ftp/component/Transcript.h"
 #include "platform/Codepage.h"
 
 #include <QFile>
@@ -108,6 +109,25 @@ private slots:
         }
         QVERIFY_THROWS_EXCEPTION(ftp::FtpError,
                                  sessionlog::readTranscript(dir.filePath(QStringLiteral("missing.txt"))));
+    }
+
+    // A comma or a leading double quote splits or swallows no line of the transcript.
+    void paneShowsEachTranscriptLineAsItself() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        {
+            ftp::Transcript log;
+            QVERIFY(log.open(path, ftp::Transcript::Mode::Replace));
+            log.reply(QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,1)"));
+            log.reply(QStringLiteral("257 \"/a,b\" is current"));
+            log.command(QStringLiteral("\"a"));
+            log.note(QStringLiteral("Cannot, really"));
+            log.command(QStringLiteral("NOOP"));
+        }
+        QCOMPARE(
+            logfields::fieldsAsPaneText(sessionlog::readTranscript(path)),
+            QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,1)\r\n257 \uFF02/a,b\uFF02 is current\r\n"
+                           "\uFF02a\r\n# Cannot, really\r\nNOOP\r\n"));
     }
 };
 

@@ -42,6 +42,10 @@ CertificateProblem problemOf(QSslError::SslError error) {
     }
 }
 
+bool isWithinValidity(const QSslCertificate& certificate, const QDateTime& now) {
+    return certificate.effectiveDate() <= now && now <= certificate.expiryDate();
+}
+
 CertificateQuestion describeCertificate(const QSslCertificate& certificate, const QList<QSslError>& errors) {
     CertificateQuestion question;
     QStringList others;
@@ -52,6 +56,11 @@ CertificateQuestion describeCertificate(const QSslCertificate& certificate, cons
         if (!question.problems.contains(problem))
             question.problems.append(problem);
     }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const CertificateProblem dated =
+        now > certificate.expiryDate() ? CertificateProblem::Expired : CertificateProblem::NotYetValid;
+    if (!isWithinValidity(certificate, now) && !question.problems.contains(dated))
+        question.problems.append(dated);
     question.otherDetail = others.join(QStringLiteral("; "));
     question.subject = describeName(certificate, false);
     question.issuer = describeName(certificate, true);

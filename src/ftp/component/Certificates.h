@@ -45,11 +45,25 @@ struct CertificateAnswer {
 // until the user has answered.
 using CertificatePrompt = std::function<CertificateAnswer(const CertificateQuestion&)>;
 
-// How the session's control connection is protected ("TLSv1.3", "TLS_AES_256_GCM_SHA384").
+// Asked when a server named without a scheme refuses AUTH TLS, before anything of the
+// login is sent: the user name, the password and the files would cross the network in
+// clear. The server's reply to AUTH TLS, as one line.
+struct ClearTextQuestion {
+    QString host;
+    quint16 port = 0;
+    QString serverReply;
+};
+
+// True: log in without TLS. Asked on the engine's thread like the certificate prompt.
+using ClearTextPrompt = std::function<bool(const ClearTextQuestion&)>;
+
+// How the session's control connection is protected ("TLSv1.3", "TLS_AES_256_GCM_SHA384"),
+// and whether its data connections are too (PROT P).
 struct TlsStatus {
     bool encrypted = false;
     QString protocol;
     QString cipher;
+    bool dataEncrypted = false;
 };
 
 } // namespace ftp

@@ -65,10 +65,9 @@ Reply ControlChannel::takeReply(RawReply raw) {
     Reply reply;
     reply.code = raw.code;
     reply.lines.reserve(raw.lines.size());
-    for (const QByteArray& line : raw.lines) {
+    for (const QByteArray& line : raw.lines)
         reply.lines.append(codec_.decode(line));
-        transcript_.reply(reply.lines.constLast());
-    }
+    transcript_.reply(reply.code, reply.lines);
     last_ = reply;
     ++replies_;
     return reply;

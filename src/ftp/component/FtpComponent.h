@@ -115,6 +115,9 @@ public:
     // Beyond the calls above: who to ask when a server's certificate cannot be trusted
     // (no one by default: such a server is refused), and how the session is protected.
     virtual void setCertificatePrompt(CertificatePrompt prompt) { (void)prompt; }
+    // Who to ask before logging in without TLS to a server that refused it (no one by
+    // default: such a login is not made).
+    virtual void setClearTextPrompt(ClearTextPrompt prompt) { (void)prompt; }
     virtual TlsStatus tlsStatus() const { return {}; }
 
 protected:

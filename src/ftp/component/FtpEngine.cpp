@@ -122,7 +122,7 @@ TlsStatus FtpEngine::tlsStatus() const {
     ControlChannel& control = const_cast<ControlChannel&>(control_);
     if (state_ != SessionState::LoggedIn || !control.isOpen() || !control.transport().isEncrypted())
         return {};
-    return {true, control.transport().tlsProtocolName(), control.transport().tlsCipherName()};
+    return {true, control.transport().tlsProtocolName(), control.transport().tlsCipherName(), dataTls_};
 }
 
 void FtpEngine::requireSession() {
@@ -157,55 +157,53 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
     return result;
 }
 
+namespace {
+
+// What the caller learns of a Connect result whose message says all there is to say.
+struct FixedConnectFailure {
+    int result;
+    FailureKind kind;
+    const char* message;
+};
+const FixedConnectFailure kFixedConnectFailures[] = {
+    {ConnectHostNotFound, FailureKind::Network, "The server name could not be resolved."},
+    {ConnectRefused, FailureKind::Network, "The server refused the connection."},
+    {ConnectGreetingRefused, FailureKind::Refused, "The server refused the session."},
+    {ConnectLoginRefused, FailureKind::Refused, "The server refused the session."},
+    {ConnectBadServerName, FailureKind::Local, "The server name is not usable."},
+    {ConnectProtocolError, FailureKind::Garbage, "The server's replies make no sense."},
+    {ConnectCancelled, FailureKind::Cancelled, "Cancelled by the user."},
+    {ConnectClearTextRefused, FailureKind::Refused, "The server refused TLS; no login without it."},
+    {ConnectTlsDowngrade, FailureKind::Refused,
+     "The server spoke TLS before and now refuses it; no login without it."},
+};
+
+} // namespace
+
 FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply) const {
     FailureDetail detail;
     detail.connectResult = result;
     QString message;
-    switch (result) {
-    case ConnectHostNotFound:
-        detail.kind = FailureKind::Network;
-        message = QStringLiteral("The server name could not be resolved.");
-        break;
-    case ConnectRefused:
-        detail.kind = FailureKind::Network;
-        message = QStringLiteral("The server refused the connection.");
-        break;
-    case ConnectTimedOut:
+    const auto fixed = std::find_if(std::begin(kFixedConnectFailures), std::end(kFixedConnectFailures),
+                                    [&](const FixedConnectFailure& f) { return f.result == result; });
+    if (fixed != std::end(kFixedConnectFailures)) {
+        detail.kind = fixed->kind;
+        message = QString::fromUtf8(fixed->message);
+    } else if (result == ConnectTimedOut) {
         detail.kind = FailureKind::Timeout;
         // Before the connection was made the connect timeout ran out, after it a reply's.
         detail.timeoutMs = reachedServer ? timeouts_.replyMs : timeouts_.connectMs;
         message = QStringLiteral("No answer within %1 s.").arg(detail.timeoutMs / 1000.0);
-        break;
-    case ConnectGreetingRefused:
-    case ConnectLoginRefused:
-        detail.kind = FailureKind::Refused;
-        message = QStringLiteral("The server refused the session.");
-        break;
-    case ConnectBadServerName:
-        detail.kind = FailureKind::Local;
-        message = QStringLiteral("The server name is not usable.");
-        break;
-    case ConnectProtocolError:
-        detail.kind = FailureKind::Garbage;
-        message = QStringLiteral("The server's replies make no sense.");
-        break;
-    case ConnectCancelled:
-        detail.kind = FailureKind::Cancelled;
-        message = QStringLiteral("Cancelled by the user.");
-        break;
-    case ConnectTlsFailed:
+    } else if (result == ConnectTlsFailed) {
         detail.kind = FailureKind::Network;
         message = tlsFailure_.isEmpty() ? QStringLiteral("TLS could not be set up.") : tlsFailure_;
-        break;
-    case ConnectCertificateRefused:
+    } else if (result == ConnectCertificateRefused) {
         detail.kind = FailureKind::Refused;
         message = tlsFailure_.isEmpty() ? QStringLiteral("The server's certificate was not accepted.")
                                         : tlsFailure_;
-        break;
-    default:
+    } else {
         detail.kind = FailureKind::Network;
         message = QStringLiteral("The connection failed (%1).").arg(result);
-        break;
     }
     // The reply that ended the attempt, when it was the server's answer to this attempt.
     const Reply& last = control_.lastReply();
@@ -350,7 +348,18 @@ int FtpEngine::negotiateTls() {
     static constexpr int kRefusals[] = {500, 502, 504, 530, 534};
     if (std::find(std::begin(kRefusals), std::end(kRefusals), reply.code) == std::end(kRefusals))
         return ConnectProtocolError;
-    return server_.tls == TlsMode::Required ? ConnectLoginRefused : ConnectOk;
+    return server_.tls == TlsMode::Required ? ConnectLoginRefused : allowClearText(reply);
+}
+
+int FtpEngine::allowClearText(const Reply& refusal) {
+    // A server that secured a session before does not lose TLS by itself: someone between
+    // may have answered for it.
+    if (trustStore_.spokeTls(server_.name.host, server_.name.port))
+        return ConnectTlsDowngrade;
+    if (!clearTextPrompt_)
+        return ConnectClearTextRefused;
+    const ClearTextQuestion question{server_.name.host, server_.name.port, replyLine(refusal)};
+    return clearTextPrompt_(question) ? ConnectOk : ConnectClearTextRefused;
 }
 
 int FtpEngine::secureControl() {
@@ -369,7 +378,11 @@ int FtpEngine::secureControl() {
         tlsFailure_ = QStringLiteral("The TLS handshake failed: %1").arg(transport.errorString());
         return ConnectTlsFailed;
     }
-    return checkCertificate();
+    const int result = checkCertificate();
+    // From now on this server never goes without TLS in the bare form.
+    if (result == ConnectOk)
+        trustStore_.rememberTls(server_.name.host, server_.name.port);
+    return result;
 }
 
 int FtpEngine::checkCertificate() {
@@ -383,7 +396,8 @@ int FtpEngine::checkCertificate() {
         return ConnectOk;
     const QString fingerprint = sha256Fingerprint(chain.constFirst());
     const TrustStore::Verdict verdict = trustStore_.check(server_.name.host, server_.name.port, fingerprint);
-    if (verdict == TrustStore::Verdict::Trusted)
+    // The user trusted the certificate while it was valid; once it is not, they are asked again.
+    if (verdict == TrustStore::Verdict::Trusted && isWithinValidity(chain.constFirst()))
         return ConnectOk;
     tlsFailure_ =
         QStringLiteral("The server's certificate is not trusted: %1").arg(errors.constFirst().errorString());

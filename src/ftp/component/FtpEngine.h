@@ -45,6 +45,9 @@ enum ConnectResult : int {
                                     // protect the data connections
     ConnectCertificateRefused = 11, // the server's certificate failed the checks and the user (or, with
                                     // no one to ask, the engine) did not accept it
+    ConnectClearTextRefused = 12,   // a server named without a scheme refused AUTH TLS and the user
+                                    // (or, with no one to ask, the engine) would not log in in clear
+    ConnectTlsDowngrade = 13,       // a server that spoke TLS before refused AUTH TLS: nothing sent
 };
 
 class FtpEngine final : public FtpComponent {
@@ -71,6 +74,7 @@ public:
     void GiveUpTransfer() override { forgetKeptTransfers(); }
 
     void setCertificatePrompt(CertificatePrompt prompt) override { certificatePrompt_ = std::move(prompt); }
+    void setClearTextPrompt(ClearTextPrompt prompt) override { clearTextPrompt_ = std::move(prompt); }
     TlsStatus tlsStatus() const override;
     // Where the certificates the user trusted are remembered (tests point it elsewhere).
     void setTrustStore(const TrustStore& store) { trustStore_ = store; }
@@ -115,6 +119,7 @@ private:
     QString tlsFailure_; // why the last connect could not secure the session
     bool mlsdAllowed_ = true;
     CertificatePrompt certificatePrompt_;
+    ClearTextPrompt clearTextPrompt_;
     TrustStore trustStore_;
     ServerAddress server_; // what the last Connect was given
     bool dataTls_ = false; // the server agreed to PROT P: every data connection speaks TLS
@@ -156,6 +161,8 @@ private:
     int openConnection(const ServerName& name);
     int readGreeting();
     int negotiateTls();
+    // After AUTH TLS was refused with `refusal`: whether the login may go on in clear.
+    int allowClearText(const Reply& refusal);
     int secureControl();
     int checkCertificate();
     int logIn(const QString& user, const QString& password);

@@ -72,6 +72,19 @@ void ThreadedComponent::setCertificatePrompt(CertificatePrompt prompt) {
     worker_.runBlocking([&] { inner_->setCertificatePrompt(onCallerThread); });
 }
 
+void ThreadedComponent::setClearTextPrompt(ClearTextPrompt prompt) {
+    ClearTextPrompt onCallerThread;
+    if (prompt) {
+        onCallerThread = [context = callerContext_.get(), prompt](const ClearTextQuestion& question) {
+            bool answer = false;
+            QMetaObject::invokeMethod(
+                context, [&] { answer = prompt(question); }, Qt::BlockingQueuedConnection);
+            return answer;
+        };
+    }
+    worker_.runBlocking([&] { inner_->setClearTextPrompt(onCallerThread); });
+}
+
 TlsStatus ThreadedComponent::tlsStatus() const {
     TlsStatus status;
     worker_.runBlocking([&] { status = inner_->tlsStatus(); });

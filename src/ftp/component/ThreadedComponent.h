@@ -33,8 +33,9 @@ public:
     CallControl& callControl() { return worker_.control(); }
 
     // The engine asks on its own thread; `prompt` runs on the caller's thread, the engine
-    // waiting for its answer.
+    // waiting for its answer. The same for the question about a login without TLS.
     void setCertificatePrompt(CertificatePrompt prompt) override;
+    void setClearTextPrompt(ClearTextPrompt prompt) override;
     TlsStatus tlsStatus() const override;
 
 protected:

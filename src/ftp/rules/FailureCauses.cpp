@@ -1,6 +1,7 @@
 #include "ftp/rules/FailureCauses.h"
 
 #include "ftp/component/FtpEngine.h"
+#include "ftp/component/Transcript.h"
 
 #include <cerrno>
 #include <cstring>
@@ -185,6 +186,17 @@ QString ofConnect(int result, const ftp::FtpError& last, const QString& server) 
         return QStringLiteral(
                    "サーバーの証明書を信頼できないため、接続しませんでした（パスワードは送っていません）。") +
                engineSaid(last);
+    case ftp::ConnectClearTextRefused:
+        return QStringLiteral(
+                   "サーバーが暗号化（TLS）に応じないため、接続しませんでした（パスワードは送っていま"
+                   "せん）。") +
+               withReply;
+    case ftp::ConnectTlsDowngrade:
+        return QStringLiteral(
+                   "以前は暗号化（TLS）で接続したサーバーが、暗号化に応じませんでした。通信が途中で"
+                   "すり替えられているおそれがあるため、接続しませんでした（パスワードは送っていませ"
+                   "ん）。") +
+               withReply;
     default:
         break;
     }
@@ -202,7 +214,7 @@ QString ofRefusal(const QString& replyText) {
 }
 
 QString ofConsoleCommand(const QString& line, const QString& cause) {
-    return QStringLiteral("失敗したコマンド: %1\n%2").arg(line, cause);
+    return QStringLiteral("失敗したコマンド: %1\n%2").arg(ftp::Transcript::maskedCommand(line), cause);
 }
 
 } // namespace causes

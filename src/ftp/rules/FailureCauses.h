@@ -42,7 +42,8 @@ QString ofLocalFile(FileAccess access, const QString& systemText);
 // returned a failure): "サーバーの応答: 550 ..." on one line.
 QString ofRefusal(const QString& replyText);
 
-// The console's box: the command line that failed, then the cause.
+// The console's box: the command line that failed, masked as the transcript writes it
+// (no password shows), then the cause.
 QString ofConsoleCommand(const QString& line, const QString& cause);
 
 } // namespace causes

@@ -116,6 +116,30 @@ private slots:
         QCOMPARE(labelled.first().first->object(), child<QLabel>(&main, "Label4"));
     }
 
+    // Label in name: a button is announced by the caption a user sees and can say; what
+    // it does is its description.
+    void captionedButtonsAreNamedByTheirCaptions_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("Save") << "Command2" << "Save" << QStringLiteral("サーバー名を保存");
+        QTest::newRow("CLS") << "Command3" << "CLS" << QStringLiteral("サーバー名を一覧から削除");
+        QTest::newRow("MakeDir") << "cmdMkDir" << "MakeDir" << QStringLiteral("フォルダ作成");
+        QTest::newRow("OK") << "cmdMkDirOk" << "OK" << QStringLiteral("フォルダを作成");
+        QTest::newRow("Cancel") << "cmdMkDirNext" << "Cancel" << QStringLiteral("フォルダ作成をキャンセル");
+    }
+    void captionedButtonsAreNamedByTheirCaptions() {
+        QFETCH(QString, button);
+        QFETCH(QString, caption);
+        QFETCH(QString, description);
+        testing::TestEnvironment env;
+        frmTesselFTP main;
+        main.show();
+        auto* node = QAccessible::queryAccessibleInterface(child<QPushButton>(&main, qPrintable(button)));
+        QCOMPARE(node->text(QAccessible::Name), caption);
+        QCOMPARE(node->text(QAccessible::Description), description);
+    }
+
     void theDialUpWindowNamesItsBoxesByTheirLabels() {
         testing::TestEnvironment env;
         testing::ScriptedMessageBoxes boxes;

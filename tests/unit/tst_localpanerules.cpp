@@ -125,17 +125,29 @@ private slots:
         QCOMPARE(transferrules::isSafeLocalName(name), safe);
     }
 
-    void composesTheDownloadTarget() {
+    void composesTheDownloadTarget_data() {
+        using transferrules::SaveTo;
+        QTest::addColumn<QString>("saveTo");
+        QTest::addColumn<SaveTo>("kind");
+        QTest::addColumn<QString>("target");
         const QString sep = QDir::separator();
         const QString dl = sep + QStringLiteral("dl");
-        const QString name = QStringLiteral("a.txt");
-        QCOMPARE(transferrules::downloadTarget(dl + sep, name, true), dl + sep + name);
-        QCOMPARE(transferrules::downloadTarget(dl + QStringLiteral("/"), name, true),
-                 dl + QStringLiteral("/") + name);
+        QTest::newRow("folder, separator") << dl + sep << SaveTo::Folder << dl + sep + "data.bin";
+        QTest::newRow("folder, slash") << dl + "/" << SaveTo::Folder << dl + "/data.bin";
         // An existing folder typed without its separator receives the file.
-        QCOMPARE(transferrules::downloadTarget(dl, name, true), dl + sep + name);
+        QTest::newRow("folder, no separator") << dl << SaveTo::Folder << dl + sep + "data.bin";
+        // An existing file: the download goes beside it, under the remote name.
+        QTest::newRow("file") << dl + sep + "random.bin" << SaveTo::File << dl + sep + "data.bin";
+        QTest::newRow("file, dotted folder")
+            << dl + ".x" + sep + "random.bin" << SaveTo::File << dl + ".x" + sep + "data.bin";
         // Anything else is joined as typed.
-        QCOMPARE(transferrules::downloadTarget(dl, name, false), dl + name);
+        QTest::newRow("nothing there") << dl << SaveTo::Other << dl + "data.bin";
+    }
+    void composesTheDownloadTarget() {
+        QFETCH(QString, saveTo);
+        QFETCH(transferrules::SaveTo, kind);
+        QFETCH(QString, target);
+        QCOMPARE(transferrules::downloadTarget(saveTo, QStringLiteral("data.bin"), kind), target);
     }
 
     void findsTheVolumeOfAFolder() {

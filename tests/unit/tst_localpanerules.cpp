@@ -130,18 +130,18 @@ private slots:
         QTest::addColumn<QString>("saveTo");
         QTest::addColumn<SaveTo>("kind");
         QTest::addColumn<QString>("target");
-        const QString sep = QDir::separator();
-        const QString dl = sep + QStringLiteral("dl");
-        QTest::newRow("folder, separator") << dl + sep << SaveTo::Folder << dl + sep + "data.bin";
-        QTest::newRow("folder, slash") << dl + "/" << SaveTo::Folder << dl + "/data.bin";
+        const QString sep = QDir::separator(), slash = QStringLiteral("/");
+        const QString dl = sep + QStringLiteral("dl"), dotted = dl + QStringLiteral(".x");
+        const QString name = QStringLiteral("data.bin"), file = QStringLiteral("random.bin");
+        QTest::newRow("folder, separator") << dl + sep << SaveTo::Folder << dl + sep + name;
+        QTest::newRow("folder, slash") << dl + slash << SaveTo::Folder << dl + slash + name;
         // An existing folder typed without its separator receives the file.
-        QTest::newRow("folder, no separator") << dl << SaveTo::Folder << dl + sep + "data.bin";
+        QTest::newRow("folder, no separator") << dl << SaveTo::Folder << dl + sep + name;
         // An existing file: the download goes beside it, under the remote name.
-        QTest::newRow("file") << dl + sep + "random.bin" << SaveTo::File << dl + sep + "data.bin";
-        QTest::newRow("file, dotted folder")
-            << dl + ".x" + sep + "random.bin" << SaveTo::File << dl + ".x" + sep + "data.bin";
+        QTest::newRow("file") << dl + sep + file << SaveTo::File << dl + sep + name;
+        QTest::newRow("file, dotted folder") << dotted + sep + file << SaveTo::File << dotted + sep + name;
         // Anything else is joined as typed.
-        QTest::newRow("nothing there") << dl << SaveTo::Other << dl + "data.bin";
+        QTest::newRow("nothing there") << dl << SaveTo::Other << dl + name;
     }
     void composesTheDownloadTarget() {
         QFETCH(QString, saveTo);

@@ -176,6 +176,42 @@ private slots:
         QCOMPARE(record.liveInstances, live);
         QCOMPARE(boxes.texts(), box.isEmpty() ? QStringList() : QStringList{box});
     }
+
+    // The component on its own: giving up a transfer never raises, and one dropped under
+    // its running call cancels it instead of waiting for its end.
+    void theComponentHoldsUnderItsRunningCall() {
+        testing::TestEnvironment env;
+        testing::FakeFtpInstall fake(true);
+        fake.script().blocking = {QStringLiteral("GetFile")};
+        std::unique_ptr<ftp::FtpComponent> component = ftp::CreateObject(ftp::kFtpComponentId);
+        const Watchdog watchdog(15'000);
+        bool gaveUp = false;
+        QElapsedTimer sinceDrop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (fake.record().blocked == 0)
+                return;
+            poll.stop();
+            try {
+                component->GiveUpTransfer();
+                gaveUp = true;
+            } catch (const std::exception&) {
+            }
+            sinceDrop.start();
+            component.reset();
+        });
+        poll.start(5);
+        int mode = ftp::BinaryMode;
+        try {
+            component->GetFile(QStringLiteral("/a.bin"), env.appFolder() + QStringLiteral("a.bin"), mode);
+            QFAIL("the call was not cancelled");
+        } catch (const ftp::FtpError& error) {
+            QCOMPARE(error.detail().kind, ftp::FailureKind::Cancelled);
+        }
+        QVERIFY(gaveUp);
+        QVERIFY(sinceDrop.elapsed() < 2'000);
+        QCOMPARE(fake.record().liveInstances, 0);
+    }
 };
 
 QTEST_MAIN(CallLifeTest)

@@ -7,8 +7,8 @@
 #include "ftp/rules/RemoteCommands.h"
 #include "ftp/rules/SessionLog.h"
 #include "platform/AppPaths.h"
-#include "platform/KeyPress.h"
 #include "platform/CallOwner.h"
+#include "platform/KeyPress.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>

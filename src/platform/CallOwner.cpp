@@ -56,14 +56,20 @@ void CallOwner::runNow(const std::function<void()>& handler) {
 }
 
 // Runs what waited, one after the other, once nothing runs; a handler asked for while one
-// of them runs waits in turn.
+// of them runs waits in turn. Each runs as an ordinary handler: asking, calling.
 void CallOwner::runPending() {
-    if (busy())
-        return;
-    retry_.stop();
-    setStopping(false);
-    while (!pending_.isEmpty() && !busy())
+    for (;;) {
+        if (busy()) {
+            if (!pending_.isEmpty() && depth_ == 0)
+                retry_.start();
+            return;
+        }
+        retry_.stop();
+        setStopping(false);
+        if (pending_.isEmpty())
+            return;
         runNow(pending_.takeFirst().handler);
+    }
 }
 
 void CallOwner::setStopping(bool on) {

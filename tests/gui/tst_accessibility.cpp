@@ -122,11 +122,15 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("description");
-        QTest::newRow("Save") << "Command2" << "Save" << QStringLiteral("サーバー名を保存");
-        QTest::newRow("CLS") << "Command3" << "CLS" << QStringLiteral("サーバー名を一覧から削除");
-        QTest::newRow("MakeDir") << "cmdMkDir" << "MakeDir" << QStringLiteral("フォルダ作成");
-        QTest::newRow("OK") << "cmdMkDirOk" << "OK" << QStringLiteral("フォルダを作成");
-        QTest::newRow("Cancel") << "cmdMkDirNext" << "Cancel" << QStringLiteral("フォルダ作成をキャンセル");
+        const auto row = [](const char* button, const char* caption, const QString& description) {
+            QTest::newRow(caption) << QString::fromLatin1(button) << QString::fromLatin1(caption)
+                                   << description;
+        };
+        row("Command2", "Save", QStringLiteral("サーバー名を保存"));
+        row("Command3", "CLS", QStringLiteral("サーバー名を一覧から削除"));
+        row("cmdMkDir", "MakeDir", QStringLiteral("フォルダ作成"));
+        row("cmdMkDirOk", "OK", QStringLiteral("フォルダを作成"));
+        row("cmdMkDirNext", "Cancel", QStringLiteral("フォルダ作成をキャンセル"));
     }
     void captionedButtonsAreNamedByTheirCaptions() {
         QFETCH(QString, button);

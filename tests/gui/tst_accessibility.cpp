@@ -90,6 +90,17 @@ private slots:
         QCOMPARE(nameOf(child<QPushButton>(&main, "Command5")), QStringLiteral("アップロード"));
         QCOMPARE(child<QPushButton>(&main, "Command6")->toolTip(), QStringLiteral("ダウンロード"));
         QCOMPARE(child<QPushButton>(&main, "Command5")->toolTip(), QStringLiteral("アップロード"));
+        // Label in name: a captioned button is named by the caption a user sees and can say.
+        for (const auto& [button, caption, description] :
+             {std::tuple{"Command2", "Save", "サーバー名を保存"},
+              {"Command3", "CLS", "サーバー名を一覧から削除"},
+              {"cmdMkDir", "MakeDir", "フォルダ作成"},
+              {"cmdMkDirOk", "OK", "フォルダを作成"},
+              {"cmdMkDirNext", "Cancel", "フォルダ作成をキャンセル"}}) {
+            auto* node = QAccessible::queryAccessibleInterface(child<QPushButton>(&main, button));
+            QCOMPARE(node->text(QAccessible::Name), QString::fromUtf8(caption));
+            QCOMPARE(node->text(QAccessible::Description), QString::fromUtf8(description));
+        }
 
         // A box keeps its name whatever is typed in it; the text is its value. The line
         // edit that takes the typing carries the same name.
@@ -114,34 +125,6 @@ private slots:
         const auto labelled = QAccessible::queryAccessibleInterface(password)->relations(QAccessible::Label);
         QVERIFY(!labelled.isEmpty());
         QCOMPARE(labelled.first().first->object(), child<QLabel>(&main, "Label4"));
-    }
-
-    // Label in name: a button is announced by the caption a user sees and can say; what
-    // it does is its description.
-    void captionedButtonsAreNamedByTheirCaptions_data() {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("description");
-        const auto row = [](const char* button, const char* caption, const QString& description) {
-            QTest::newRow(caption) << QString::fromLatin1(button) << QString::fromLatin1(caption)
-                                   << description;
-        };
-        row("Command2", "Save", QStringLiteral("サーバー名を保存"));
-        row("Command3", "CLS", QStringLiteral("サーバー名を一覧から削除"));
-        row("cmdMkDir", "MakeDir", QStringLiteral("フォルダ作成"));
-        row("cmdMkDirOk", "OK", QStringLiteral("フォルダを作成"));
-        row("cmdMkDirNext", "Cancel", QStringLiteral("フォルダ作成をキャンセル"));
-    }
-    void captionedButtonsAreNamedByTheirCaptions() {
-        QFETCH(QString, button);
-        QFETCH(QString, caption);
-        QFETCH(QString, description);
-        testing::TestEnvironment env;
-        frmTesselFTP main;
-        main.show();
-        auto* node = QAccessible::queryAccessibleInterface(child<QPushButton>(&main, qPrintable(button)));
-        QCOMPARE(node->text(QAccessible::Name), caption);
-        QCOMPARE(node->text(QAccessible::Description), description);
     }
 
     void theDialUpWindowNamesItsBoxesByTheirLabels() {

@@ -1,15 +1,10 @@
 #include "support/FakeFtpComponent.h"
 
-#include "ftp/component/CallControl.h"
-#include "ftp/component/ThreadedComponent.h"
 #include "platform/Codepage.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
-
-#include <algorithm>
 
 namespace ftp {
 std::unique_ptr<FtpComponent> createThreadedFtpEngine();
@@ -34,38 +29,18 @@ FakeFtpComponent::~FakeFtpComponent() {
     --record_->liveInstances;
 }
 
-namespace {
-
-// Whether one of `rules` ("Op" or "Op:N") names the `nth` call of `operation`.
-bool ruleNames(const QStringList& rules, const QString& operation, int nth) {
-    return std::any_of(rules.cbegin(), rules.cend(), [&](const QString& rule) {
-        return rule == operation || rule == operation + u':' + QString::number(nth);
-    });
-}
-
-} // namespace
-
 void FakeFtpComponent::enter(const QString& operation, const QString& call) {
     record_->calls.append(call);
     const int nth = record_->callCount(operation);
-    if (ruleNames(record_->script.blocking, operation, nth))
-        block();
-    if (ruleNames(record_->script.failing, operation, nth)) {
-        const ftp::FtpError& failure = record_->script.failure;
-        if (!failure.message().isEmpty())
-            throw failure;
-        throw ftp::FtpError(QStringLiteral("%1 failed (scripted)").arg(operation));
+    for (const QString& rule : record_->script.failing) {
+        if (rule == operation || rule == operation + u':' + QString::number(nth))
+        {
+            const ftp::FtpError& failure = record_->script.failure;
+            if (!failure.message().isEmpty())
+                throw failure;
+            throw ftp::FtpError(QStringLiteral("%1 failed (scripted)").arg(operation));
+        }
     }
-}
-
-void FakeFtpComponent::block() {
-    ++record_->blocked;
-    while (!record_->released && !(control_ && control_->isCancelled()))
-        QThread::msleep(5);
-    --record_->blocked;
-    if (!record_->released)
-        throw ftp::FtpError(QStringLiteral("Cancelled by the user."),
-                            ftp::FailureDetail(ftp::FailureKind::Cancelled));
 }
 
 void FakeFtpComponent::appendLog(const QStringList& lines) {
@@ -148,12 +123,10 @@ void FakeFtpComponent::Close() {
     enter(QStringLiteral("Close"), QStringLiteral("Close()"));
 }
 
-FakeFtpInstall::FakeFtpInstall(bool onWorkerThread) : record_(std::make_shared<FakeFtpRecord>()) {
+FakeFtpInstall::FakeFtpInstall() : record_(std::make_shared<FakeFtpRecord>()) {
     auto record = record_;
-    ftp::ComponentCreator create = [record] { return std::make_unique<FakeFtpComponent>(record); };
-    if (onWorkerThread)
-        create = [create] { return std::make_unique<ftp::ThreadedComponent>(create); };
-    ftp::registerComponent(ftp::kFtpComponentId, create);
+    ftp::registerComponent(ftp::kFtpComponentId,
+                           [record] { return std::make_unique<FakeFtpComponent>(record); });
 }
 
 FakeFtpInstall::~FakeFtpInstall() {

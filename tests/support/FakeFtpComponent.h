@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <memory>
 
 namespace testing {
@@ -29,9 +28,6 @@ struct FakeFtpScript {
     QStringList failing;
     // What those throw: its message and detail (empty message: "<operation> failed (scripted)").
     ftp::FtpError failure{QString()};
-    // Operation names (as in `failing`) whose call waits until the record is released or
-    // the call is cancelled (it then throws FtpError, FailureKind::Cancelled).
-    QStringList blocking;
     // What lastError tells after Connect.
     ftp::FtpError connectError{QString()};
     // Lines the fake appends to the session log when OpenLog / Connect / Command run.
@@ -47,8 +43,6 @@ struct FakeFtpRecord {
     QString logPath;
     int instances = 0;
     int liveInstances = 0;
-    std::atomic<int> blocked{0};       // calls waiting in `blocking` now
-    std::atomic<bool> released{false}; // lets them go on
     int callCount(const QString& operation) const;
 };
 
@@ -56,8 +50,6 @@ class FakeFtpComponent : public ftp::FtpComponent {
 public:
     explicit FakeFtpComponent(std::shared_ptr<FakeFtpRecord> record);
     ~FakeFtpComponent() override;
-
-    void setCallControl(ftp::CallControl* control) override { control_ = control; }
 
     int OpenLog(const QString& path, int mode) override;
     int Connect(const QString& server, const QString& user, const QString& password) override;
@@ -78,17 +70,14 @@ protected:
 private:
     void enter(const QString& operation, const QString& call);
     void appendLog(const QStringList& lines);
-    void block();
     std::shared_ptr<FakeFtpRecord> record_;
-    ftp::CallControl* control_ = nullptr;
 };
 
 // Registers the fake under "ftpcomp.FTP" for the lifetime of this object and puts the
-// real engine back afterwards. With `onWorkerThread`, each instance runs behind the
-// program's own ThreadedComponent, as the engine does.
+// real engine back afterwards.
 class FakeFtpInstall {
 public:
-    explicit FakeFtpInstall(bool onWorkerThread = false);
+    FakeFtpInstall();
     ~FakeFtpInstall();
     FakeFtpRecord& record() { return *record_; }
     FakeFtpScript& script() { return record_->script; }

@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/AppPaths.h"
+#include "platform/CallOwner.h"
 #include "platform/CallProgress.h"
 #include "platform/Controls.h"
 #include "platform/Fonts.h"
@@ -66,6 +67,7 @@ void setButtonBackground(QPushButton* widget, int red, int green, int blue) {
 // What a screen reader says for each control that takes the focus. The captions stay as
 // they are; a control with a label beside it has that label as its buddy.
 void nameControlsForScreenReaders(QWidget* window) {
+    using platform::describeChild;
     using platform::nameChild;
     nameChild(window, "Drive1", QStringLiteral("ローカルのドライブ"), "Label11");
     nameChild(window, "Dir1", QStringLiteral("ローカルのフォルダ一覧"));
@@ -82,12 +84,14 @@ void nameControlsForScreenReaders(QWidget* window) {
     nameChild(window, "Combo1", QStringLiteral("サーバー"), "Label1");
     nameChild(window, "Combo2", QStringLiteral("ユーザーID"), "Label3");
     nameChild(window, "Combo5", QStringLiteral("パスワード"), "Label4");
-    nameChild(window, "Command2", QStringLiteral("サーバー名を保存"));
-    nameChild(window, "Command3", QStringLiteral("サーバー名を一覧から削除"));
+    // Buttons with a caption are named by it, so that a user who says what they see
+    // reaches them; what the caption means goes to the description.
+    describeChild(window, "Command2", QStringLiteral("サーバー名を保存"));
+    describeChild(window, "Command3", QStringLiteral("サーバー名を一覧から削除"));
     nameChild(window, "MakeDirTxt", QStringLiteral("作成するフォルダ名"));
-    nameChild(window, "cmdMkDir", QStringLiteral("フォルダ作成"));
-    nameChild(window, "cmdMkDirOk", QStringLiteral("フォルダを作成"));
-    nameChild(window, "cmdMkDirNext", QStringLiteral("フォルダ作成をキャンセル"));
+    describeChild(window, "cmdMkDir", QStringLiteral("フォルダ作成"));
+    describeChild(window, "cmdMkDirOk", QStringLiteral("フォルダを作成"));
+    describeChild(window, "cmdMkDirNext", QStringLiteral("フォルダ作成をキャンセル"));
     nameChild(window, "cmdDelfile", QStringLiteral("ファイル削除"));
     nameChild(window, "Combo3", QStringLiteral("コマンド"), "Label5");
     nameChild(window, "Text1", QStringLiteral("ローカルのファイルサイズ"), "Label13");
@@ -123,7 +127,13 @@ frmTesselFTP::~frmTesselFTP() = default;
 
 // Closing the main window by its frame ends the program, and with it every other
 // window (a hidden dial-up window, an open help window). Nothing is sent to the server.
+// While a handler runs, the window stays until its call is cancelled and it has ended.
 void frmTesselFTP::closeEvent(QCloseEvent* event) {
+    if (callOwner->busy()) {
+        event->ignore();
+        callOwner->cancelling([] { QCoreApplication::quit(); })();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
 }
@@ -295,43 +305,49 @@ void frmTesselFTP::setConnectedMenus(bool connected) {
 }
 
 void frmTesselFTP::connectHandlers() {
-    connect(mnuEnd2, &QAction::triggered, this, &frmTesselFTP::mnuEnd2_Click);
+    // The handlers that talk to the server, or change what a running one reads, run one
+    // at a time (see CallOwner); "終了" and "サーバーから切断" cancel a running call first.
+    callOwner = new platform::CallOwner(this);
+    const auto waiting = [this](void (frmTesselFTP::*handler)()) {
+        return callOwner->waiting([this, handler] { (this->*handler)(); });
+    };
+    connect(mnuEnd2, &QAction::triggered, this, callOwner->cancelling([this] { mnuEnd2_Click(); }));
 
-    connect(Command2, &QPushButton::clicked, this, &frmTesselFTP::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &frmTesselFTP::Command3_Click);
+    connect(Command2, &QPushButton::clicked, this, waiting(&frmTesselFTP::Command2_Click));
+    connect(Command3, &QPushButton::clicked, this, waiting(&frmTesselFTP::Command3_Click));
 
-    connect(mnuConect, &QAction::triggered, this, &frmTesselFTP::mnuConect_Click);
-    connect(mnuClose, &QAction::triggered, this, &frmTesselFTP::mnuClose_Click);
+    connect(mnuConect, &QAction::triggered, this, waiting(&frmTesselFTP::mnuConect_Click));
+    connect(mnuClose, &QAction::triggered, this, callOwner->cancelling([this] { mnuClose_Click(); }));
 
-    connect(Command1, &QPushButton::clicked, this, &frmTesselFTP::Command1_Click);
-    connect(mnuDirChenge, &QAction::triggered, this, &frmTesselFTP::mnuDirChenge_Click);
+    connect(Command1, &QPushButton::clicked, this, waiting(&frmTesselFTP::Command1_Click));
+    connect(mnuDirChenge, &QAction::triggered, this, waiting(&frmTesselFTP::mnuDirChenge_Click));
     // A click selects an entry (or re-clicks the selected one); arrow keys move the selection.
     // The focus alone moves only the current row, not the selection, and composes nothing.
-    connect(List1, &QListWidget::itemClicked, this, &frmTesselFTP::List1_Click);
-    connect(List2, &QListWidget::itemClicked, this, &frmTesselFTP::List2_Click);
-    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+    connect(List1, &QListWidget::itemClicked, this, waiting(&frmTesselFTP::List1_Click));
+    connect(List2, &QListWidget::itemClicked, this, waiting(&frmTesselFTP::List2_Click));
+    connect(List1, &QListWidget::itemSelectionChanged, this, callOwner->waiting([this] {
         if (List1->currentItem() && List1->currentItem()->isSelected())
             List1_Click();
-    });
-    connect(List2, &QListWidget::itemSelectionChanged, this, [this] {
+    }));
+    connect(List2, &QListWidget::itemSelectionChanged, this, callOwner->waiting([this] {
         if (List2->currentItem() && List2->currentItem()->isSelected())
             List2_Click();
-    });
+    }));
 
     // ---- Local pane, transfers, sound ----
     connect(Drive1, &platform::DriveListBox::Change, this, &frmTesselFTP::Drive1_Change);
     connect(Dir1, &platform::DirListBox::Change, this, &frmTesselFTP::Dir1_Change);
     connect(File1, &platform::FileListBox::Click, this, &frmTesselFTP::File1_Click);
-    connect(Command4, &QPushButton::clicked, this, &frmTesselFTP::Command4_Click);
-    connect(Command5, &QPushButton::clicked, this, &frmTesselFTP::Command5_Click);
-    connect(Command6, &QPushButton::clicked, this, &frmTesselFTP::Command6_Click);
+    connect(Command4, &QPushButton::clicked, this, waiting(&frmTesselFTP::Command4_Click));
+    connect(Command5, &QPushButton::clicked, this, waiting(&frmTesselFTP::Command5_Click));
+    connect(Command6, &QPushButton::clicked, this, waiting(&frmTesselFTP::Command6_Click));
 
     // ---- Remote operations and console ----
-    connect(cmdDelfile, &QPushButton::clicked, this, &frmTesselFTP::cmdDelfile_Click);
+    connect(cmdDelfile, &QPushButton::clicked, this, waiting(&frmTesselFTP::cmdDelfile_Click));
     connect(cmdMkDir, &QPushButton::clicked, this, &frmTesselFTP::cmdMkDir_Click);
-    connect(cmdMkDirOk, &QPushButton::clicked, this, &frmTesselFTP::cmdMkDirOk_Click);
-    connect(cmdMkDirNext, &QPushButton::clicked, this, &frmTesselFTP::cmdMkDirNext_Click);
-    connect(mnuCommand, &QAction::triggered, this, &frmTesselFTP::mnuCommand_Click);
+    connect(cmdMkDirOk, &QPushButton::clicked, this, waiting(&frmTesselFTP::cmdMkDirOk_Click));
+    connect(cmdMkDirNext, &QPushButton::clicked, this, waiting(&frmTesselFTP::cmdMkDirNext_Click));
+    connect(mnuCommand, &QAction::triggered, this, waiting(&frmTesselFTP::mnuCommand_Click));
     connectConsoleKeys();
 
     // ---- Dial-up ----

@@ -21,6 +21,7 @@ class QPushButton;
 class QRadioButton;
 
 namespace platform {
+class CallOwner;
 class DriveListBox;
 class DirListBox;
 class FileListBox;
@@ -165,6 +166,7 @@ private:
     HelpWindows* helpWindows = nullptr; // the help and version windows opened from here
 
     // ---- Window helpers ----
+    platform::CallOwner* callOwner = nullptr; // runs the handlers that talk to the server one at a time
     // Writes an outcome into the status line Label2. `cause` says why a failure happened:
     // it becomes the line's tooltip and accessible description; any later status without
     // one clears them.

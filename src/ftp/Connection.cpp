@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 
 namespace {
 void appendNames(QListWidget* list, const ftp::DirList& names) {
@@ -50,6 +51,9 @@ void frmTesselFTP::mnuConect_Click() {
             LogTxt();
             return;
         }
+        // From here on the session is open: whatever fails below (a listing, reading the
+        // log), the menus offer "サーバーから切断", so the user can end it and connect again.
+        const auto connectedMenus = qScopeGuard([this] { setConnectedMenus(true); });
         setStatus(QStringLiteral("接続成功。"));
         showSessionProtection();
         DirList = FtpObj->GetDir(QString(), ftp::kFolderFlag);
@@ -58,7 +62,6 @@ void frmTesselFTP::mnuConect_Click() {
         appendNames(List2, DirList);
         appendRemoteHistory(QStringLiteral("/"));
         LogTxt();
-        setConnectedMenus(true);
     } catch (const std::exception& e) {
         platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(e));
     }

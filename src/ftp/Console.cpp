@@ -7,6 +7,7 @@
 #include "ftp/rules/RemoteCommands.h"
 #include "ftp/rules/SessionLog.h"
 #include "platform/AppPaths.h"
+#include "platform/CallOwner.h"
 #include "platform/KeyPress.h"
 #include "platform/MessageBox.h"
 
@@ -159,9 +160,25 @@ void frmTesselFTP::Text2_KeyPress(int& KeyAscii) {
 void frmTesselFTP::connectConsoleKeys() {
     // An editable combo box takes the keys itself and hands them on to its line edit;
     // both are watched, so a key sent to either reaches the handler once.
-    auto* combo3Keys = new platform::KeyPressFilter(this, [this](int& key) { Combo3_KeyPress(key); });
+    // Enter runs its handler when no other one runs (see CallOwner); it is swallowed
+    // either way, as the handlers swallow it.
+    const auto onEnter = [](std::function<void()> run) {
+        return [run = std::move(run)](int& key) {
+            if (key != platform::kKeyEnter)
+                return;
+            key = 0;
+            run();
+        };
+    };
+    const auto enter = [this](void (frmTesselFTP::*handler)(int&)) {
+        return callOwner->waiting([this, handler] {
+            int key = platform::kKeyEnter;
+            (this->*handler)(key);
+        });
+    };
+    auto* combo3Keys = new platform::KeyPressFilter(this, onEnter(enter(&frmTesselFTP::Combo3_KeyPress)));
     combo3Keys->watch(Combo3);
     combo3Keys->watch(Combo3->lineEdit());
-    auto* text2Keys = new platform::KeyPressFilter(this, [this](int& key) { Text2_KeyPress(key); });
+    auto* text2Keys = new platform::KeyPressFilter(this, onEnter(enter(&frmTesselFTP::Text2_KeyPress)));
     text2Keys->watch(Text2);
 }

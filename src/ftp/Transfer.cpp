@@ -40,10 +40,14 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-// After Cancel in the "Error!" box: the component need keep nothing for a retry.
+// After Cancel in the "Error!" box: the component need keep nothing for a retry. It
+// never raises; should one still do, nothing more is to be done about it here.
 void giveUpTransfer(const std::unique_ptr<ftp::FtpComponent>& component) {
-    if (component)
-        component->GiveUpTransfer();
+    try {
+        if (component)
+            component->GiveUpTransfer();
+    } catch (const std::exception&) {
+    }
 }
 
 QString selectedEntry(const QListWidget* list) {
@@ -97,7 +101,11 @@ void frmTesselFTP::Command6_Click() {
         if (!transferrules::isSafeLocalName(name))
             throw ftp::FtpError(QStringLiteral("Refused local file name: %1").arg(name));
         const QString saveTo = Text3->text();
-        const QString target = transferrules::downloadTarget(saveTo, name, QFileInfo(saveTo).isDir());
+        const QFileInfo onDisk(saveTo);
+        const auto kind = onDisk.isDir()    ? transferrules::SaveTo::Folder
+                          : onDisk.exists() ? transferrules::SaveTo::File
+                                            : transferrules::SaveTo::Other;
+        const QString target = transferrules::downloadTarget(saveTo, name, kind);
         const BusyCursor busy;
         RetCode = session().GetFile(remote, target, TransferMode);
     });

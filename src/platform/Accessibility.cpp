@@ -106,14 +106,31 @@ void setAccessibleName(QWidget* control, const QString& name, QLabel* label) {
         label->setBuddy(control);
 }
 
-void nameChild(QWidget* window, const char* objectName, const QString& name, const char* labelName) {
+namespace {
+
+QWidget* childToName(QWidget* window, const char* objectName) {
     auto* control = window->findChild<QWidget*>(QLatin1String(objectName));
-    if (!control) {
+    if (!control)
         qWarning("No control %s to name for screen readers", objectName);
+    return control;
+}
+
+} // namespace
+
+void nameChild(QWidget* window, const char* objectName, const QString& name, const char* labelName) {
+    QWidget* control = childToName(window, objectName);
+    if (!control)
         return;
-    }
     QLabel* label = labelName ? window->findChild<QLabel*>(QLatin1String(labelName)) : nullptr;
     setAccessibleName(control, name, label);
+}
+
+void describeChild(QWidget* window, const char* objectName, const QString& description) {
+    QWidget* control = childToName(window, objectName);
+    if (!control)
+        return;
+    control->setAccessibleName(QString());
+    control->setAccessibleDescription(description);
 }
 
 } // namespace platform

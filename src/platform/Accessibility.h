@@ -21,4 +21,8 @@ void setAccessibleName(QWidget* control, const QString& name, QLabel* label);
 // programming error and is reported on the console.
 void nameChild(QWidget* window, const char* objectName, const QString& name, const char* labelName = nullptr);
 
+// The child of window called objectName keeps its caption as its name (what a user sees
+// is what a user can say) and gets `description` as what it does.
+void describeChild(QWidget* window, const char* objectName, const QString& description);
+
 } // namespace platform

@@ -1,10 +1,18 @@
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace platform {
 
 namespace {
+
+// The answer that asks for nothing more.
+MsgResult safeAnswer(MsgButtons buttons) {
+    return buttons == MsgButtons::YesNo         ? MsgResult::No
+           : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
+                                                : MsgResult::Ok;
+}
 
 class QtMessageBoxBackend final : public MessageBoxBackend {
 public:
@@ -40,9 +48,7 @@ public:
             return MsgResult::Cancel;
         default:
             // Closing a Yes/No or Retry/Cancel box by its frame counts as the safe answer.
-            return buttons == MsgButtons::YesNo         ? MsgResult::No
-                   : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
-                                                        : MsgResult::Ok;
+            return safeAnswer(buttons);
         }
     }
 };
@@ -53,18 +59,38 @@ QtMessageBoxBackend& qtBackend() {
 }
 
 MessageBoxBackend* currentBackend = nullptr;
+bool answeringSafely = false;
+
+MsgResult show(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+               const QString& informative) {
+    if (answeringSafely)
+        return safeAnswer(buttons);
+    MessageBoxBackend* backend = currentBackend ? currentBackend : &qtBackend();
+    return backend->show(parent, text, buttons, icon, title, informative);
+}
 
 } // namespace
 
 MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
                  const QString& title) {
-    MessageBoxBackend* backend = currentBackend ? currentBackend : &qtBackend();
-    return backend->show(parent, text, buttons, icon, title, QString());
+    return show(parent, text, buttons, icon, title, QString());
 }
 
 MsgResult FailureBox(QWidget* parent, const QString& text, const QString& cause, MsgButtons buttons) {
-    MessageBoxBackend* backend = currentBackend ? currentBackend : &qtBackend();
-    return backend->show(parent, text, buttons, MsgIcon::None, kAppTitle, cause);
+    return show(parent, text, buttons, MsgIcon::None, kAppTitle, cause);
+}
+
+void answerBoxesSafely(bool on) {
+    answeringSafely = on;
+    if (!on)
+        return;
+    // Closing a box by its frame gives its escape button: the same safe answer (and
+    // "接続しない" for a certificate question).
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+            box->close();
+    }
 }
 
 void setMessageBoxBackend(MessageBoxBackend* backend) {

@@ -32,6 +32,11 @@ MsgResult MsgBox(QWidget* parent, const QString& text, MsgButtons buttons = MsgB
 MsgResult FailureBox(QWidget* parent, const QString& text, const QString& cause,
                      MsgButtons buttons = MsgButtons::OkOnly);
 
+// While on, no box is shown: each returns at once the answer that asks for nothing more
+// (OK, No, Cancel), and the boxes already open are closed with that answer. For a window
+// that ends the session or the program while a handler runs.
+void answerBoxesSafely(bool on);
+
 // Replaces the backend (nullptr puts the QMessageBox one back). Not owned.
 void setMessageBoxBackend(MessageBoxBackend* backend);
 

@@ -90,6 +90,17 @@ private slots:
         QCOMPARE(nameOf(child<QPushButton>(&main, "Command5")), QStringLiteral("アップロード"));
         QCOMPARE(child<QPushButton>(&main, "Command6")->toolTip(), QStringLiteral("ダウンロード"));
         QCOMPARE(child<QPushButton>(&main, "Command5")->toolTip(), QStringLiteral("アップロード"));
+        // Label in name: a captioned button is named by the caption a user sees and can say.
+        for (const auto& [button, caption, description] :
+             {std::tuple{"Command2", "Save", "サーバー名を保存"},
+              {"Command3", "CLS", "サーバー名を一覧から削除"},
+              {"cmdMkDir", "MakeDir", "フォルダ作成"},
+              {"cmdMkDirOk", "OK", "フォルダを作成"},
+              {"cmdMkDirNext", "Cancel", "フォルダ作成をキャンセル"}}) {
+            auto* node = QAccessible::queryAccessibleInterface(child<QPushButton>(&main, button));
+            QCOMPARE(node->text(QAccessible::Name), QString::fromUtf8(caption));
+            QCOMPARE(node->text(QAccessible::Description), QString::fromUtf8(description));
+        }
 
         // A box keeps its name whatever is typed in it; the text is its value. The line
         // edit that takes the typing carries the same name.

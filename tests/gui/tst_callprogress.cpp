@@ -10,6 +10,7 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -94,6 +95,33 @@ QWidget* progressWindow() {
 
 template <typename T> T* child(QWidget& w, const char* name) {
     return w.findChild<T*>(QString::fromLatin1(name));
+}
+
+// Presses a button or a menu item as a screen reader does: no input hold filters it.
+void pressAccessibly(QWidget& w, const QString& name) {
+    QObject* target = w.findChild<QObject*>(name);
+    QAccessibleInterface* node =
+        target->isWidgetType() ? QAccessible::queryAccessibleInterface(target) : nullptr;
+    for (QWidget* menu : w.findChildren<QWidget*>()) {
+        QAccessibleInterface* owner = QAccessible::queryAccessibleInterface(menu);
+        for (int i = 0;
+             !node && (menu->inherits("QMenuBar") || menu->inherits("QMenu")) && i < owner->childCount(); ++i)
+            node = owner->child(i)->object() == target ? owner->child(i) : nullptr;
+    }
+    node->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+}
+
+// Runs `start` in the program's main loop; whether the program was ended meanwhile (a new
+// event loop then returns at once).
+bool endsTheProgram(const std::function<void()>& start) {
+    QTimer::singleShot(0, [&] {
+        start();
+        QEventLoop probe;
+        QTimer::singleShot(0, &probe, [&probe] { probe.exit(0); });
+        if (probe.exec() == 0)
+            QCoreApplication::exit(1);
+    });
+    return QCoreApplication::exec() == 0;
 }
 
 } // namespace
@@ -236,6 +264,81 @@ private slots:
         QVERIFY(barMaximum > 0);
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Error!")});
         QCOMPARE(child<QLabel>(w, "Label2")->text(), QStringLiteral("ファイルの受信中です"));
+    }
+
+    // One owner of a call's life: a press through accessibility during a call waits for
+    // it; "サーバーから切断" and "終了" cancel it first, and all is done within 2 s.
+    void actionsDuringACall_data() {
+        QTest::addColumn<bool>("download"); // the running call: a download, else a connect
+        QTest::addColumn<int>("callMs");    // how long it runs unless cancelled
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("status"); // at the end; none: the program ended
+        QTest::addColumn<QString>("box");    // the one box shown, if any
+        const QString received = QStringLiteral("ファイルの受信完了です");
+        // The download put the folder back into the path box: no file is named any more.
+        QTest::newRow("download, download")
+            << true << 1'500 << "Command6" << received
+            << QStringLiteral("ファイル名が選択されていないか、保存場所を指定されていません。");
+        QTest::newRow("download, 切断")
+            << true << 20'000 << "mnuClose" << QStringLiteral("切断しました") << QString();
+        QTest::newRow("download, 終了") << true << 20'000 << "mnuEnd2" << QString() << QString();
+        QTest::newRow("connect, 終了") << false << 20'000 << "mnuEnd2" << QString() << QString();
+        QTest::newRow("connect, 接続")
+            << false << 1'500 << "mnuConect" << QStringLiteral("接続成功。") << QString();
+    }
+    void actionsDuringACall() {
+        QFETCH(bool, download);
+        QFETCH(int, callMs);
+        QFETCH(QString, action);
+        QFETCH(QString, status);
+        QFETCH(QString, box);
+        testing::TestEnvironment env;
+        testing::ScriptedMessageBoxes boxes;
+        installSlow(download ? 0 : callMs, download ? callMs : 0);
+        frmTesselFTP w;
+        w.show();
+        if (download) {
+            connectWith(w, 0, [] {});
+            child<QComboBox>(w, "Combo4")->setEditText(QStringLiteral("/pub/a.txt"));
+            child<QLineEdit>(w, "Text3")->setText(env.appFolder());
+        }
+        QElapsedTimer sincePress, sinceTick;
+        qint64 longestFreeze = 0; // the window answers timers throughout
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout,
+                         [&] { longestFreeze = std::max(longestFreeze, sinceTick.restart()); });
+        const bool ended = endsTheProgram([&] {
+            sinceTick.start();
+            ticker.start(20);
+            QTimer::singleShot(100, &w, [&] {
+                sincePress.start();
+                pressAccessibly(w, action);
+            });
+            download ? child<QPushButton>(w, "Command6")->click() : connectWith(w, 0, [] {});
+        });
+        QVERIFY(sincePress.isValid() && (callMs < 20'000 || sincePress.elapsed() < 2'000));
+        QVERIFY2(longestFreeze < 600, qPrintable(QString::number(longestFreeze)));
+        QCOMPARE(ended, status.isEmpty());
+        if (!ended)
+            QCOMPARE(child<QLabel>(w, "Label2")->text(), status);
+        QCOMPARE(boxes.texts(), box.isEmpty() ? QStringList() : QStringList{box});
+    }
+
+    // Giving up a transfer never raises, and a component dropped under its running call
+    // cancels it instead of waiting for its end.
+    void theComponentHoldsUnderItsRunningCall() {
+        installSlow(0, 20'000);
+        std::unique_ptr<ftp::FtpComponent> component = ftp::CreateObject(ftp::kFtpComponentId);
+        QElapsedTimer sinceDrop;
+        QTimer::singleShot(100, [&] {
+            component->GiveUpTransfer();
+            sinceDrop.start();
+            component.reset();
+        });
+        int mode = ftp::BinaryMode;
+        QVERIFY_THROWS_EXCEPTION(ftp::FtpError,
+                                 component->GetFile(QStringLiteral("/a"), QStringLiteral("a"), mode));
+        QVERIFY(sinceDrop.elapsed() < 2'000);
     }
 
     void progressTexts() {

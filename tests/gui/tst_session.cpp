@@ -125,9 +125,9 @@ private slots:
         QCOMPARE(w->Label2->text(), QStringLiteral("+++"));
     }
 
-    void unreadableLogAfterConnectKeepsWhatWasDone() {
-        // The log cannot be read: the lists are filled, the status says so, but the menus
-        // stay as they were and the error is reported.
+    void unreadableLogAfterConnectKeepsTheSessionClosable() {
+        // The log cannot be read: the lists are filled, the status says so and the error
+        // is reported; the session is open, so the menus let the user end it.
         env.reset();
         env = std::make_unique<testing::TestEnvironment>();
         apppaths::overrideSessionLogPath(env->appFolder() + QStringLiteral("no/such/folder/log.txt"));
@@ -139,6 +139,8 @@ private slots:
         QCOMPARE(w->Label2->text(), QStringLiteral("接続成功。"));
         QCOMPARE(entries(w->List1), QStringList{QStringLiteral("pub")});
         QCOMPARE(boxes->texts(), QStringList{QStringLiteral("ERROR !!")});
+        QVERIFY(!w->mnuConect->isEnabled() && w->mnuClose->isEnabled() && w->mnuCommand->isEnabled());
+        w->mnuClose->trigger();
         QVERIFY(w->mnuConect->isEnabled());
     }
 

@@ -273,6 +273,14 @@ private slots:
         s.download();
         QCOMPARE(s.callsOf(QStringLiteral("GetFile")).last(),
                  QStringLiteral("GetFile(/pub/b.bin,%1,0)").arg(folder + sep + QStringLiteral("dlb.bin")));
+
+        // "選択" with a local file selected names that file: the download goes beside it.
+        s.w.File1->setCurrentItem(s.w.File1->findItems(QStringLiteral("a.txt"), Qt::MatchExactly).value(0));
+        QTest::mouseClick(s.w.Command4, Qt::LeftButton);
+        s.clickRemoteFile(QStringLiteral("b.bin"));
+        s.download();
+        QCOMPARE(s.callsOf(QStringLiteral("GetFile")).last(),
+                 QStringLiteral("GetFile(/pub/b.bin,%1,0)").arg(folder + sep + QStringLiteral("b.bin")));
         QVERIFY(s.boxes.shown.isEmpty());
     }
 

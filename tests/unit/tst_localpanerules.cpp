@@ -129,13 +129,18 @@ private slots:
         const QString sep = QDir::separator();
         const QString dl = sep + QStringLiteral("dl");
         const QString name = QStringLiteral("a.txt");
-        QCOMPARE(transferrules::downloadTarget(dl + sep, name, true), dl + sep + name);
-        QCOMPARE(transferrules::downloadTarget(dl + QStringLiteral("/"), name, true),
+        using transferrules::SaveTo;
+        QCOMPARE(transferrules::downloadTarget(dl + sep, name, SaveTo::Folder), dl + sep + name);
+        QCOMPARE(transferrules::downloadTarget(dl + QStringLiteral("/"), name, SaveTo::Folder),
                  dl + QStringLiteral("/") + name);
         // An existing folder typed without its separator receives the file.
-        QCOMPARE(transferrules::downloadTarget(dl, name, true), dl + sep + name);
+        QCOMPARE(transferrules::downloadTarget(dl, name, SaveTo::Folder), dl + sep + name);
+        // An existing file: the download goes beside it, under the remote name.
+        const QString file = dl + QStringLiteral(".x") + sep + QStringLiteral("random.bin");
+        QCOMPARE(transferrules::downloadTarget(file, name, SaveTo::File),
+                 dl + QStringLiteral(".x") + sep + name);
         // Anything else is joined as typed.
-        QCOMPARE(transferrules::downloadTarget(dl, name, false), dl + name);
+        QCOMPARE(transferrules::downloadTarget(dl, name, SaveTo::Other), dl + name);
     }
 
     void findsTheVolumeOfAFolder() {

@@ -25,6 +25,10 @@ ThreadedComponent::ThreadedComponent(const ComponentCreator& create)
 }
 
 ThreadedComponent::~ThreadedComponent() {
+    // Windows never drop a component under its running call; should it happen, the call
+    // is cancelled so the wait below is short.
+    if (worker_.busy())
+        worker_.control().cancel();
     // The engine's sockets are dropped on the thread they belong to.
     worker_.runBlocking([&] { inner_.reset(); });
 }
@@ -112,7 +116,13 @@ void ThreadedComponent::Close() {
 }
 
 void ThreadedComponent::GiveUpTransfer() {
-    worker_.run({CallKind::Quick, QString()}, [&] { inner_->GiveUpTransfer(); });
+    // Never raises: while a call runs, what it keeps is that call's business.
+    if (worker_.busy())
+        return;
+    try {
+        worker_.run({CallKind::Quick, QString()}, [&] { inner_->GiveUpTransfer(); });
+    } catch (const std::exception&) {
+    }
 }
 
 DirList ThreadedComponent::listNames(const QString& path, bool folders) {

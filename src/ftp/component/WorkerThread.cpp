@@ -2,12 +2,14 @@
 
 #include "ftp/component/FtpComponent.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QObject>
 #include <QScopeGuard>
 #include <QThread>
 
 #include <mutex>
+#include <vector>
 
 namespace ftp {
 
@@ -24,7 +26,24 @@ std::shared_ptr<CallWaiter> currentWaiter() {
     return installedWaiter();
 }
 
+// The calls this thread waits for, innermost last, and whether it refuses new ones.
+thread_local std::vector<CallControl*> waitedCalls;
+thread_local bool refusing = false;
+
 } // namespace
+
+bool waitingForCall() {
+    return !waitedCalls.empty();
+}
+
+void cancelWaitedCalls() {
+    for (CallControl* control : waitedCalls)
+        control->cancel();
+}
+
+void refuseNewCalls(bool on) {
+    refusing = on;
+}
 
 void setCallWaiter(std::shared_ptr<CallWaiter> waiter) {
     const std::lock_guard lock(waiterMutex);
@@ -33,9 +52,12 @@ void setCallWaiter(std::shared_ptr<CallWaiter> waiter) {
 
 void CallWait::runUntilFinished() {
     // The end of the call is an event for the loop, so it cannot be missed between the
-    // check and exec().
-    while (!finished())
-        loop_.exec();
+    // check and exec(). Once the application was told to quit, exec() returns at once
+    // (until the main loop has returned): the events are then processed here instead.
+    while (!finished()) {
+        if (loop_.exec() != 0 && !finished())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 WorkerThread::WorkerThread() : thread_(std::make_unique<QThread>()), context_(new QObject) {
@@ -67,10 +89,13 @@ void WorkerThread::runBlocking(const std::function<void()>& work) {
 }
 
 void WorkerThread::runErased(const CallInfo& info, const std::function<void()>& work) {
-    if (busy_)
+    if (*busy_)
         throw FtpError(QStringLiteral("Another call to the server is still running."));
-    busy_ = true;
-    const auto notBusy = qScopeGuard([this] { busy_ = false; });
+    if (refusing && info.kind != CallKind::Quick)
+        throw FtpError(QStringLiteral("Cancelled by the user."), FailureDetail(FailureKind::Cancelled));
+    const std::shared_ptr<bool> busy = busy_;
+    *busy = true;
+    const auto notBusy = qScopeGuard([busy] { *busy = false; });
     control_.reset();
 
     const auto waiter = currentWaiter();
@@ -100,10 +125,14 @@ void WorkerThread::runErased(const CallInfo& info, const std::function<void()>& 
         Qt::QueuedConnection);
 
     CallWait wait(info, control_, loop, finished);
-    if (waiter)
-        waiter->wait(wait);
-    // Whatever the waiter did, the call's stack must outlive the call.
-    wait.runUntilFinished();
+    waitedCalls.push_back(&control_);
+    {
+        const auto waited = qScopeGuard([] { waitedCalls.pop_back(); });
+        if (waiter)
+            waiter->wait(wait);
+        // Whatever the waiter did, the call's stack must outlive the call.
+        wait.runUntilFinished();
+    }
     if (error)
         std::rethrow_exception(error);
 }

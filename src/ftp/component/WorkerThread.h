@@ -58,6 +58,16 @@ public:
 };
 void setCallWaiter(std::shared_ptr<CallWaiter> waiter);
 
+// Whether the current thread is waiting for a call (in any WorkerThread, nested waits
+// included).
+bool waitingForCall();
+// Cancels every call the current thread is waiting for.
+void cancelWaitedCalls();
+// While on, every call the current thread starts that would talk to the server (any but
+// CallKind::Quick) fails at once with FtpError (FailureKind::Cancelled): for a window
+// that has cancelled its running call to end the session or the program.
+void refuseNewCalls(bool on);
+
 class WorkerThread {
 public:
     WorkerThread();
@@ -67,7 +77,8 @@ public:
 
     // Runs `work` on the worker thread and returns its result; whatever it throws is
     // thrown here. The caller's thread waits through the installed waiter. A call made
-    // while another one is waited for (from a timer, say) throws FtpError at once.
+    // while another one is waited for (from a timer, say) throws FtpError at once, as
+    // does one made while refuseNewCalls is on.
     template <typename Work> auto run(const CallInfo& info, Work&& work) -> std::invoke_result_t<Work&> {
         using Result = std::invoke_result_t<Work&>;
         if constexpr (std::is_void_v<Result>) {
@@ -84,12 +95,16 @@ public:
     void runBlocking(const std::function<void()>& work);
 
     CallControl& control() { return control_; }
+    // Whether a call is running (its caller waiting for it).
+    bool busy() const { return *busy_; }
 
 private:
     std::unique_ptr<QThread> thread_;
     QObject* context_ = nullptr; // lives on thread_; calls are queued to it
     CallControl control_;
-    bool busy_ = false;
+    // Shared with the running call's frame, which touches it after the wait even if the
+    // worker was destroyed meanwhile.
+    std::shared_ptr<bool> busy_ = std::make_shared<bool>(false);
 
     void runErased(const CallInfo& info, const std::function<void()>& work);
 };

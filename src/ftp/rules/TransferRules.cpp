@@ -40,10 +40,16 @@ bool isSafeLocalName(const QString& name) {
     return true;
 }
 
-QString downloadTarget(const QString& saveTo, const QString& name, bool saveToIsFolder) {
+QString downloadTarget(const QString& saveTo, const QString& name, SaveTo kind) {
     const bool endsInSeparator = saveTo.endsWith(u'/') || saveTo.endsWith(QDir::separator());
-    if (!endsInSeparator && saveToIsFolder)
+    if (endsInSeparator)
+        return saveTo + name;
+    if (kind == SaveTo::Folder)
         return saveTo + QDir::separator() + name;
+    if (kind == SaveTo::File) {
+        const qsizetype cut = std::max(saveTo.lastIndexOf(u'/'), saveTo.lastIndexOf(QDir::separator()));
+        return saveTo.left(cut + 1) + name;
+    }
     return saveTo + name;
 }
 

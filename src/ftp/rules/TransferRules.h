@@ -26,10 +26,14 @@ QString downloadName(const QString& selectedEntry, const QString& remotePath);
 // something else than it is.
 bool isSafeLocalName(const QString& name);
 
+// What the save-location box names on disk.
+enum class SaveTo { Other, Folder, File };
+
 // The local file a download writes: `saveTo` (the save-location box) immediately followed
 // by `name` when `saveTo` ends in a separator; `saveTo`, a native separator and `name`
-// when `saveTo` names an existing folder without one; otherwise the two texts joined as
-// they are.
-QString downloadTarget(const QString& saveTo, const QString& name, bool saveToIsFolder);
+// when `saveTo` names an existing folder without one; `name` in the folder of `saveTo`
+// when `saveTo` names an existing file (the box as "選択" leaves it after an upload's
+// choice); otherwise the two texts joined as they are.
+QString downloadTarget(const QString& saveTo, const QString& name, SaveTo kind);
 
 } // namespace transferrules

@@ -34,7 +34,16 @@ QAbstractSocket::SocketError connectError(platform::net::PendingConnect::Outcome
 
 } // namespace
 
-Transport::Transport() : socket_(std::make_unique<QSslSocket>()) {
+Transport::Transport() {
+    renewSocket();
+}
+
+void Transport::renewSocket() {
+    if (socket_)
+        socket_->abort();
+    socket_ = std::make_unique<QSslSocket>();
+    ticketsReceived_ = 0;
+    tlsClosedByPeer_ = false;
     QObject::connect(socket_.get(), &QSslSocket::newSessionTicketReceived, [this] { ++ticketsReceived_; });
     // A bare TCP close reports the same error as the TLS close alert; only the alert
     // carries the TLS layer's own text (in whatever language Qt speaks).
@@ -72,7 +81,9 @@ int Transport::slice(const QDeadlineTimer& deadline) {
 
 bool Transport::connectTo(const QHostAddress& address, quint16 port, int timeoutMs) {
     using Outcome = platform::net::PendingConnect::Outcome;
-    socket_->abort();
+    // A socket that carried TLS before keeps its TLS state through an abort; a new
+    // connection starts on a new, plain one.
+    renewSocket();
     // The attempt outlives every slice of the wait: a server whose SYN-ACK comes late (far
     // away, or a SYN lost and sent again by our TCP a second later) is still reached.
     platform::net::PendingConnect attempt(address, port);

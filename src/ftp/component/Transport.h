@@ -118,6 +118,8 @@ private:
     bool cancelled_ = false;
 
     void noteError(QAbstractSocket::SocketError error, const QString& text);
+    // Replaces the socket object with a new one, closing the old one.
+    void renewSocket();
     // Hands a connected system socket to the socket object; false (noted) when it fails.
     bool adoptConnected(qintptr descriptor);
     bool cancelRequested() const;

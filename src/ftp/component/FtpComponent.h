@@ -3,6 +3,7 @@
 // one instance per connect attempt. Every failing call throws FtpError.
 
 #include "ftp/component/Certificates.h"
+#include "ftp/component/HostKeys.h"
 
 #include <QString>
 #include <QStringList>
@@ -116,6 +117,9 @@ public:
     // (no one by default: such a server is refused), and how the session is protected.
     virtual void setCertificatePrompt(CertificatePrompt prompt) { (void)prompt; }
     virtual TlsStatus tlsStatus() const { return {}; }
+    // Who to ask about an SSH server's host key that the known hosts do not list (no one
+    // by default: such a server is refused).
+    virtual void setHostKeyPrompt(HostKeyPrompt prompt) { (void)prompt; }
 
 protected:
     virtual DirList listNames(const QString& path, bool folders) = 0;

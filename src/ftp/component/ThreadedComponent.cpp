@@ -1,5 +1,6 @@
 #include "ftp/component/ThreadedComponent.h"
 
+#include "ftp/component/EngineRouter.h"
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/Transcript.h"
 
@@ -72,6 +73,19 @@ void ThreadedComponent::setCertificatePrompt(CertificatePrompt prompt) {
     worker_.runBlocking([&] { inner_->setCertificatePrompt(onCallerThread); });
 }
 
+void ThreadedComponent::setHostKeyPrompt(HostKeyPrompt prompt) {
+    HostKeyPrompt onCallerThread;
+    if (prompt) {
+        onCallerThread = [context = callerContext_.get(), prompt](const HostKeyQuestion& question) {
+            HostKeyAnswer answer;
+            QMetaObject::invokeMethod(
+                context, [&] { answer = prompt(question); }, Qt::BlockingQueuedConnection);
+            return answer;
+        };
+    }
+    worker_.runBlocking([&] { inner_->setHostKeyPrompt(onCallerThread); });
+}
+
 TlsStatus ThreadedComponent::tlsStatus() const {
     TlsStatus status;
     worker_.runBlocking([&] { status = inner_->tlsStatus(); });
@@ -108,7 +122,8 @@ DirList ThreadedComponent::listNames(const QString& path, bool folders) {
 }
 
 std::unique_ptr<FtpComponent> createThreadedFtpEngine() {
-    return std::make_unique<ThreadedComponent>(&createFtpEngine);
+    // FTP or SFTP, as the address given to Connect says.
+    return std::make_unique<ThreadedComponent>(&createRoutedEngine);
 }
 
 } // namespace ftp

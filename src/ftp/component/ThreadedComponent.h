@@ -36,6 +36,8 @@ public:
     // waiting for its answer.
     void setCertificatePrompt(CertificatePrompt prompt) override;
     TlsStatus tlsStatus() const override;
+    // The same for an SSH server's host key.
+    void setHostKeyPrompt(HostKeyPrompt prompt) override;
 
 protected:
     DirList listNames(const QString& path, bool folders) override;

@@ -1,6 +1,7 @@
 #include "ftp/rules/FailureCauses.h"
 
 #include "ftp/component/FtpEngine.h"
+#include "ftp/component/sftp/SftpEngine.h"
 
 #include <cerrno>
 #include <cstring>
@@ -184,6 +185,9 @@ QString ofConnect(int result, const ftp::FtpError& last, const QString& server) 
     case ftp::ConnectCertificateRefused:
         return QStringLiteral(
                    "サーバーの証明書を信頼できないため、接続しませんでした（パスワードは送っていません）。") +
+               engineSaid(last);
+    case ftp::ConnectHostKeyRefused:
+        return QStringLiteral("サーバーの鍵を信頼できないため、接続しませんでした（パスワードは送っていません）。") +
                engineSaid(last);
     default:
         break;

@@ -13,13 +13,16 @@ QString hostKeyText(const ftp::HostKeyQuestion& question) {
     const QString server = host + u':' + QString::number(question.port);
     const QString key = QStringLiteral("鍵の種類: %1\n指紋: %2").arg(question.keyType, question.sha256);
     if (question.changed)
-        return QStringLiteral("サーバー %1 の鍵が、~/.ssh/known_hosts に記録された鍵から変わっています。\n"
-                              "第三者が通信を乗っ取ろうとしている（攻撃の）可能性があります。接続しませんでした"
-                              "（パスワードは送っていません）。\n\n%2\n\n"
-                              "サーバーの鍵が正しく変わったことを確かめたうえで、known_hosts の古い行を削除してください。")
+        return QStringLiteral(
+                   "サーバー %1 の鍵が、~/.ssh/known_hosts に記録された鍵から変わっています。\n"
+                   "第三者が通信を乗っ取ろうとしている（攻撃の）可能性があります。接続しませんでした"
+                   "（パスワードは送っていません）。\n\n%2\n\n"
+                   "サーバーの鍵が正しく変わったことを確かめたうえで、known_hosts "
+                   "の古い行を削除してください。")
             .arg(server, key);
-    return QStringLiteral("サーバー %1 の鍵は、まだ信頼されていません（~/.ssh/known_hosts にありません）。\n\n%2\n\n"
-                          "パスワードはまだ送っていません。接続しますか？")
+    return QStringLiteral(
+               "サーバー %1 の鍵は、まだ信頼されていません（~/.ssh/known_hosts にありません）。\n\n%2\n\n"
+               "パスワードはまだ送っていません。接続しますか？")
         .arg(server, key);
 }
 

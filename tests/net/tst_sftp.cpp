@@ -57,9 +57,7 @@ class SftpTest : public QObject {
             qWarning() << "connect:" << result << session->lastError().message();
         return result == 0 ? std::move(session) : nullptr;
     }
-    QString transcript() const {
-        return QString::fromLatin1(readAll(log_));
-    }
+    QString transcript() const { return QString::fromLatin1(readAll(log_)); }
 
 private slots:
     void initTestCase() {
@@ -80,9 +78,10 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("method");
         QTest::newRow("default key") << QString() << false << QString() << 0 << u"publickey id_ed25519"_s;
-        QTest::newRow("encrypted key, password unlocks") << u"pass phrase"_s << false << u"pass phrase"_s << 0
-                                                         << u"publickey id_ed25519"_s;
-        QTest::newRow("encrypted key, wrong password") << u"pass phrase"_s << false << u"other"_s << 5 << u""_s;
+        QTest::newRow("encrypted key, password unlocks")
+            << u"pass phrase"_s << false << u"pass phrase"_s << 0 << u"publickey id_ed25519"_s;
+        QTest::newRow("encrypted key, wrong password")
+            << u"pass phrase"_s << false << u"other"_s << 5 << u""_s;
         QTest::newRow("password") << u"-"_s << true << SshServer::kPassword << 0 << u"password"_s;
         QTest::newRow("wrong password") << u"-"_s << true << u"wrong"_s << 5 << u""_s;
     }
@@ -135,11 +134,12 @@ private slots:
         QTest::addColumn<bool>("changed");
         // Without ~/.ssh (so without the key: the login fails after the key was added).
         QTest::newRow("unknown, trusted, no folder") << QByteArray() << true << true << 5 << false;
-        QTest::newRow("unknown, refused") << QByteArray() << false << false << ftp::ConnectHostKeyRefused << false;
+        QTest::newRow("unknown, refused")
+            << QByteArray() << false << false << ftp::ConnectHostKeyRefused << false;
         QTest::newRow("unknown, accepted once") << QByteArray() << true << false << 0 << false;
         QTest::newRow("known, hashed") << QByteArray("hashed") << false << false << 0 << false;
-        QTest::newRow("changed, user says connect") << QByteArray("other") << true << true
-                                                    << ftp::ConnectHostKeyRefused << true;
+        QTest::newRow("changed, user says connect")
+            << QByteArray("other") << true << true << ftp::ConnectHostKeyRefused << true;
     }
     void hostKeys() {
         QFETCH(QByteArray, listed);
@@ -155,11 +155,15 @@ private slots:
         if (!listed.isEmpty()) {
             QDir().mkpath(sshDir());
             // Another key for the same host and port: what a server whose key changed looks like.
-            writeAll(knownHosts(), listed == "other" ? line.left(line.indexOf(' ') + 1) +
-                                                           "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIBx1U1GqJ2z5sWpFQxh8Yy4qC9q0p0NQ3m0t0p0p0p0p\n"
-                                                     : line);
+            writeAll(
+                knownHosts(),
+                listed == "other"
+                    ? line.left(line.indexOf(' ') + 1) +
+                          "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIBx1U1GqJ2z5sWpFQxh8Yy4qC9q0p0NQ3m0t0p0p0p0p\n"
+                    : line);
             if (listed == "hashed")
-                QVERIFY(QProcess::execute(QStringLiteral("ssh-keygen"), {u"-q"_s, u"-H"_s, u"-f"_s, knownHosts()}) == 0);
+                QVERIFY(QProcess::execute(QStringLiteral("ssh-keygen"),
+                                          {u"-q"_s, u"-H"_s, u"-f"_s, knownHosts()}) == 0);
         }
         asked_.clear();
         auto session = engine({connect, trust});
@@ -174,7 +178,8 @@ private slots:
         }
         const QString log = transcript();
         if (result == ftp::ConnectHostKeyRefused)
-            QVERIFY2(!log.contains(QLatin1String("USER")) && !log.contains(QLatin1String("PASS")), qPrintable(log));
+            QVERIFY2(!log.contains(QLatin1String("USER")) && !log.contains(QLatin1String("PASS")),
+                     qPrintable(log));
         if (listed.isEmpty()) {
             QCOMPARE(QFileInfo::exists(knownHosts()), trust);
             if (trust) {
@@ -234,7 +239,8 @@ private slots:
         QCOMPARE(session->GetFile(QStringLiteral("up.bin"), back, mode), 1);
         QCOMPARE(readAll(back), bytes);
         QVERIFY(transcript().contains(QStringLiteral("226 Transfer complete (%1 bytes).").arg(size)));
-        const QStringList leftovers = QDir(home_.path()).entryList({QStringLiteral("*.part")}, QDir::Hidden | QDir::Files);
+        const QStringList leftovers =
+            QDir(home_.path()).entryList({QStringLiteral("*.part")}, QDir::Hidden | QDir::Files);
         QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u' ')));
         QVERIFY_THROWS_EXCEPTION(ftp::FtpError, session->GetFile(QStringLiteral("missing"), back, mode));
         QCOMPARE(readAll(back), bytes);
@@ -275,7 +281,8 @@ private slots:
         control.reset();
         QCOMPARE(session->GetFile(QStringLiteral("big.bin"), target, mode), 1);
         QVERIFY(readAll(target) == bytes);
-        QVERIFY2(transcript().contains(QLatin1String("Resuming at byte")), qPrintable(transcript().right(600)));
+        QVERIFY2(transcript().contains(QLatin1String("Resuming at byte")),
+                 qPrintable(transcript().right(600)));
     }
 
     void console_data() {
@@ -283,7 +290,8 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("reply");
         const QString root = root_.path();
-        QTest::newRow("PWD") << u"PWD"_s << 2 << QStringLiteral("257 \"%1\" is the current directory").arg(root);
+        QTest::newRow("PWD") << u"PWD"_s << 2
+                             << QStringLiteral("257 \"%1\" is the current directory").arg(root);
         QTest::newRow("MKD") << u"MKD made"_s << 2 << QStringLiteral("257 \"%1/made\" created").arg(root);
         QTest::newRow("MKD again") << u"MKD made"_s << 5 << QStringLiteral("550 ");
         QTest::newRow("SIZE") << u"SIZE sized.txt"_s << 2 << u"213 12"_s;
@@ -293,8 +301,9 @@ private slots:
         QTest::newRow("NOOP") << u"NOOP"_s << 2 << u"200 NOOP ok."_s;
         QTest::newRow("HELP") << u"HELP"_s << 2 << u"CDUP DELE HELP MKD NOOP PWD RMD SIZE"_s;
         QTest::newRow("CDUP") << u"CDUP"_s << 2 << u"250 CDUP command successful."_s;
-        QTest::newRow("PWD after CDUP") << u"PWD"_s << 2
-                                        << QStringLiteral("257 \"%1\" is the current directory").arg(QFileInfo(root).path());
+        QTest::newRow("PWD after CDUP")
+            << u"PWD"_s << 2
+            << QStringLiteral("257 \"%1\" is the current directory").arg(QFileInfo(root).path());
         QTest::newRow("other") << u"SITE CHMOD 600 x"_s << 5 << u"502 Command not implemented over SFTP."_s;
     }
     void console() {

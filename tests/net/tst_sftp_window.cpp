@@ -40,8 +40,11 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || box->objectName() != u"HostKeyBox")
             return;
-        SeenBox s{box->windowTitle(), box->text(), box->checkBox() ? box->checkBox()->text() : QString(),
-                  box->defaultButton() ? box->defaultButton()->text() : QString(), {}};
+        SeenBox s{box->windowTitle(),
+                  box->text(),
+                  box->checkBox() ? box->checkBox()->text() : QString(),
+                  box->defaultButton() ? box->defaultButton()->text() : QString(),
+                  {}};
         QAbstractButton* press = nullptr;
         for (QAbstractButton* b : box->buttons()) {
             s.buttons.append(b->text());
@@ -103,7 +106,8 @@ private slots:
         QCOMPARE(w.Label2->text(), QStringLiteral("接続成功。"));
         QCOMPARE(w.List1->item(0)->text(), QStringLiteral("folder"));
         QCOMPARE(w.List2->item(0)->text(), QStringLiteral("readme.txt"));
-        QCOMPARE(testing::readAll(home_.filePath(QStringLiteral(".ssh/known_hosts"))), server_.knownHostsLine());
+        QCOMPARE(testing::readAll(home_.filePath(QStringLiteral(".ssh/known_hosts"))),
+                 server_.knownHostsLine());
         w.mnuClose->trigger();
 
         QVERIFY(server_.changeHostKey());

@@ -51,10 +51,10 @@ bool SshServer::passwordAccount() {
     if (::getuid() != 0)
         return false;
     if (!::getpwnam(kPasswordUser.toLocal8Bit().constData()) &&
-        !run(QStringLiteral("useradd"), {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                                         QStringLiteral("--home-dir"), QStringLiteral("/nonexistent"),
-                                         QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"),
-                                         kPasswordUser}))
+        !run(QStringLiteral("useradd"),
+             {QStringLiteral("--system"), QStringLiteral("--no-create-home"), QStringLiteral("--home-dir"),
+              QStringLiteral("/nonexistent"), QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"),
+              kPasswordUser}))
         return false;
     return run(QStringLiteral("chpasswd"), {}, nullptr, (kPasswordUser + u':' + kPassword + u'\n').toUtf8());
 }
@@ -62,8 +62,9 @@ bool SshServer::passwordAccount() {
 bool SshServer::makeKey(const QString& path, const QString& passphrase) {
     QFile::remove(path);
     QFile::remove(path + QStringLiteral(".pub"));
-    return run(QStringLiteral("ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
-                                              QStringLiteral("-N"), passphrase, QStringLiteral("-f"), path});
+    return run(QStringLiteral("ssh-keygen"),
+               {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
+                passphrase, QStringLiteral("-f"), path});
 }
 
 void SshServer::authorize(const QString& publicKeyFile) {
@@ -80,8 +81,9 @@ bool SshServer::start(const QString& rootDir) {
         error_ = QStringLiteral("no temporary folder or port");
         return false;
     }
-    QFile(dir_.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-                                      QFile::ExeOther);
+    QFile(dir_.path())
+        .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                        QFile::ExeOther);
     QFile keys(dir_.filePath(QStringLiteral("authorized_keys")));
     keys.open(QIODevice::Append);
     keys.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
@@ -94,8 +96,8 @@ bool SshServer::changeHostKey(const QString& type) {
     const QString key = dir_.filePath(QStringLiteral("host_key"));
     QFile::remove(key);
     QFile::remove(key + QStringLiteral(".pub"));
-    if (!run(QStringLiteral("ssh-keygen"),
-             {QStringLiteral("-q"), QStringLiteral("-t"), type, QStringLiteral("-N"), QString(), QStringLiteral("-f"), key})) {
+    if (!run(QStringLiteral("ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), type,
+                                            QStringLiteral("-N"), QString(), QStringLiteral("-f"), key})) {
         error_ = QStringLiteral("ssh-keygen failed");
         return false;
     }
@@ -112,14 +114,15 @@ bool SshServer::launch() {
                               "PermitRootLogin yes\nMaxAuthTries 20\nSubsystem sftp internal-sftp -d %4\n"
                               "ForceCommand internal-sftp -d %4\n")
                    .arg(port_)
-                   .arg(dir_.filePath(QStringLiteral("host_key")), dir_.filePath(QStringLiteral("authorized_keys")),
-                        root_)
+                   .arg(dir_.filePath(QStringLiteral("host_key")),
+                        dir_.filePath(QStringLiteral("authorized_keys")), root_)
                    .toUtf8());
     file.close();
     if (::getuid() == 0)
         QDir().mkpath(QStringLiteral("/run/sshd"));
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral("/usr/sbin/sshd"), {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config});
+    process_.start(QStringLiteral("/usr/sbin/sshd"),
+                   {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config});
     if (!process_.waitForStarted(5'000)) {
         error_ = QStringLiteral("sshd did not start: ") + process_.errorString();
         return false;
@@ -128,7 +131,8 @@ bool SshServer::launch() {
     while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, port_);
-        if (probe.waitForConnected(500) && probe.waitForReadyRead(2'000) && probe.readAll().startsWith("SSH-"))
+        if (probe.waitForConnected(500) && probe.waitForReadyRead(2'000) &&
+            probe.readAll().startsWith("SSH-"))
             return true;
         QThread::msleep(50);
     }
@@ -169,12 +173,14 @@ QByteArray SshServer::knownHostsLine() const {
     if (!pub.open(QIODevice::ReadOnly))
         return {};
     const QList<QByteArray> parts = pub.readAll().trimmed().split(' ');
-    return QStringLiteral("[127.0.0.1]:%1 ").arg(port_).toUtf8() + parts.value(0) + ' ' + parts.value(1) + '\n';
+    return QStringLiteral("[127.0.0.1]:%1 ").arg(port_).toUtf8() + parts.value(0) + ' ' + parts.value(1) +
+           '\n';
 }
 
 QString SshServer::fingerprint() const {
     QByteArray out;
-    run(QStringLiteral("ssh-keygen"), {QStringLiteral("-lf"), dir_.filePath(QStringLiteral("host_key.pub"))}, &out);
+    run(QStringLiteral("ssh-keygen"), {QStringLiteral("-lf"), dir_.filePath(QStringLiteral("host_key.pub"))},
+        &out);
     return QString::fromLatin1(out.split(' ').value(1));
 }
 

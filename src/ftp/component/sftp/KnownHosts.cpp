@@ -23,8 +23,8 @@ bool append(const QString& path, const QByteArray& line, QString& error) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;

@@ -11,7 +11,8 @@ namespace {
 constexpr qsizetype kReadChunk = 256 * 1024;
 
 [[noreturn]] void garbage(const QString& what) {
-    throw SessionError(SessionError::Garbage, QStringLiteral("The server's SFTP reply makes no sense: %1").arg(what));
+    throw SessionError(SessionError::Garbage,
+                       QStringLiteral("The server's SFTP reply makes no sense: %1").arg(what));
 }
 
 } // namespace
@@ -28,8 +29,9 @@ QString Response::statusMessage() const {
 }
 
 void SftpChannel::enqueue(const QByteArray& packet) {
-    if (outPos_ > 0 && outPos_ == out_.size()) {
-        out_.clear();
+    // What the channel took goes, so that the queue holds only what is still to send.
+    if (outPos_ > 0 && (outPos_ == out_.size() || outPos_ >= kReadChunk)) {
+        out_.remove(0, outPos_);
         outPos_ = 0;
     }
     char length[4];

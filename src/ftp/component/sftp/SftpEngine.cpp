@@ -222,11 +222,11 @@ int SftpEngine::checkHostKey() {
         (verdict == HostKeyVerdict::Unknown && !acceptedKey_.isEmpty() && acceptedKey_ == question.sha256))
         return ConnectOk;
     question.changed = verdict == HostKeyVerdict::Changed;
-    hostKeyFailure_ = question.changed
-                          ? QStringLiteral("The server's host key has changed (%1 %2): this may be an attack.")
-                                .arg(question.keyType, question.sha256)
-                          : QStringLiteral("The server's host key (%1 %2) is not known.")
-                                .arg(question.keyType, question.sha256);
+    hostKeyFailure_ =
+        question.changed ? QStringLiteral("The server's host key has changed (%1 %2): this may be an attack.")
+                               .arg(question.keyType, question.sha256)
+                         : QStringLiteral("The server's host key (%1 %2) is not known.")
+                               .arg(question.keyType, question.sha256);
     transcript_.note(hostKeyFailure_);
     const HostKeyAnswer answer = hostKeyPrompt_ ? hostKeyPrompt_(question) : HostKeyAnswer{};
     if (question.changed || !answer.connect)
@@ -236,7 +236,8 @@ int SftpEngine::checkHostKey() {
     if (answer.trustFromNowOn) {
         QString error;
         if (!knownhosts::append(knownhosts::userFile(), ssh_.knownHostsLine(), error))
-            transcript_.note(QStringLiteral("Cannot add the host key to %1: %2").arg(knownhosts::userFile(), error));
+            transcript_.note(
+                QStringLiteral("Cannot add the host key to %1: %2").arg(knownhosts::userFile(), error));
     }
     return ConnectOk;
 }
@@ -266,8 +267,8 @@ int SftpEngine::logIn() {
     const QString methods = ssh_.allowedMethods();
     if (methods.contains(QLatin1String("password")) || methods.contains(QLatin1String("keyboard"))) {
         logCommand(QStringLiteral("PASS ****"));
-        if (logInWith(QStringLiteral("password"), [&] { return ssh_.authPassword(user, password_, deadline()); }) ==
-                ConnectOk ||
+        if (logInWith(QStringLiteral("password"),
+                      [&] { return ssh_.authPassword(user, password_, deadline()); }) == ConnectOk ||
             logInWith(QStringLiteral("keyboard-interactive"),
                       [&] { return ssh_.authKeyboard(user, password_, deadline()); }) == ConnectOk)
             return ConnectOk;

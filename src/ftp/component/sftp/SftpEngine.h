@@ -71,8 +71,8 @@ private:
     State state_ = State::NotConnected;
     ServerName server_;
     QString user_;
-    QByteArray password_;   // kept for reconnecting after a lost connection, never written
-    QString acceptedKey_;   // a host key the user accepted for this session only
+    QByteArray password_; // kept for reconnecting after a lost connection, never written
+    QString acceptedKey_; // a host key the user accepted for this session only
     QString hostKeyFailure_;
     QString loginFolder_;
     QString currentFolder_; // what PWD shows: the folder listed last, moved by CDUP

@@ -102,7 +102,8 @@ Attributes PacketReader::attributes() {
 
 QString ftpReplyFor(quint32 status, const QString& serverMessage) {
     const auto with = [&](int code, const char* fallback) {
-        const QString text = serverMessage.trimmed().isEmpty() ? QString::fromLatin1(fallback) : serverMessage;
+        const QString text =
+            serverMessage.trimmed().isEmpty() ? QString::fromLatin1(fallback) : serverMessage;
         return QStringLiteral("%1 %2").arg(code).arg(text.simplified());
     };
     switch (status) {

@@ -47,7 +47,13 @@ enum StatusCode : quint32 {
 };
 
 // Section 6.3: the pflags of SSH_FXP_OPEN.
-enum OpenFlag : quint32 { FxfRead = 0x01, FxfWrite = 0x02, FxfAppend = 0x04, FxfCreat = 0x08, FxfTrunc = 0x10 };
+enum OpenFlag : quint32 {
+    FxfRead = 0x01,
+    FxfWrite = 0x02,
+    FxfAppend = 0x04,
+    FxfCreat = 0x08,
+    FxfTrunc = 0x10
+};
 
 // Section 5: what a server tells of a file, each part only when its flag is set.
 struct Attributes {

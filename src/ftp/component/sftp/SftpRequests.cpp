@@ -39,7 +39,8 @@ QByteArray SftpEngine::encodePath(const QString& path) const {
             bytes.append('/');
         const auto piece = codec_.encodeName(pieces.at(i));
         if (!piece)
-            localError(QStringLiteral("The path \"%1\" holds a character the server's encoding cannot carry.").arg(path));
+            localError(QStringLiteral("The path \"%1\" holds a character the server's encoding cannot carry.")
+                           .arg(path));
         bytes.append(*piece);
     }
     return bytes;
@@ -194,7 +195,8 @@ int SftpEngine::Command(const QString& line) {
                 return consoleSize(path);
             if (verb == u"MKD") {
                 logCommand(QStringLiteral("MKD ") + path);
-                const Response response = request(FxpMkdir, PacketWriter().string(encodePath(path)).permissions(0755).bytes());
+                const Response response =
+                    request(FxpMkdir, PacketWriter().string(encodePath(path)).permissions(0755).bytes());
                 if (response.type == FxpStatus && response.status() == FxOk) {
                     logReply(QStringLiteral("257 \"%1\" created").arg(path));
                     return 2;
@@ -209,7 +211,8 @@ int SftpEngine::Command(const QString& line) {
                                      QStringLiteral("250 DELE command successful."));
         }
         logCommand(Transcript::maskedCommand(line.trimmed()));
-        logReply(argument.isEmpty() && (verb == u"SIZE" || verb == u"MKD" || verb == u"RMD" || verb == u"DELE")
+        logReply(argument.isEmpty() &&
+                         (verb == u"SIZE" || verb == u"MKD" || verb == u"RMD" || verb == u"DELE")
                      ? QStringLiteral("501 Syntax error in parameters or arguments.")
                      : QStringLiteral("502 Command not implemented over SFTP."));
         return 5;

@@ -45,7 +45,8 @@ void SftpEngine::noteNulText(QFile& file, const QString& name) {
     const QByteArray start = file.read(kTextProbeBytes);
     file.seek(at);
     if (start.contains('\0'))
-        transcript_.note(QStringLiteral("\"%1\" holds NUL bytes: moved byte for byte, not as text.").arg(name));
+        transcript_.note(
+            QStringLiteral("\"%1\" holds NUL bytes: moved byte for byte, not as text.").arg(name));
 }
 
 void SftpEngine::forgetKeptDownload() {
@@ -124,7 +125,8 @@ int SftpEngine::download(const QString& remote, const QString& target, bool text
         part = partfile::create(target, error);
         if (!part) {
             settle(0, handle);
-            localError(QStringLiteral("Cannot create a file in \"%1\": %2").arg(QFileInfo(target).absolutePath(), error));
+            localError(QStringLiteral("Cannot create a file in \"%1\": %2")
+                           .arg(QFileInfo(target).absolutePath(), error));
         }
         job = KeptDownload{remote, target, part->fileName(), 0, facts};
     }
@@ -191,8 +193,10 @@ qint64 SftpEngine::pull(const QByteArray& handle, qint64 offset, std::optional<q
                 refusedBy(QStringLiteral("The download broke off"), statusReply(response));
             PacketReader reader(response.body);
             QByteArray data = reader.string();
-            if (!reader.ok() || data.isEmpty() || quint64(data.size()) > piece.length || piece.offset < written)
-                throw SessionError(SessionError::Garbage, QStringLiteral("The server sent data out of place."));
+            if (!reader.ok() || data.isEmpty() || quint64(data.size()) > piece.length ||
+                piece.offset < written)
+                throw SessionError(SessionError::Garbage,
+                                   QStringLiteral("The server sent data out of place."));
             if (quint64(data.size()) < piece.length) // a short read: ask for the rest
                 inFlight.insert(channel_.send(FxpRead, readRequest(handle, piece.offset + data.size(),
                                                                    piece.length - quint32(data.size()))),
@@ -210,7 +214,8 @@ qint64 SftpEngine::pull(const QByteArray& handle, qint64 offset, std::optional<q
                 callControl_->setDone(qint64(written));
         }
     } catch (const SessionError& e) {
-        if (e.kind() == SessionError::Cancelled || e.kind() == SessionError::Refused || e.kind() == SessionError::Local)
+        if (e.kind() == SessionError::Cancelled || e.kind() == SessionError::Refused ||
+            e.kind() == SessionError::Local)
             settle(int(inFlight.size()), handle);
         throw;
     }
@@ -256,8 +261,8 @@ int SftpEngine::upload(QFile& file, const QFileInfo& info, const QString& remote
     logCommand(QStringLiteral("STOR ") + remote);
     if (offset > 0)
         transcript_.note(QStringLiteral("Resuming at byte %1.").arg(offset));
-    const QByteArray handle =
-        openHandle(remote, FxfWrite | FxfCreat | (offset > 0 ? 0u : quint32(FxfTrunc)), QStringLiteral("Upload"));
+    const QByteArray handle = openHandle(remote, FxfWrite | FxfCreat | (offset > 0 ? 0u : quint32(FxfTrunc)),
+                                         QStringLiteral("Upload"));
     reportProgress(offset, info.size());
     if (text)
         noteNulText(file, info.fileName());
@@ -272,7 +277,8 @@ int SftpEngine::upload(QFile& file, const QFileInfo& info, const QString& remote
             if (!before && ssh_.isOpen()) {
                 const CancelShield shield(callControl_);
                 try {
-                    simpleRequest(QStringLiteral("DELE ") + remote, FxpRemove, remote, QStringLiteral("250 DELE command successful."));
+                    simpleRequest(QStringLiteral("DELE ") + remote, FxpRemove, remote,
+                                  QStringLiteral("250 DELE command successful."));
                 } catch (const SessionError&) {
                 }
             }
@@ -301,7 +307,8 @@ void SftpEngine::push(const QByteArray& handle, QFile& file, qint64 offset, qint
             while (inFlight.size() < kWindow && next < size) {
                 const qint64 n = file.read(chunk.data(), std::min<qint64>(kChunk, size - next));
                 if (n <= 0)
-                    localError(QStringLiteral("Cannot read \"%1\": %2").arg(file.fileName(), file.errorString()));
+                    localError(
+                        QStringLiteral("Cannot read \"%1\": %2").arg(file.fileName(), file.errorString()));
                 PacketWriter write;
                 write.string(handle).u64(quint64(next)).string(QByteArrayView(chunk.constData(), n));
                 inFlight.insert(channel_.send(FxpWrite, write.bytes()), quint32(n));
@@ -319,7 +326,8 @@ void SftpEngine::push(const QByteArray& handle, QFile& file, qint64 offset, qint
                 callControl_->setDone(acknowledged);
         }
     } catch (const SessionError& e) {
-        if (e.kind() == SessionError::Cancelled || e.kind() == SessionError::Refused || e.kind() == SessionError::Local)
+        if (e.kind() == SessionError::Cancelled || e.kind() == SessionError::Refused ||
+            e.kind() == SessionError::Local)
             settle(int(inFlight.size()), handle);
         throw;
     }

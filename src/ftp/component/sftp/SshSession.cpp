@@ -78,11 +78,19 @@ void SshSession::waitSlice(const QDeadlineTimer& deadline, int timeoutMs, bool w
     if (control_ && control_->isCancelled())
         throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
     if (deadline.hasExpired())
-        throw SessionError(SessionError::Timeout, QStringLiteral("No answer within %1 s.").arg(timeoutMs / 1000.0),
+        throw SessionError(SessionError::Timeout,
+                           QStringLiteral("No answer within %1 s.").arg(timeoutMs / 1000.0),
                            FailureDetail(FailureKind::Timeout, timeoutMs));
+    const int slice = int(std::min<qint64>(deadline.remainingTime(), kCancelPollMs));
+    if (h_->channel && !wantWrite) {
+        // libssh's own wait: it also sees what it has read from the socket but not yet
+        // handed to the channel, which a poll on the socket would sleep through.
+        ssh_channel_poll_timeout(h_->channel, slice, 0);
+        return;
+    }
     const bool pendingOut = h_->session && (ssh_get_poll_flags(h_->session) & SSH_WRITE_PENDING);
     pollfd fd{h_->socket, short(POLLIN | (wantWrite || pendingOut ? POLLOUT : 0)), 0};
-    ::poll(&fd, 1, int(std::min<qint64>(deadline.remainingTime(), kCancelPollMs)));
+    ::poll(&fd, 1, slice);
     if (pendingOut && (fd.revents & POLLOUT))
         ssh_blocking_flush(h_->session, 0);
 }
@@ -143,9 +151,10 @@ HostKeyQuestion SshSession::hostKey() const {
     size_t length = 0;
     if (ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &length) == SSH_OK) {
         // OpenSSH's form: base64 without its padding.
-        question.sha256 = QStringLiteral("SHA256:") +
-                          QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(hash), qsizetype(length))
-                                                  .toBase64(QByteArray::OmitTrailingEquals));
+        question.sha256 =
+            QStringLiteral("SHA256:") +
+            QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(hash), qsizetype(length))
+                                    .toBase64(QByteArray::OmitTrailingEquals));
         ssh_clean_pubkey_hash(&hash);
     }
     question.keyType = QString::fromLatin1(ssh_key_type_to_char(ssh_key_type(key)));
@@ -166,9 +175,9 @@ HostKeyVerdict SshSession::knownHostVerdict() const {
     case SSH_KNOWN_HOSTS_ERROR:
         break;
     }
-    throw SessionError(SessionError::Local,
-                       QStringLiteral("Cannot read the known hosts: %1")
-                           .arg(QString::fromUtf8(ssh_get_error(h_->session))));
+    throw SessionError(
+        SessionError::Local,
+        QStringLiteral("Cannot read the known hosts: %1").arg(QString::fromUtf8(ssh_get_error(h_->session))));
 }
 
 QByteArray SshSession::knownHostsLine() const {
@@ -198,7 +207,8 @@ SshSession::Auth SshSession::authResult(int code) {
 SshSession::Auth SshSession::authNone(const QByteArray& user, const QDeadlineTimer& deadline) {
     if (!user.isEmpty())
         ssh_options_set(h_->session, SSH_OPTIONS_USER, user.constData());
-    return authResult(pump([this] { return ssh_userauth_none(h_->session, nullptr); }, SSH_AUTH_AGAIN, deadline));
+    return authResult(
+        pump([this] { return ssh_userauth_none(h_->session, nullptr); }, SSH_AUTH_AGAIN, deadline));
 }
 
 SshSession::Auth SshSession::authAgent(const QByteArray& user, const QDeadlineTimer& deadline) {
@@ -206,7 +216,8 @@ SshSession::Auth SshSession::authAgent(const QByteArray& user, const QDeadlineTi
     if (qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK") ||
         !(ssh_userauth_list(h_->session, nullptr) & SSH_AUTH_METHOD_PUBLICKEY))
         return Auth::Denied;
-    const int code = pump([this] { return ssh_userauth_agent(h_->session, nullptr); }, SSH_AUTH_AGAIN, deadline);
+    const int code =
+        pump([this] { return ssh_userauth_agent(h_->session, nullptr); }, SSH_AUTH_AGAIN, deadline);
     // An agent that cannot be reached is no reason to give the other methods up.
     return code == SSH_AUTH_ERROR && ssh_is_connected(h_->session) ? Auth::Denied : authResult(code);
 }
@@ -299,8 +310,10 @@ void SshSession::openSftp(const QDeadlineTimer& deadline) {
 
 qint64 SshSession::readSome(char* buffer, qint64 size) {
     if (!h_->channel)
-        throw SessionError(SessionError::Closed, QStringLiteral("The connection to the server has been lost."));
-    const int n = ssh_channel_read_nonblocking(h_->channel, buffer, uint32_t(std::min<qint64>(size, 1 << 30)), 0);
+        throw SessionError(SessionError::Closed,
+                           QStringLiteral("The connection to the server has been lost."));
+    const int n =
+        ssh_channel_read_nonblocking(h_->channel, buffer, uint32_t(std::min<qint64>(size, 1 << 30)), 0);
     if (n == SSH_ERROR)
         fail(QStringLiteral("The connection to the server has been lost"));
     if (n == 0 && (ssh_channel_is_eof(h_->channel) || !ssh_is_connected(h_->session)))
@@ -310,7 +323,8 @@ qint64 SshSession::readSome(char* buffer, qint64 size) {
 
 qint64 SshSession::writeSome(const char* data, qint64 size) {
     if (!h_->channel || ssh_channel_is_closed(h_->channel))
-        throw SessionError(SessionError::Closed, QStringLiteral("The connection to the server has been lost."));
+        throw SessionError(SessionError::Closed,
+                           QStringLiteral("The connection to the server has been lost."));
     const uint32_t window = ssh_channel_window_size(h_->channel);
     if (window == 0 || size == 0)
         return 0;
@@ -321,8 +335,8 @@ qint64 SshSession::writeSome(const char* data, qint64 size) {
 }
 
 bool SshSession::isOpen() const {
-    return h_->channel && h_->session && ssh_is_connected(h_->session) && !ssh_channel_is_closed(h_->channel) &&
-           !ssh_channel_is_eof(h_->channel);
+    return h_->channel && h_->session && ssh_is_connected(h_->session) &&
+           !ssh_channel_is_closed(h_->channel) && !ssh_channel_is_eof(h_->channel);
 }
 
 void SshSession::close() {

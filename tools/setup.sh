@@ -12,6 +12,7 @@ packages=(
   libgl-dev fonts-ipafont-gothic
   python3 python3-pyftpdlib python3-openssl openssl
   ppp curl
+  libssh-dev openssh-server openssh-client
   desktop-file-utils appstream dpkg-dev file
   clang-14 libclang-rt-14-dev
 )

@@ -4,6 +4,7 @@
 #include "ftp/rules/FailureCauses.h"
 #include "platform/AppPaths.h"
 #include "platform/CertificateBox.h"
+#include "platform/HostKeyBox.h"
 #include "platform/MessageBox.h"
 
 #include <QAction>
@@ -38,6 +39,9 @@ void frmTesselFTP::mnuConect_Click() {
         });
         FtpObj->setClearTextPrompt([this](const ftp::ClearTextQuestion& question) {
             return platform::askAboutClearText(this, question);
+        });
+        FtpObj->setHostKeyPrompt([this](const ftp::HostKeyQuestion& question) {
+            return platform::askAboutHostKey(this, question);
         });
         FtpObj->OpenLog(apppaths::sessionLogPath(), 0);
         RetCode = FtpObj->Connect(Combo1->currentText(), Combo2->currentText(), Combo5->currentText());

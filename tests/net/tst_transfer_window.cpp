@@ -229,7 +229,7 @@ private slots:
         QCOMPARE(boxes->texts(), QStringList{QStringLiteral("Error!")});
         QVERIFY(readAll(onLocal(QStringLiteral("large.bin"))) == randomBytes(20 << 20, 17));
         const QStringList rests = logLines(*env).filter(QRegularExpression(QStringLiteral("^REST \\d+$")));
-        QVERIFY2(rests.size() == 1 && rests[0].mid(5).toLongLong() >= 6 << 20, qPrintable(rests.join(u' ')));
+        QVERIFY2(rests.size() == 1 && rests[0].mid(5).toLongLong() >= 4 << 20, qPrintable(rests.join(u' ')));
     }
 
     void aFailedDownloadStaysUnderWay() {

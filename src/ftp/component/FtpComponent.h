@@ -3,6 +3,7 @@
 // one instance per connect attempt. Every failing call throws FtpError.
 
 #include "ftp/component/Certificates.h"
+#include "ftp/component/HostKeys.h"
 
 #include <QString>
 #include <QStringList>
@@ -119,6 +120,9 @@ public:
     // default: such a login is not made).
     virtual void setClearTextPrompt(ClearTextPrompt prompt) { (void)prompt; }
     virtual TlsStatus tlsStatus() const { return {}; }
+    // Who to ask about an SSH server's host key that the known hosts do not list (no one
+    // by default: such a server is refused).
+    virtual void setHostKeyPrompt(HostKeyPrompt prompt) { (void)prompt; }
 
 protected:
     virtual DirList listNames(const QString& path, bool folders) = 0;

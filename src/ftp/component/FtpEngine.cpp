@@ -217,7 +217,7 @@ FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply
 
 int FtpEngine::connectSession(const QString& server, const QString& user, const QString& password) {
     const auto address = parseServerAddress(server);
-    if (!address)
+    if (!address || address->protocol != Protocol::Ftp) // sftp:// is the SFTP engine's
         return ConnectBadServerName;
     // A line break in the user name or password would end USER or PASS early and send
     // the rest as a command of its own.

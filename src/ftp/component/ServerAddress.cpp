@@ -7,12 +7,15 @@ namespace {
 struct Scheme {
     QLatin1StringView name;
     TlsMode tls;
+    Protocol protocol = Protocol::Ftp;
+    quint16 defaultPort = 0; // the port when none is given; 0: that of the plain form
 };
 
 constexpr Scheme kSchemes[] = {
     {QLatin1StringView("ftp"), TlsMode::Off},
     {QLatin1StringView("ftpes"), TlsMode::Required},
-    {QLatin1StringView("ftps"), TlsMode::Implicit},
+    {QLatin1StringView("ftps"), TlsMode::Implicit, Protocol::Ftp, kDefaultImplicitTlsPort},
+    {QLatin1StringView("sftp"), TlsMode::Off, Protocol::Sftp, kDefaultSftpPort},
 };
 
 // Whether the authority part names a port: after the bracketed address for "[v6]", never
@@ -57,9 +60,9 @@ std::optional<ServerAddress> parseServerAddress(const QString& text) {
     auto name = parseServerName(authority.toString());
     if (!name)
         return std::nullopt;
-    if (scheme->tls == TlsMode::Implicit && !namesPort(authority))
-        name->port = kDefaultImplicitTlsPort;
-    return ServerAddress{*name, scheme->tls};
+    if (scheme->defaultPort != 0 && !namesPort(authority))
+        name->port = scheme->defaultPort;
+    return ServerAddress{*name, scheme->tls, scheme->protocol};
 }
 
 } // namespace ftp

@@ -3,6 +3,7 @@
 // the session is protected. "host", "host:port" and "[v6]:port" try TLS and fall back to
 // plain FTP when the server has none; "ftpes://" requires TLS after AUTH TLS, "ftps://"
 // speaks TLS from the first byte (port 990 unless given) and "ftp://" never tries TLS.
+// "sftp://" is another protocol: SFTP over SSH, port 22 unless given.
 
 #include "ftp/component/ServerName.h"
 
@@ -13,6 +14,9 @@
 namespace ftp {
 
 inline constexpr quint16 kDefaultImplicitTlsPort = 990;
+inline constexpr quint16 kDefaultSftpPort = 22;
+
+enum class Protocol { Ftp, Sftp };
 
 enum class TlsMode {
     Opportunistic, // AUTH TLS when the server offers it, plain FTP otherwise
@@ -24,6 +28,7 @@ enum class TlsMode {
 struct ServerAddress {
     ServerName name;
     TlsMode tls = TlsMode::Opportunistic;
+    Protocol protocol = Protocol::Ftp;
 };
 
 // Surrounding blanks are ignored; the scheme is case-blind. Returns nullopt where

@@ -1,5 +1,6 @@
 #include "ftp/component/ThreadedComponent.h"
 
+#include "ftp/component/EngineRouter.h"
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/Transcript.h"
 
@@ -12,6 +13,22 @@ namespace {
 QString lastSegment(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash < 0 ? path : path.mid(slash + 1);
+}
+
+// A prompt that the engine calls on the worker: it asks `prompt` on the caller's thread,
+// which waits for the call in an event loop that runs the question, and hands the answer
+// back. Empty when `prompt` is.
+template <typename Answer, typename Question>
+std::function<Answer(const Question&)> askedOnCallerThread(QObject* context,
+                                                           std::function<Answer(const Question&)> prompt) {
+    if (!prompt)
+        return {};
+    return [context, prompt = std::move(prompt)](const Question& question) {
+        Answer answer{};
+        QMetaObject::invokeMethod(
+            context, [&] { answer = prompt(question); }, Qt::BlockingQueuedConnection);
+        return answer;
+    };
 }
 
 } // namespace
@@ -63,30 +80,18 @@ int ThreadedComponent::Command(const QString& line) {
 }
 
 void ThreadedComponent::setCertificatePrompt(CertificatePrompt prompt) {
-    CertificatePrompt onCallerThread;
-    if (prompt) {
-        onCallerThread = [context = callerContext_.get(), prompt](const CertificateQuestion& question) {
-            CertificateAnswer answer;
-            // The caller's thread is waiting for the call in an event loop, which runs this.
-            QMetaObject::invokeMethod(
-                context, [&] { answer = prompt(question); }, Qt::BlockingQueuedConnection);
-            return answer;
-        };
-    }
-    worker_.runBlocking([&] { inner_->setCertificatePrompt(onCallerThread); });
+    auto forwarded = askedOnCallerThread(callerContext_.get(), std::move(prompt));
+    worker_.runBlocking([&] { inner_->setCertificatePrompt(forwarded); });
 }
 
 void ThreadedComponent::setClearTextPrompt(ClearTextPrompt prompt) {
-    ClearTextPrompt onCallerThread;
-    if (prompt) {
-        onCallerThread = [context = callerContext_.get(), prompt](const ClearTextQuestion& question) {
-            bool answer = false;
-            QMetaObject::invokeMethod(
-                context, [&] { answer = prompt(question); }, Qt::BlockingQueuedConnection);
-            return answer;
-        };
-    }
-    worker_.runBlocking([&] { inner_->setClearTextPrompt(onCallerThread); });
+    auto forwarded = askedOnCallerThread(callerContext_.get(), std::move(prompt));
+    worker_.runBlocking([&] { inner_->setClearTextPrompt(forwarded); });
+}
+
+void ThreadedComponent::setHostKeyPrompt(HostKeyPrompt prompt) {
+    auto forwarded = askedOnCallerThread(callerContext_.get(), std::move(prompt));
+    worker_.runBlocking([&] { inner_->setHostKeyPrompt(forwarded); });
 }
 
 TlsStatus ThreadedComponent::tlsStatus() const {
@@ -131,7 +136,8 @@ DirList ThreadedComponent::listNames(const QString& path, bool folders) {
 }
 
 std::unique_ptr<FtpComponent> createThreadedFtpEngine() {
-    return std::make_unique<ThreadedComponent>(&createFtpEngine);
+    // FTP or SFTP, as the address given to Connect says.
+    return std::make_unique<ThreadedComponent>(&createRoutedEngine);
 }
 
 } // namespace ftp

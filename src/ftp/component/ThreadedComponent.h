@@ -37,6 +37,8 @@ public:
     void setCertificatePrompt(CertificatePrompt prompt) override;
     void setClearTextPrompt(ClearTextPrompt prompt) override;
     TlsStatus tlsStatus() const override;
+    // The same for an SSH server's host key.
+    void setHostKeyPrompt(HostKeyPrompt prompt) override;
 
 protected:
     DirList listNames(const QString& path, bool folders) override;

@@ -2,6 +2,7 @@
 
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/Transcript.h"
+#include "ftp/component/sftp/SftpEngine.h"
 
 #include <cerrno>
 #include <cstring>
@@ -197,6 +198,9 @@ QString ofConnect(int result, const ftp::FtpError& last, const QString& server) 
                    "すり替えられているおそれがあるため、接続しませんでした（パスワードは送っていませ"
                    "ん）。") +
                withReply;
+    case ftp::ConnectHostKeyRefused:
+        return QStringLiteral("サーバーの鍵を信頼できないため、接続しませんでした（パスワードは送っていません）。") +
+               engineSaid(last);
     default:
         break;
     }

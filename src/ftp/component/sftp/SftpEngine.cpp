@@ -1,0 +1,333 @@
+// The SFTP engine's session: Connect (socket, SSH handshake, host key, authentication,
+// the sftp subsystem) and the calls that end it.
+#include "ftp/component/sftp/SftpEngine.h"
+
+#include "ftp/component/CallControl.h"
+#include "ftp/component/FtpEngine.h"
+#include "ftp/component/RemotePath.h"
+#include "ftp/component/SessionError.h"
+#include "ftp/component/sftp/KnownHosts.h"
+#include "ftp/component/sftp/SftpEngineCalls.h"
+#include "platform/SocketConnect.h"
+
+#include <QDir>
+#include <QHostInfo>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace ftp::sftp {
+
+namespace {
+
+// Looks a host name up on a thread of its own, giving up after `timeoutMs` or on a
+// cancel; a resolver that never answers is left to finish alone.
+std::optional<QHostInfo> lookUp(const QString& host, int timeoutMs, const CallControl* control) {
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<QHostInfo> info;
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread([shared, host] {
+        QHostInfo info = QHostInfo::fromName(host);
+        const std::lock_guard lock(shared->mutex);
+        shared->info = std::move(info);
+        shared->done.notify_all();
+    }).detach();
+    std::unique_lock lock(shared->mutex);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!shared->info && !deadline.hasExpired() && !(control && control->isCancelled()))
+        shared->done.wait_for(lock, std::chrono::milliseconds(kCancelPollMs),
+                              [&] { return shared->info.has_value(); });
+    return shared->info;
+}
+
+// The default key files, in the order OpenSSH tries them.
+const char* const kKeyFiles[] = {"id_ed25519", "id_ecdsa", "id_rsa"};
+
+} // namespace
+
+SftpEngine::SftpEngine() {
+    codec_.setUtf8(true); // SFTP version 3 names are UTF-8 by custom; other bytes are marked
+}
+
+SftpEngine::~SftpEngine() {
+    forgetKeptTransfers();
+    ssh_.close();
+}
+
+void SftpEngine::setCallControl(CallControl* control) {
+    callControl_ = control;
+    ssh_.setCallControl(control);
+}
+
+void SftpEngine::throwIfClosed() const {
+    if (state_ == State::Closed)
+        throw FtpError(QStringLiteral("The session is closed."));
+}
+
+int SftpEngine::OpenLog(const QString& path, int mode) {
+    throwIfClosed();
+    return transcript_.open(path, mode == 0 ? Transcript::Mode::Replace : Transcript::Mode::Append) ? 0 : -1;
+}
+
+int SftpEngine::CloseLog() {
+    transcript_.close();
+    return 0;
+}
+
+void SftpEngine::Close() {
+    forgetKeptTransfers();
+    if (ssh_.isOpen())
+        logCommand(QStringLiteral("QUIT"));
+    ssh_.close();
+    if (state_ == State::LoggedIn)
+        logReply(QStringLiteral("221 Goodbye."));
+    transcript_.close();
+    listing_.reset();
+    password_.fill('\0');
+    password_.clear();
+    state_ = State::Closed;
+}
+
+QString SftpEngine::GetReply() {
+    throwIfClosed();
+    return lastReply_;
+}
+
+void SftpEngine::requireSession(bool reconnect) {
+    if (state_ == State::Closed)
+        throw SessionError(SessionError::Closed, QStringLiteral("The session is closed."));
+    if (state_ != State::LoggedIn)
+        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    if (ssh_.isOpen())
+        return;
+    // A transfer after a lost connection logs in again, so that Retry can resume.
+    if (reconnect && connectSession(QString(), user_, QString()) == ConnectOk)
+        return;
+    throw SessionError(SessionError::Closed, QStringLiteral("The connection to the server has been lost."));
+}
+
+// --- Connect ---------------------------------------------------------------------------
+
+int SftpEngine::Connect(const QString& server, const QString& user, const QString& password) {
+    const auto flushed = transcriptFlushedAtEnd();
+    throwIfClosed();
+    if (state_ == State::LoggedIn && ssh_.isOpen())
+        throw FtpError(QStringLiteral("Already connected."));
+    forgetKeptTransfers();
+    state_ = State::LoggingIn;
+    hostKeyFailure_.clear();
+    const auto address = parseServerAddress(server);
+    int result = ConnectBadServerName;
+    if (address && address->protocol == Protocol::Sftp && !holdsLineBreakOrNul(user) &&
+        !holdsLineBreakOrNul(password)) {
+        server_ = address->name;
+        password_ = password.toUtf8();
+        result = connectSession(server, user, password);
+    } else if (address && address->protocol == Protocol::Sftp) {
+        result = ConnectLoginRefused;
+    }
+    lastError_ = result == ConnectOk ? FtpError(QString()) : connectFailure(result, hostKeyFailure_);
+    if (result != ConnectOk)
+        ssh_.close();
+    state_ = result == ConnectOk ? State::LoggedIn : State::NotConnected;
+    return result;
+}
+
+int SftpEngine::connectSession(const QString& server, const QString& user, const QString& password) {
+    (void)server;
+    (void)password;
+    user_ = user;
+    listing_.reset();
+    enum class Step { Connecting, Greeting, LoggingIn, SettingUp } step = Step::Connecting;
+    try {
+        if (const int result = openConnection(); result != ConnectOk)
+            return result;
+        step = Step::Greeting;
+        if (const int result = checkHostKey(); result != ConnectOk)
+            return result;
+        step = Step::LoggingIn;
+        if (const int result = logIn(); result != ConnectOk)
+            return result;
+        step = Step::SettingUp;
+        startSftp();
+        return ConnectOk;
+    } catch (const SessionError& e) {
+        hostKeyFailure_ = e.message();
+        switch (e.kind()) {
+        case SessionError::Cancelled:
+            return ConnectCancelled;
+        case SessionError::Timeout:
+            return ConnectTimedOut;
+        case SessionError::Network:
+            return ConnectNetworkError;
+        case SessionError::Closed:
+            return step == Step::Greeting ? ConnectGreetingRefused : ConnectProtocolError;
+        case SessionError::Local:
+            return ConnectHostKeyRefused; // the known hosts could not be read
+        default:
+            return step == Step::SettingUp && e.kind() == SessionError::Refused ? ConnectGreetingRefused
+                                                                                : ConnectProtocolError;
+        }
+    }
+}
+
+int SftpEngine::openConnection() {
+    QList<QHostAddress> addresses;
+    const QDeadlineTimer deadline(timeouts_.connectMs);
+    if (server_.isLiteral) {
+        addresses.append(QHostAddress(server_.host));
+    } else {
+        const auto info = lookUp(server_.host, timeouts_.connectMs, callControl_);
+        if (!info)
+            return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
+        if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
+            return ConnectHostNotFound;
+        addresses = info->addresses();
+    }
+    int failure = ConnectNetworkError;
+    for (const QHostAddress& address : std::as_const(addresses)) {
+        platform::net::PendingConnect attempt(address, server_.port);
+        using Outcome = platform::net::PendingConnect::Outcome;
+        Outcome outcome = Outcome::Pending;
+        while (outcome == Outcome::Pending) {
+            if (callControl_ && callControl_->isCancelled())
+                return ConnectCancelled;
+            if (deadline.hasExpired())
+                return ConnectTimedOut;
+            outcome = attempt.wait(int(std::min<qint64>(deadline.remainingTime(), kCancelPollMs)));
+        }
+        if (outcome == Outcome::Connected) {
+            ssh_.handshake(attempt.take(), server_.host, server_.port, timeouts_.connectMs);
+            logReply(QStringLiteral("220 ") + ssh_.serverBanner());
+            return ConnectOk;
+        }
+        if (outcome == Outcome::Refused)
+            failure = ConnectRefused;
+        else if (outcome == Outcome::TimedOut && failure != ConnectRefused)
+            failure = ConnectTimedOut;
+    }
+    return failure;
+}
+
+int SftpEngine::checkHostKey() {
+    HostKeyQuestion question = ssh_.hostKey();
+    question.host = server_.host;
+    question.port = server_.port;
+    const HostKeyVerdict verdict = ssh_.knownHostVerdict();
+    if (verdict == HostKeyVerdict::Known ||
+        (verdict == HostKeyVerdict::Unknown && !acceptedKey_.isEmpty() && acceptedKey_ == question.sha256))
+        return ConnectOk;
+    question.changed = verdict == HostKeyVerdict::Changed;
+    hostKeyFailure_ =
+        question.changed ? QStringLiteral("The server's host key has changed (%1 %2): this may be an attack.")
+                               .arg(question.keyType, question.sha256)
+                         : QStringLiteral("The server's host key (%1 %2) is not known.")
+                               .arg(question.keyType, question.sha256);
+    transcript_.note(hostKeyFailure_);
+    const HostKeyAnswer answer = hostKeyPrompt_ ? hostKeyPrompt_(question) : HostKeyAnswer{};
+    if (question.changed || !answer.connect)
+        return ConnectHostKeyRefused;
+    hostKeyFailure_.clear();
+    acceptedKey_ = question.sha256;
+    if (answer.trustFromNowOn) {
+        QString error;
+        if (!knownhosts::append(knownhosts::userFile(), ssh_.knownHostsLine(), error))
+            transcript_.note(
+                QStringLiteral("Cannot add the host key to %1: %2").arg(knownhosts::userFile(), error));
+    }
+    return ConnectOk;
+}
+
+int SftpEngine::logInWith(const QString& method, const std::function<SshSession::Auth()>& attempt) {
+    if (attempt() != SshSession::Auth::Success)
+        return ConnectLoginRefused;
+    logReply(QStringLiteral("230 Logged in (%1).").arg(method));
+    return ConnectOk;
+}
+
+int SftpEngine::logIn() {
+    // RFC 4252: "none" first, which also tells the methods the server allows.
+    const QByteArray user = user_.toUtf8();
+    logCommand(QStringLiteral("USER ") + user_);
+    const auto deadline = [this] { return QDeadlineTimer(timeouts_.replyMs); };
+    if (logInWith(QStringLiteral("none"), [&] { return ssh_.authNone(user, deadline()); }) == ConnectOk ||
+        logInWith(QStringLiteral("agent"), [&] { return ssh_.authAgent(user, deadline()); }) == ConnectOk)
+        return ConnectOk;
+    const QString sshDir = QDir::homePath() + QStringLiteral("/.ssh/");
+    for (const char* file : kKeyFiles) {
+        const QString path = sshDir + QLatin1String(file);
+        if (logInWith(QStringLiteral("publickey ") + QLatin1String(file),
+                      [&] { return ssh_.authKeyFile(user, path, password_, deadline()); }) == ConnectOk)
+            return ConnectOk;
+    }
+    const QString methods = ssh_.allowedMethods();
+    if (methods.contains(QLatin1String("password")) || methods.contains(QLatin1String("keyboard"))) {
+        logCommand(QStringLiteral("PASS ****"));
+        if (logInWith(QStringLiteral("password"),
+                      [&] { return ssh_.authPassword(user, password_, deadline()); }) == ConnectOk ||
+            logInWith(QStringLiteral("keyboard-interactive"),
+                      [&] { return ssh_.authKeyboard(user, password_, deadline()); }) == ConnectOk)
+            return ConnectOk;
+    }
+    logReply(QStringLiteral("530 Permission denied (%1).").arg(ssh_.allowedMethods()));
+    return ConnectLoginRefused;
+}
+
+void SftpEngine::startSftp() {
+    ssh_.openSftp(QDeadlineTimer(timeouts_.replyMs));
+    channel_.start(timeouts_.replyMs);
+    logCommand(QStringLiteral("PWD"));
+    loginFolder_ = realPath(QStringLiteral("."));
+    if (!loginFolder_.startsWith(u'/'))
+        loginFolder_ = QStringLiteral("/");
+    currentFolder_ = loginFolder_;
+    logReply(QStringLiteral("257 \"%1\" is the current directory").arg(loginFolder_));
+}
+
+FtpError SftpEngine::connectFailure(int result, const QString& why) const {
+    FailureDetail detail;
+    detail.connectResult = result;
+    QString message = why;
+    switch (result) {
+    case ConnectTimedOut:
+        detail.kind = FailureKind::Timeout;
+        detail.timeoutMs = timeouts_.connectMs;
+        break;
+    case ConnectLoginRefused:
+    case ConnectGreetingRefused:
+    case ConnectHostKeyRefused:
+        detail.kind = FailureKind::Refused;
+        if (result == ConnectLoginRefused && lastReply_.startsWith(QLatin1String("530")))
+            detail.serverReply = lastReply_.mid(4);
+        break;
+    case ConnectProtocolError:
+        detail.kind = FailureKind::Garbage;
+        break;
+    case ConnectCancelled:
+        detail.kind = FailureKind::Cancelled;
+        break;
+    case ConnectBadServerName:
+        detail.kind = FailureKind::Local;
+        break;
+    default:
+        detail.kind = FailureKind::Network;
+        break;
+    }
+    if (message.isEmpty())
+        message = QStringLiteral("The connection failed (%1).").arg(result);
+    return FtpError(message, detail);
+}
+
+} // namespace ftp::sftp
+
+namespace ftp {
+
+std::unique_ptr<FtpComponent> createSftpEngine() {
+    return std::make_unique<sftp::SftpEngine>();
+}
+
+} // namespace ftp

@@ -32,18 +32,21 @@ QByteArray hexOf(const QByteArray& bytes, QCryptographicHash::Algorithm algorith
     return QCryptographicHash::hash(bytes, algorithm).toHex();
 }
 
-// The server's side of a binary download: SIZE and MDTM (when given), TYPE I, EPSV, an
-// optional REST, RETR; sends `bytes` and ends with `final`.
+// The server's side of a binary download: TYPE I (the session's first), SIZE and MDTM
+// (when given), EPSV, an optional REST, RETR; sends `bytes` and ends with `final`.
 void serveDownload(Peer& peer, const QByteArray& path, const QByteArray& bytes, qint64 size,
-                   const QByteArray& stamp, qint64 rest = 0, const QByteArray& final = "226 done") {
+                   const QByteArray& stamp, qint64 rest = 0, const QByteArray& final = "226 done",
+                   bool typeAsked = true) {
+    if (typeAsked) {
+        peer.expect("TYPE I");
+        peer.send("200 binary");
+    }
     peer.expect("SIZE " + path);
     peer.send("213 " + QByteArray::number(size));
     if (!stamp.isEmpty()) {
         peer.expect("MDTM " + path);
         peer.send("213 " + stamp);
     }
-    peer.expect("TYPE I");
-    peer.send("200 binary");
     peer.epsv();
     if (rest > 0) {
         peer.expect("REST " + QByteArray::number(rest));
@@ -87,7 +90,8 @@ private slots:
             serveDownload(peer, "/file.bin", content.left(100'000), content.size(), "20260101000000", 0,
                           "426 Connection closed; transfer aborted");
             // The retry goes on behind the 100,000 bytes kept.
-            serveDownload(peer, "/file.bin", content.mid(100'000), content.size(), "20260101000000", 100'000);
+            serveDownload(peer, "/file.bin", content.mid(100'000), content.size(), "20260101000000", 100'000,
+                          "226 done", false);
         });
         auto e = engine();
         QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
@@ -111,7 +115,7 @@ private slots:
             serveDownload(peer, "/f.bin", before.left(20'000), before.size(), "20260101000000", 0,
                           "426 aborted");
             // Same size, newer time: no REST, the whole file again.
-            serveDownload(peer, "/f.bin", after, after.size(), "20260102000000");
+            serveDownload(peer, "/f.bin", after, after.size(), "20260102000000", 0, "226 done", false);
         });
         auto e = engine();
         QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
@@ -144,14 +148,16 @@ private slots:
         ScriptedServer server([&](Peer& peer) {
             peer.login("220 fake ready", "211-Features:\r\n " + feat + "\r\n REST STREAM\r\n211 End");
             for (const bool breaks : {true, false}) {
+                if (breaks) { // the session's type is set once
+                    peer.expect("TYPE I");
+                    peer.send("200 binary");
+                }
                 for (const QByteArray fact : {"SIZE", "MDTM"}) {
                     if (feat.contains(fact)) {
                         peer.expect(fact + " /u.bin");
                         peer.send(fact == "SIZE" ? "213 50000" : "213 20260101000000");
                     }
                 }
-                peer.expect("TYPE I");
-                peer.send("200 binary");
                 peer.epsv();
                 QByteArray line = peer.receive();
                 qint64 from = 0;
@@ -197,7 +203,7 @@ private slots:
             serveDownload(peer, "/g.bin", content.left(3'000), content.size(), "20260101000000", 0,
                           "426 aborted");
             serveDownload(peer, "/g.bin", content.left(3'000), content.size(), "20260101000000", 0,
-                          "426 aborted");
+                          "426 aborted", false);
             peer.expect("QUIT");
             peer.send("221 bye");
         });
@@ -240,9 +246,7 @@ private slots:
             peer.expect("SIZE /up.bin");
             peer.send("550 No such file");
             storeUntil(peer, "STOR", 50'000, true);
-            // Second attempt: REST refused, so APPE; it breaks too.
-            peer.expect("TYPE I");
-            peer.send("200 binary");
+            // Second attempt (the type still set): REST refused, so APPE; it breaks too.
             peer.expect("SIZE /up.bin");
             peer.send("213 " + QByteArray::number(stored.size()));
             peer.epsv();
@@ -255,8 +259,6 @@ private slots:
             data->abort();
             peer.send("426 aborted");
             // Third attempt: REST and STOR finish it.
-            peer.expect("TYPE I");
-            peer.send("200 binary");
             peer.expect("SIZE /up.bin");
             peer.send("213 " + QByteArray::number(stored.size()));
             peer.epsv();
@@ -281,6 +283,57 @@ private slots:
         QVERIFY(stored == content);
     }
 
+    // The whole exchange of a login, the login folder's listing and two downloads, command
+    // by command: a round trip added anywhere breaks the script.
+    void loginListingAndDownloadsSendOnlyWhatTheyNeed_data() {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("as listed") << QByteArray("hello");
+        QTest::newRow("grown since listed") << QByteArray("hello!");
+    }
+    void loginListingAndDownloadsSendOnlyWhatTheyNeed() {
+        QFETCH(QByteArray, sent);
+        ScriptedServer server([&](Peer& peer) {
+            peer.login("220 fake ready", kSizeAndTime);
+            QTcpSocket* data = peer.openTransfer("LIST", "150 here it comes");
+            peer.sendData(data, "drwxr-xr-x 2 0 0 4096 Dec  7 20:13 pub\r\n"
+                                "lrwxrwxrwx 1 0 0 3 Dec  7 20:13 up -> ./pub/\r\n"
+                                "lrwxrwxrwx 1 0 0 5 Dec  7 20:13 doc -> a.bin\r\n"
+                                "-rw-r--r-- 1 0 0 5 Dec  7 20:13 a.bin\r\n");
+            peer.closeData(data);
+            peer.send("226 done");
+            // The listing told the size: no SIZE, no MDTM; the type once.
+            peer.expect("TYPE I");
+            peer.send("200 binary");
+            peer.epsv();
+            peer.expect("RETR /a.bin");
+            data = peer.acceptData();
+            peer.send("150 sending");
+            peer.sendData(data, sent);
+            peer.closeData(data);
+            peer.send("226 sent");
+            if (sent.size() != 5) { // the server's word decides
+                peer.expect("SIZE /a.bin");
+                peer.send("213 " + QByteArray::number(sent.size()));
+            }
+            // The listing is older than the last command now: the server is asked.
+            serveDownload(peer, "/a.bin", sent, sent.size(), "20260101000000", 0, "226 done", false);
+            peer.expect("QUIT");
+            peer.send("221 bye");
+        });
+        auto e = engine();
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
+        QCOMPARE(*e->GetDir(QString(), ftp::kFolderFlag),
+                 (QStringList{QStringLiteral("pub"), QStringLiteral("up")}));
+        QCOMPARE(*e->GetDir(QString()), (QStringList{QStringLiteral("doc"), QStringLiteral("a.bin")}));
+        int mode = ftp::BinaryMode;
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(e->GetFile(QStringLiteral("/a.bin"), path(QStringLiteral("a.bin")), mode), 1);
+            QCOMPARE(readAll(path(QStringLiteral("a.bin"))), sent);
+        }
+        e->Close();
+        QCOMPARE(server.finish(), QString());
+    }
+
     void hashesChecked() {
         // HASH with the algorithm in use marked: a wrong hash fails the call and leaves the
         // old target; the retry starts afresh and a right hash lets the file in.
@@ -293,7 +346,7 @@ private slots:
             serveDownload(peer, "/h.bin", content, content.size(), {});
             peer.expect("HASH /h.bin");
             peer.send("213 SHA-256 0-4999 " + wrong + " /h.bin");
-            serveDownload(peer, "/h.bin", content, content.size(), {});
+            serveDownload(peer, "/h.bin", content, content.size(), {}, 0, "226 done", false);
             peer.expect("HASH /h.bin");
             peer.send("213 SHA-256 0-4999 " + right + " /h.bin");
         });
@@ -346,8 +399,6 @@ private slots:
             peer.send("226 stored");
             peer.expect("XSHA1 /x.bin");
             peer.send("213 " + hexOf(got, QCryptographicHash::Sha1));
-            peer.expect("TYPE I");
-            peer.send("200 binary");
             data = peer.openTransfer("STOR /x.bin", "150 ok");
             peer.receiveData(data);
             peer.send("226 stored");
@@ -385,10 +436,10 @@ private slots:
 
         ScriptedServer sized([&](Peer& peer) {
             peer.login("220 fake ready", "211-Features:\r\n SIZE\r\n211 End");
-            peer.expect("SIZE /weird.txt");
-            peer.send("213 100");
             peer.expect("TYPE I");
             peer.send("200 binary");
+            peer.expect("SIZE /weird.txt");
+            peer.send("213 100");
             QTcpSocket* data =
                 peer.openTransfer("RETR /weird.txt", "150 Opening data connection for weird (5 bytes)");
             peer.sendData(data, content);
@@ -483,8 +534,6 @@ private slots:
             peer.closeData(data);
             peer.send("150 more");
             peer.send("226 done");
-            peer.expect("TYPE I");
-            peer.send("200 binary");
             data = peer.openTransfer("STOR /p.txt", "125 go ahead");
             if (peer.receiveData(data) != "payload")
                 throw ScriptError{QStringLiteral("the upload did not arrive")};

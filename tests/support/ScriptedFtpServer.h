@@ -65,8 +65,6 @@ public:
         send("230 logged in");
         expect("FEAT");
         send(featReply);
-        expect("TYPE I");
-        send("200 binary");
         expect("PWD");
         send("257 \"/\" is current");
     }

@@ -225,6 +225,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
         return ConnectLoginRefused;
     server_ = *address;
     dataTls_ = false;
+    type_ = 0;
+    currentFolder_.clear();
     tlsFailure_.clear();
     listing_.reset();
 
@@ -242,7 +244,7 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
          }},
         {LoginStep::SettingUp,
          [&] {
-             setType('I');
+             // The type is set by the first transfer that needs one: a listing does not.
              readLoginFolder();
              return int(ConnectOk);
          }},
@@ -391,7 +393,9 @@ int FtpEngine::checkCertificate() {
         tlsFailure_ = QStringLiteral("The server sent no certificate.");
         return ConnectCertificateRefused;
     }
-    const QList<QSslError> errors = QSslCertificate::verify(chain, server_.name.host);
+    // The handshake judged the chain already; QSslCertificate::verify() would read the
+    // whole system trust store again, a tenth of a second of processor time each time.
+    const QList<QSslError> errors = control_.transport().tlsHandshakeErrors();
     if (errors.isEmpty())
         return ConnectOk;
     const QString fingerprint = sha256Fingerprint(chain.constFirst());
@@ -480,6 +484,8 @@ void FtpEngine::readLoginFolder() {
     const Reply reply = control_.exchange(QStringLiteral("PWD"), timeouts_.replyMs);
     const auto folder = reply.code == 257 ? quotedPathOf(reply.text()) : std::nullopt;
     loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
+    // Where the session is: a listing of the login folder needs no CWD.
+    currentFolder_ = folder && folder->startsWith(u'/') ? tidyRemotePath(*folder) : QString();
 }
 
 // After a text transfer, whichever way it ends: back to binary, so that a later SIZE works
@@ -505,8 +511,42 @@ void FtpEngine::restoreBinary() {
 }
 
 void FtpEngine::setType(char type) {
-    // RFC 959, section 3.1.1: A for text (CR LF line ends on the wire), I for bytes.
-    control_.exchange(QStringLiteral("TYPE ") + QLatin1Char(type), timeouts_.replyMs);
+    // RFC 959, section 3.1.1: A for text (CR LF line ends on the wire), I for bytes. The
+    // type holds until changed, so it is sent only when it differs.
+    if (type_ == type)
+        return;
+    type_ = 0;
+    if (control_.exchange(QStringLiteral("TYPE ") + QLatin1Char(type), timeouts_.replyMs).kind() == 2)
+        type_ = type;
+}
+
+void FtpEngine::changeFolder(const QString& folder) {
+    if (!currentFolder_.isEmpty() && currentFolder_ == folder)
+        return;
+    // Servers differ on listing arguments (blanks, options) and on missing folders, but all
+    // refuse CWD into a folder that is not there.
+    const Reply reply = control_.exchange(QStringLiteral("CWD ") + folder, timeouts_.replyMs);
+    if (reply.kind() != 2)
+        throw SessionError(
+            SessionError::Refused,
+            QStringLiteral("Cannot open the folder \"%1\": %2").arg(folder, replyForMessage(reply)));
+    currentFolder_ = folder;
+}
+
+void FtpEngine::forgetSettingsFor(const QString& verb) {
+    // Commands that leave both the type and the folder as they are; after any other the
+    // next step sets what it needs again.
+    static const QSet<QString> kHarmless{
+        QStringLiteral("SIZE"), QStringLiteral("MDTM"), QStringLiteral("PWD"),  QStringLiteral("XPWD"),
+        QStringLiteral("NOOP"), QStringLiteral("HELP"), QStringLiteral("STAT"), QStringLiteral("SYST"),
+        QStringLiteral("FEAT"), QStringLiteral("MKD"),  QStringLiteral("XMKD"), QStringLiteral("RMD"),
+        QStringLiteral("XRMD"), QStringLiteral("DELE"), QStringLiteral("RNFR"), QStringLiteral("RNTO"),
+        QStringLiteral("MLST"), QStringLiteral("LIST"), QStringLiteral("NLST"), QStringLiteral("MLSD"),
+        QStringLiteral("RETR")};
+    if (!kHarmless.contains(verb)) {
+        type_ = 0;
+        currentFolder_.clear();
+    }
 }
 
 // --- Data connections in TLS ------------------------------------------------------
@@ -568,6 +608,11 @@ int FtpEngine::Command(const QString& line) {
         const QString verb = verbOf(line);
         if (verb == u"STOR" || verb == u"STOU" || verb == u"APPE")
             localError(QStringLiteral("%1 needs a local file: use the upload.").arg(verb));
+        forgetSettingsFor(verb);
+        // RFC 3659, section 4: SIZE counts bytes in the binary type; some servers refuse it
+        // in the text type.
+        if (verb == u"SIZE")
+            setType('I');
         if (verb == u"LIST" || verb == u"NLST" || verb == u"MLSD" || verb == u"RETR") {
             // These answer over a data connection: open one, so that the server can
             // finish the command; what it sends is not kept.
@@ -600,23 +645,20 @@ DirList FtpEngine::listNames(const QString& path, bool folders) {
         if (folders || !listing_ || listing_->folder != folder ||
             listing_->stamp != control_.commandsSent()) {
             listing_.reset();
-            // Into the folder, then a listing without argument: servers differ on
-            // arguments (blanks, options) and on missing folders, but all refuse CWD
-            // into a folder that is not there.
-            const Reply reply = control_.exchange(QStringLiteral("CWD ") + folder, timeouts_.replyMs);
-            if (reply.kind() != 2)
-                throw SessionError(
-                    SessionError::Refused,
-                    QStringLiteral("Cannot open the folder \"%1\": %2").arg(folder, replyForMessage(reply)));
+            // Into the folder, then a listing without argument.
+            changeFolder(folder);
             QList<ListEntry> entries = fetchListing();
             sortOutLinks(entries, folder);
             Listing listing;
             listing.folder = folder;
             for (const ListEntry& entry : std::as_const(entries)) {
-                if (entry.kind == EntryKind::Folder)
+                if (entry.kind == EntryKind::Folder) {
                     listing.folders.append(entry.name);
-                else if (entry.kind == EntryKind::File)
+                } else if (entry.kind == EntryKind::File) {
                     listing.files.append(entry.name);
+                    if (entry.size)
+                        listing.plainFiles.insert(entry.name, entry);
+                }
             }
             listing.stamp = control_.commandsSent();
             listing_ = std::move(listing);
@@ -692,14 +734,42 @@ void FtpEngine::showComposed(QList<ListEntry>& entries) {
     }
 }
 
+namespace {
+
+// The kind of the entry a link's target names in the same listing ("name" or "./name"), if
+// it names one that is not itself a link.
+std::optional<EntryKind> kindOfListedTarget(const ListEntry& link, const QHash<QString, EntryKind>& kinds) {
+    QString target = link.target;
+    while (target.startsWith(QLatin1String("./")))
+        target.remove(0, 2);
+    while (target.size() > 1 && target.endsWith(u'/'))
+        target.chop(1);
+    if (target.isEmpty() || target.contains(u'/'))
+        return std::nullopt;
+    const auto kind = kinds.constFind(target);
+    if (kind == kinds.cend() || (*kind != EntryKind::File && *kind != EntryKind::Folder))
+        return std::nullopt;
+    return *kind;
+}
+
+} // namespace
+
 void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
-    // A link leads to a folder when the server lets us change into it. Each such test
-    // is followed by a change back, so the session stays in the listed folder.
+    // A link to an entry of the same listing is what that entry is. Of the others, a link
+    // leads to a folder when the server lets us change into it; each such test is followed
+    // by a change back, so the session stays in the listed folder.
+    QHash<QString, EntryKind> kinds;
+    for (const ListEntry& entry : std::as_const(entries))
+        kinds.insert(entry.name, entry.kind);
     int probes = 0;
     QString here = folder;
     for (ListEntry& entry : entries) {
         if (entry.kind != EntryKind::Link)
             continue;
+        if (const auto kind = kindOfListedTarget(entry, kinds)) {
+            entry.kind = *kind;
+            continue;
+        }
         if (probes++ >= kMaxLinkProbes) {
             entry.kind = EntryKind::File;
             continue;
@@ -718,11 +788,13 @@ void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
             continue;
         }
         entry.kind = EntryKind::Folder;
+        currentFolder_.clear(); // until the change back is done
         const Reply back = control_.exchange(QStringLiteral("CWD ") + here, timeouts_.replyMs);
         if (back.kind() != 2)
             throw SessionError(
                 SessionError::Refused,
                 QStringLiteral("Cannot return to the folder \"%1\": %2").arg(here, replyForMessage(back)));
+        currentFolder_ = here == folder ? folder : QString();
     }
 }
 

@@ -18,6 +18,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QHash>
 #include <QIODevice>
 #include <QScopeGuard>
 
@@ -102,8 +103,9 @@ public:
     // The folder the server put the session in at login (from PWD).
     const QString& loginFolder() const { return loginFolder_; }
 
-    // At most this many links of one listing are asked whether they lead to a folder.
-    static constexpr int kMaxLinkProbes = 50;
+    // At most this many links of one listing are asked whether they lead to a folder (a
+    // round trip each); the rest are shown as files.
+    static constexpr int kMaxLinkProbes = 10;
 
 protected:
     DirList listNames(const QString& path, bool folders) override;
@@ -123,6 +125,11 @@ private:
     TrustStore trustStore_;
     ServerAddress server_; // what the last Connect was given
     bool dataTls_ = false; // the server agreed to PROT P: every data connection speaks TLS
+    // What the session is set to, as far as this side knows, so that a command that would
+    // not change it is not sent: the transfer type ('A', 'I'; 0 unknown) and the current
+    // folder (empty: unknown).
+    char type_ = 0;
+    QString currentFolder_;
 
     enum class SessionState {
         NotConnected, // no Connect yet, or the last one failed
@@ -141,6 +148,7 @@ private:
         quint64 stamp = 0; // control_.commandsSent() when the listing was made
         QStringList folders;
         QStringList files;
+        QHash<QString, ListEntry> plainFiles; // by name: what the listing told of each
     };
     std::optional<Listing> listing_;
     FtpError lastError_{QString()}; // why the last Connect failed
@@ -186,6 +194,10 @@ private:
     QList<ListEntry> fetchListing();
     void showComposed(QList<ListEntry>& entries);
     void sortOutLinks(QList<ListEntry>& entries, const QString& folder);
+    // Into `folder` unless the session is there already.
+    void changeFolder(const QString& folder);
+    // A raw command line may set the type or the folder behind this side's back.
+    void forgetSettingsFor(const QString& verb);
 
     // The command a transfer sends once its data connection is open (after a REST, if
     // it restarts), built then.
@@ -245,6 +257,13 @@ private:
     void forgetKeptTransfers();
     void forgetKeptDownload();
     RemoteFacts remoteFacts(const QString& remote);
+    // What the listing just made (nothing sent since) tells of `remote`: its size, and its
+    // time where MLSD gave it; nullopt when it does not tell the size.
+    std::optional<RemoteFacts> listedFacts(const QString& remote) const;
+    // The facts a download starts from: the listing's where it gave them, else the server's.
+    // `listed` comes back true when the listing gave them.
+    RemoteFacts downloadFacts(const QString& remote, bool& listed);
+    QString remoteStamp(const QString& remote);
     // False, with nothing kept, when the file shows itself binary: then it is not converted.
     bool downloadText(const QString& remote, const QString& target);
     int downloadBinary(const QString& remote, const QString& target);

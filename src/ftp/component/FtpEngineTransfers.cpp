@@ -21,6 +21,9 @@ namespace {
 
 // How long the clean-up after a cancelled transfer may take.
 constexpr int kAbortMs = 700;
+// From this size on a download is worth resuming after a break, and so worth the MDTM that
+// proves the file unchanged where the listing gave no time.
+constexpr qint64 kResumeWorthBytes = 1024 * 1024;
 
 bool writeOut(QFile& file, const char* bytes, qint64 size, const QString& target, QString& detail) {
     if (size > 0 && file.write(bytes, size) != size) {
@@ -230,12 +233,44 @@ FtpEngine::RemoteFacts FtpEngine::remoteFacts(const QString& remote) {
     // RFC 3659, sections 3 and 4: the size in the current (binary) type, and the time.
     if (features_.size)
         facts.size = sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
-    if (features_.mdtm) {
-        const Reply reply = control_.exchange(QStringLiteral("MDTM ") + remote, timeouts_.replyMs);
-        if (reply.code == 213)
-            facts.stamp = reply.lines.constLast().mid(4).trimmed();
-    }
+    if (features_.mdtm)
+        facts.stamp = remoteStamp(remote);
     return facts;
+}
+
+QString FtpEngine::remoteStamp(const QString& remote) {
+    const Reply reply = control_.exchange(QStringLiteral("MDTM ") + remote, timeouts_.replyMs);
+    return reply.code == 213 ? reply.lines.constLast().mid(4).trimmed() : QString();
+}
+
+std::optional<FtpEngine::RemoteFacts> FtpEngine::listedFacts(const QString& remote) const {
+    if (!listing_ || listing_->stamp != control_.commandsSent())
+        return std::nullopt;
+    const qsizetype slash = remote.lastIndexOf(u'/');
+    if (slash < 0 || (slash == 0 ? QStringLiteral("/") : remote.left(slash)) != listing_->folder)
+        return std::nullopt;
+    const auto entry = listing_->plainFiles.constFind(remote.mid(slash + 1));
+    if (entry == listing_->plainFiles.cend() || !entry->size)
+        return std::nullopt;
+    RemoteFacts facts;
+    facts.size = entry->size;
+    facts.stamp = entry->modified;
+    return facts;
+}
+
+FtpEngine::RemoteFacts FtpEngine::downloadFacts(const QString& remote, bool& listed) {
+    // A download that goes on asks afresh: only the server's word now proves the file
+    // unchanged since the part file began.
+    std::optional<RemoteFacts> facts = keptDownload_ ? std::nullopt : listedFacts(remote);
+    listed = facts.has_value();
+    // RFC 3659, section 4: SIZE counts the bytes of the binary type.
+    setType('I');
+    if (!facts)
+        return remoteFacts(remote);
+    // A large download keeps the time too, so that a break can be resumed.
+    if (facts->stamp.isEmpty() && features_.mdtm && *facts->size >= kResumeWorthBytes)
+        facts->stamp = remoteStamp(remote);
+    return *facts;
 }
 
 std::unique_ptr<QCryptographicHash> FtpEngine::newHash() const {
@@ -385,7 +420,8 @@ std::unique_ptr<QFile> FtpEngine::openDownloadPart(const QString& remote, const 
 }
 
 int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
-    const RemoteFacts facts = remoteFacts(remote);
+    bool listed = false;
+    const RemoteFacts facts = downloadFacts(remote, listed);
     KeptDownload job;
     const std::unique_ptr<QFile> part = openDownloadPart(remote, target, facts, job);
     QString error;
@@ -433,8 +469,17 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
     const Reply final = retrieve(command, sink, &first, job.hash ? nullptr : &direct);
     if (final.kind() != 2)
         refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
-    // The count the server gave: SIZE, else the 150 reply of a download from the start.
-    checkDownload(job, facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt));
+    // The count the server gave: SIZE or the listing, else the 150 reply of a download from
+    // the start.
+    std::optional<qint64> expected =
+        facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt);
+    if (listed && expected && job.bytes != *expected && features_.size) {
+        // The listing is older than the download: the server's word now decides.
+        if (const auto now =
+                sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs)))
+            expected = now;
+    }
+    checkDownload(job, expected);
     if (!partfile::putInPlace(*part, job.partPath, target, error))
         localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
     done = true;

@@ -198,6 +198,15 @@ struct DosScanner {
     }
 };
 
+// A size field of digits only; nullopt for anything else.
+std::optional<qint64> byteCount(QStringView field) {
+    bool ok = false;
+    const qint64 n = field.toLongLong(&ok);
+    if (!ok || n < 0 || !allDigits(field))
+        return std::nullopt;
+    return n;
+}
+
 } // namespace
 
 std::optional<ListEntry> parseUnixListLine(const QString& line) {
@@ -213,9 +222,11 @@ std::optional<ListEntry> parseUnixListLine(const QString& line) {
         return std::nullopt;
 
     qsizetype nameStart = -1;
+    QStringView sizeField;
     for (qsizetype i = 2; i < tokens.size() && nameStart < 0; ++i) {
         if (!isSizeLike(tok(i - 1)))
             continue;
+        sizeField = tok(i - 1);
         if (i + 2 < tokens.size() && isMonth(tok(i)) && isDay(tok(i + 1)) && isTimeOrYear(tok(i + 2)))
             nameStart = tokens[i + 2].end + 1;
         else if (i + 1 < tokens.size() && isIsoDate(tok(i)) && isTimeOrYear(tok(i + 1)))
@@ -233,12 +244,18 @@ std::optional<ListEntry> parseUnixListLine(const QString& line) {
     case u'l': {
         entry.kind = EntryKind::Link;
         const qsizetype arrow = entry.name.indexOf(QLatin1String(" -> "));
-        if (arrow > 0)
+        if (arrow > 0) {
+            entry.target = entry.name.mid(arrow + 4);
             entry.name.truncate(arrow);
+        }
         break;
     }
     default:
         entry.kind = EntryKind::File;
+        // Only a regular file's size field is its length in bytes (a device shows
+        // "major, minor" there).
+        if (mode[0] == u'-')
+            entry.size = byteCount(sizeField);
         break;
     }
     if (entry.name.isEmpty())
@@ -262,6 +279,7 @@ std::optional<ListEntry> parseDosListLine(const QString& line) {
     if ((meridiem || blanksBeforeMeridiem == 0) && scan.blanks() == 0)
         return std::nullopt;
     const bool folder = scan.takeDirMark();
+    const qsizetype sizeStart = scan.at;
     if (!folder && scan.digits(1, -1) == 0)
         return std::nullopt;
     const qsizetype fieldEnd = scan.at;
@@ -280,6 +298,7 @@ std::optional<ListEntry> parseDosListLine(const QString& line) {
         // One blank after the size; any further ones belong to the name.
         entry.kind = EntryKind::File;
         entry.name = line.mid(fieldEnd + 1);
+        entry.size = byteCount(QStringView(line).mid(sizeStart, fieldEnd - sizeStart));
     }
     if (entry.name.isEmpty())
         return std::nullopt;
@@ -309,7 +328,12 @@ std::optional<ListEntry> parseMlsdLine(const QString& line) {
         const qsizetype eq = fact.indexOf(u'=');
         if (eq <= 0)
             return std::nullopt;
-        if (fact.left(eq).compare(u"type", Qt::CaseInsensitive) != 0)
+        const QStringView factName = fact.left(eq);
+        if (factName.compare(u"size", Qt::CaseInsensitive) == 0)
+            entry.size = byteCount(fact.mid(eq + 1));
+        else if (factName.compare(u"modify", Qt::CaseInsensitive) == 0)
+            entry.modified = fact.mid(eq + 1).toString();
+        if (factName.compare(u"type", Qt::CaseInsensitive) != 0)
             continue;
         const QStringView type = fact.mid(eq + 1);
         if (type.compare(u"dir", Qt::CaseInsensitive) == 0)
@@ -323,6 +347,8 @@ std::optional<ListEntry> parseMlsdLine(const QString& line) {
         else
             entry.kind = EntryKind::File;
     }
+    if (entry.kind != EntryKind::File)
+        entry.size.reset();
     return entry;
 }
 

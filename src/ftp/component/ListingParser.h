@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace ftp {
 
@@ -21,9 +22,21 @@ enum class EntryKind {
 };
 
 struct ListEntry {
+    ListEntry() = default;
+    ListEntry(QString entryName, EntryKind entryKind) : name(std::move(entryName)), kind(entryKind) {}
+
     QString name;
     EntryKind kind = EntryKind::File;
-    friend bool operator==(const ListEntry&, const ListEntry&) = default;
+    // What the listing tells beside the name, where it does: a plain file's size in bytes,
+    // its time as MLSD gives it (RFC 3659, section 7.5.3, the form MDTM answers in), and
+    // where a link points ("name -> target" in LIST).
+    std::optional<qint64> size;
+    QString modified;
+    QString target;
+    // An entry is its name and kind; the facts ride along.
+    friend bool operator==(const ListEntry& a, const ListEntry& b) {
+        return a.name == b.name && a.kind == b.kind;
+    }
 };
 
 enum class ListingFormat { List, Mlsd };

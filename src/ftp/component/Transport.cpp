@@ -341,6 +341,10 @@ bool Transport::isEncrypted() const {
     return socket_->isEncrypted();
 }
 
+QList<QSslError> Transport::tlsHandshakeErrors() const {
+    return socket_->sslHandshakeErrors();
+}
+
 QSslConfiguration Transport::tlsConfiguration() const {
     return socket_->sslConfiguration();
 }

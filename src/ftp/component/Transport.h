@@ -11,6 +11,7 @@
 #include <QList>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QSslError>
 #include <QString>
 
 #include <memory>
@@ -76,6 +77,9 @@ public:
     // what a data connection copies to resume this session.
     QSslConfiguration tlsConfiguration() const;
     QList<QSslCertificate> peerCertificateChain() const;
+    // What the handshake found wrong with the peer's chain against the system's trust store
+    // (looked up as needed, not loaded whole) and the peer name given to startTls.
+    QList<QSslError> tlsHandshakeErrors() const;
     QString tlsProtocolName() const;
     QString tlsCipherName() const;
 

@@ -28,5 +28,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$TESSEL_ROOT" -B "$TESSEL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} >/dev/null
+# In CI (CI set, as every CI service does) a warning fails the build.
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+cmake -S "$TESSEL_ROOT" -B "$TESSEL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
+  -DTESSEL_WERROR=$werror >/dev/null
 cmake --build "$TESSEL_BUILD"

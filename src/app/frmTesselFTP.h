@@ -179,6 +179,10 @@ private:
     ftp::FtpComponent& session();
     // Appends a listed path to Combo4's history without changing the text in its box.
     void appendRemoteHistory(const QString& path);
+    // Adds the names of a listing to `list` (nothing for "nothing to list").
+    void addNames(QListWidget* list, const ftp::DirList& names);
+    // Shows CR LF-ended lines in the log pane, scrolled to the end.
+    void showInLogPane(QString lines);
     void createControls();
     void createMenus();
     void setTabOrder();

@@ -192,10 +192,10 @@ qint32 VBRas32::dial(const ras::RecordLayout& layout, bool ntFamily, const QStri
     const QByteArray phoneBook = usePhoneBook ? ras::toAnsi(*PhoneBookValue) : QByteArray();
     ras::HRASCONN handle = ConnHandle;
     if (!dialThread_)
-        dialThread_ = std::make_unique<ftp::WorkerThread>();
+        dialThread_ = std::make_unique<platform::WorkerThread>();
     api_.setCallControl(&dialThread_->control());
     const auto noCancel = qScopeGuard([this] { api_.setCallControl(nullptr); });
-    const ras::DWORD result = dialThread_->run({ftp::CallKind::Dial, entry}, [&] {
+    const ras::DWORD result = dialThread_->run({platform::CallKind::Dial, entry}, [&] {
         return api_.RasDialA(nullptr, usePhoneBook ? phoneBook.constData() : nullptr, record.data(), 0,
                              nullptr, &handle);
     });

@@ -13,7 +13,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "ftp/component/WorkerThread.h"
+#include "platform/WorkerThread.h"
 
 #include <memory>
 #include <optional>
@@ -75,7 +75,7 @@ private:
 
     ras::RasApi& api_;
     // The dial waits on pppd here, never on the window's thread.
-    std::unique_ptr<ftp::WorkerThread> dialThread_;
+    std::unique_ptr<platform::WorkerThread> dialThread_;
     ras::HRASCONN ConnHandle = 0;
     ras::OSVERSIONINFOA VersionInfo;
     QStringList EntryList;

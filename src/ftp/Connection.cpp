@@ -14,13 +14,6 @@
 #include <QPlainTextEdit>
 #include <QScopeGuard>
 
-namespace {
-void appendNames(QListWidget* list, const ftp::DirList& names) {
-    if (ftp::isArray(names))
-        list->addItems(*names);
-}
-} // namespace
-
 ftp::FtpComponent& frmTesselFTP::session() {
     if (!FtpObj)
         throw ftp::FtpError(QStringLiteral("Not connected to a server."),
@@ -61,9 +54,9 @@ void frmTesselFTP::mnuConect_Click() {
         setStatus(QStringLiteral("接続成功。"));
         showSessionProtection();
         DirList = FtpObj->GetDir(QString(), ftp::kFolderFlag);
-        appendNames(List1, DirList);
+        addNames(List1, DirList);
         DirList = FtpObj->GetDir(QString());
-        appendNames(List2, DirList);
+        addNames(List2, DirList);
         appendRemoteHistory(QStringLiteral("/"));
         LogTxt();
     } catch (const std::exception& e) {

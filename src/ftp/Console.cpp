@@ -30,15 +30,6 @@ QString readSessionLogEnd() {
     return sessionlog::readTranscript(apppaths::sessionLogPath(), kLastReplyBytes);
 }
 
-// Shows CR LF-ended lines in the log pane, scrolled to the end; a very long log shows
-// its end, as the log view does.
-void showLines(QPlainTextEdit* pane, const QString& lines) {
-    QString text = logfields::tailAtLineStart(lines, sessionlog::kPaneLimitChars);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    pane->setPlainText(text);
-    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
-}
-
 } // namespace
 
 void frmTesselFTP::mnuCommand_Click() {
@@ -87,7 +78,8 @@ void frmTesselFTP::mnuCommand_Click() {
                 setStatus(QStringLiteral("HELPコマンドの送信完了です"));
                 FtpObj->GetReply();
                 LogBuf = logfields::readLinesCrLf(readSessionLog());
-                showLines(Text4, LogBuf);
+                // A very long log shows its end, as the log view does.
+                showInLogPane(logfields::tailAtLineStart(LogBuf, sessionlog::kPaneLimitChars));
             } else {
                 setStatus(QStringLiteral("HELPコマンドの送信エラーです"), refusalCause());
             }

@@ -12,9 +12,12 @@ void frmTesselFTP::LogTxt() {
     // At most two bytes per character: the tail read always holds the pane's share.
     const QString transcript =
         sessionlog::readTranscript(apppaths::sessionLogPath(), 2 * sessionlog::kPaneLimitChars);
-    QString pane =
-        logfields::fieldsAsPaneText(logfields::tailAtLineStart(transcript, sessionlog::kPaneLimitChars));
-    pane.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    Text4->setPlainText(pane);
+    showInLogPane(
+        logfields::fieldsAsPaneText(logfields::tailAtLineStart(transcript, sessionlog::kPaneLimitChars)));
+}
+
+void frmTesselFTP::showInLogPane(QString lines) {
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    Text4->setPlainText(lines);
     Text4->verticalScrollBar()->setValue(Text4->verticalScrollBar()->maximum());
 }

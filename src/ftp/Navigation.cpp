@@ -16,17 +16,20 @@ void frmTesselFTP::appendRemoteHistory(const QString& path) {
     Combo4->setEditText(text);
 }
 
+void frmTesselFTP::addNames(QListWidget* list, const ftp::DirList& names) {
+    if (ftp::isArray(names))
+        list->addItems(*names);
+}
+
 void frmTesselFTP::Command1_Click() {
     List1->clear();
     List2->clear();
     try {
         const QString path = Combo4->currentText();
         DirList = session().GetDir(path, ftp::kFolderFlag);
-        if (ftp::isArray(DirList))
-            List1->addItems(*DirList);
+        addNames(List1, DirList);
         DirList = session().GetDir(path);
-        if (ftp::isArray(DirList))
-            List2->addItems(*DirList);
+        addNames(List2, DirList);
         RemoteDir = path;
         appendRemoteHistory(path);
     } catch (const std::exception& e) {

@@ -1,6 +1,6 @@
 #include "platform/CallOwner.h"
 
-#include "ftp/component/WorkerThread.h"
+#include "platform/WorkerThread.h"
 #include "platform/MessageBox.h"
 
 #include <QScopeGuard>
@@ -25,7 +25,7 @@ std::function<void()> CallOwner::cancelling(std::function<void()> handler) {
 }
 
 bool CallOwner::busy() const {
-    return depth_ > 0 || ftp::waitingForCall();
+    return depth_ > 0 || platform::waitingForCall();
 }
 
 void CallOwner::request(int id, const std::function<void()>& handler, bool cancelFirst) {
@@ -37,7 +37,7 @@ void CallOwner::request(int id, const std::function<void()>& handler, bool cance
     if (cancelFirst) {
         pending_ = {{id, handler}};
         setStopping(true);
-        ftp::cancelWaitedCalls();
+        platform::cancelWaitedCalls();
     } else if (!stopping_) {
         const bool asked = std::any_of(pending_.cbegin(), pending_.cend(),
                                        [id](const Pending& pending) { return pending.id == id; });
@@ -77,7 +77,7 @@ void CallOwner::setStopping(bool on) {
         return;
     stopping_ = on;
     answerBoxesSafely(on);
-    ftp::refuseNewCalls(on);
+    platform::refuseNewCalls(on);
 }
 
 } // namespace platform

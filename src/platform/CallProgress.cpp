@@ -87,14 +87,14 @@ QWidget* progressParent() {
     return nullptr;
 }
 
-class WindowCallWaiter : public ftp::CallWaiter {
+class WindowCallWaiter : public platform::CallWaiter {
 public:
-    void beforeCall(const ftp::CallInfo&) override {
+    void beforeCall(const platform::CallInfo&) override {
         // A status text set just before the call is on the screen before the call starts.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     }
 
-    void wait(ftp::CallWait& wait) override {
+    void wait(platform::CallWait& wait) override {
         const InputHold hold;
         QPointer<ProgressWindow> window;
         QTimer delay;
@@ -119,9 +119,9 @@ public:
 
 } // namespace
 
-ProgressWindow::ProgressWindow(QWidget* parent, const ftp::CallInfo& info, ftp::CallControl& control)
+ProgressWindow::ProgressWindow(QWidget* parent, const platform::CallInfo& info, platform::CallControl& control)
     : QDialog(parent), control_(control),
-      transfer_(info.kind == ftp::CallKind::Download || info.kind == ftp::CallKind::Upload) {
+      transfer_(info.kind == platform::CallKind::Download || info.kind == platform::CallKind::Upload) {
     setObjectName(QStringLiteral("ProgressWindow"));
     setWindowTitle(QStringLiteral("TesselFTP"));
     setWindowModality(Qt::ApplicationModal);
@@ -188,7 +188,7 @@ void ProgressWindow::reject() {
 
 void installCallProgress() {
     static const bool installed = [] {
-        ftp::setCallWaiter(std::make_shared<WindowCallWaiter>());
+        platform::setCallWaiter(std::make_shared<WindowCallWaiter>());
         return true;
     }();
     (void)installed;

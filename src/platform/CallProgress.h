@@ -3,7 +3,7 @@
 // program's windows is held back, the window keeps painting, and after half a second an
 // application-modal progress window titled "TesselFTP" shows what runs and offers "中止".
 
-#include "ftp/component/WorkerThread.h"
+#include "platform/WorkerThread.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -21,7 +21,7 @@ inline constexpr int kProgressDelayMs = 500;
 class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
-    ProgressWindow(QWidget* parent, const ftp::CallInfo& info, ftp::CallControl& control);
+    ProgressWindow(QWidget* parent, const platform::CallInfo& info, platform::CallControl& control);
 
     // Reads the call's progress again (also done by a timer, 5 times a second).
     void refresh();
@@ -32,7 +32,7 @@ protected:
     void reject() override;
 
 private:
-    ftp::CallControl& control_;
+    platform::CallControl& control_;
     bool transfer_;
     QElapsedTimer elapsed_;
     QLabel* what_ = nullptr;

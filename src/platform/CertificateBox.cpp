@@ -20,21 +20,21 @@ QString visible(QString text) {
     return text;
 }
 
-QString problemText(ftp::CertificateProblem problem, const QString& otherDetail) {
+QString problemText(CertificateProblem problem, const QString& otherDetail) {
     switch (problem) {
-    case ftp::CertificateProblem::SelfSigned:
+    case CertificateProblem::SelfSigned:
         return QStringLiteral("証明書はサーバー自身が署名したもので、信頼できる認証局の署名がありません。");
-    case ftp::CertificateProblem::UntrustedIssuer:
+    case CertificateProblem::UntrustedIssuer:
         return QStringLiteral("証明書の発行者が不明か、信頼されていません。");
-    case ftp::CertificateProblem::NameMismatch:
+    case CertificateProblem::NameMismatch:
         return QStringLiteral("証明書は別のホスト名に対して発行されています。");
-    case ftp::CertificateProblem::Expired:
+    case CertificateProblem::Expired:
         return QStringLiteral("証明書の有効期限が切れています。");
-    case ftp::CertificateProblem::NotYetValid:
+    case CertificateProblem::NotYetValid:
         return QStringLiteral("証明書はまだ有効になっていません。");
-    case ftp::CertificateProblem::Revoked:
+    case CertificateProblem::Revoked:
         return QStringLiteral("証明書は失効しています。");
-    case ftp::CertificateProblem::Other:
+    case CertificateProblem::Other:
         break;
     }
     return otherDetail.isEmpty() ? QStringLiteral("証明書を確認できません。")
@@ -76,27 +76,27 @@ QString dateText(const QDateTime& when) {
 
 } // namespace
 
-QString certificateQuestionText(const ftp::CertificateQuestion& question) {
+QString certificateQuestionText(const CertificateQuestion& question) {
     QStringList lines;
     lines.append(QStringLiteral("サーバー %1 の証明書を信頼できません。")
                      .arg(serverText(question.host, question.port)));
     if (question.changed)
         lines.append(QStringLiteral("このサーバーの証明書が、以前に信頼したものから変わっています。"));
-    for (const ftp::CertificateProblem problem : question.problems)
+    for (const CertificateProblem problem : question.problems)
         lines.append(problemText(problem, question.otherDetail));
     if (question.problems.isEmpty() && !question.changed)
-        lines.append(problemText(ftp::CertificateProblem::Other, question.otherDetail));
+        lines.append(problemText(CertificateProblem::Other, question.otherDetail));
     lines.append(QStringLiteral("パスワードはまだ送っていません。接続しますか？"));
     return lines.join(u'\n');
 }
 
-QString certificateDetailsText(const ftp::CertificateQuestion& question) {
+QString certificateDetailsText(const CertificateQuestion& question) {
     return QStringLiteral("発行先: %1\n発行者: %2\n有効期間: %3 ～ %4\nSHA-256: %5")
         .arg(visible(question.subject), visible(question.issuer), dateText(question.validFrom),
              dateText(question.validUntil), question.sha256);
 }
 
-ftp::CertificateAnswer askAboutCertificate(QWidget* parent, const ftp::CertificateQuestion& question) {
+CertificateAnswer askAboutCertificate(QWidget* parent, const CertificateQuestion& question) {
     // One plain text: an informative text would be read as rich text when it looks like it.
     ConnectBox ask(parent, QStringLiteral("CertificateBox"),
                    certificateQuestionText(question) + QStringLiteral("\n\n") +
@@ -108,7 +108,7 @@ ftp::CertificateAnswer askAboutCertificate(QWidget* parent, const ftp::Certifica
     return {accepted, accepted && trust->isChecked()};
 }
 
-QString clearTextQuestionText(const ftp::ClearTextQuestion& question) {
+QString clearTextQuestionText(const ClearTextQuestion& question) {
     return QStringLiteral("サーバー %1 は暗号化（TLS）に応じませんでした。\nサーバーの応答: %2\n\n"
                           "このまま接続すると、ユーザー名とパスワード、送受信するファイルが暗号化されずに"
                           "ネットワークを流れ、途中で盗み見られるおそれがあります。\n"
@@ -116,7 +116,7 @@ QString clearTextQuestionText(const ftp::ClearTextQuestion& question) {
         .arg(serverText(question.host, question.port), visible(question.serverReply));
 }
 
-bool askAboutClearText(QWidget* parent, const ftp::ClearTextQuestion& question) {
+bool askAboutClearText(QWidget* parent, const ClearTextQuestion& question) {
     ConnectBox ask(parent, QStringLiteral("ClearTextBox"), clearTextQuestionText(question));
     return ask.accepted();
 }

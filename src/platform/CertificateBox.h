@@ -4,7 +4,7 @@
 // SHA-256 fingerprint, with "接続する", "接続しない" and "この証明書を今後も信頼する"; and
 // the box that asks before a login without TLS.
 
-#include "ftp/component/Certificates.h"
+#include "platform/TlsQuestions.h"
 
 #include <QString>
 
@@ -13,17 +13,17 @@ class QWidget;
 namespace platform {
 
 // The box's texts: the question with what is wrong, and the certificate's details.
-QString certificateQuestionText(const ftp::CertificateQuestion& question);
-QString certificateDetailsText(const ftp::CertificateQuestion& question);
+QString certificateQuestionText(const CertificateQuestion& question);
+QString certificateDetailsText(const CertificateQuestion& question);
 
 // Shows the box (modal, titled "TesselFTP") and returns the user's answer. Closing it by
 // its frame or Esc means "接続しない".
-ftp::CertificateAnswer askAboutCertificate(QWidget* parent, const ftp::CertificateQuestion& question);
+CertificateAnswer askAboutCertificate(QWidget* parent, const CertificateQuestion& question);
 
 // The box that asks before logging in without TLS to a server that refused it: the risk
 // named, "接続する" and "接続しない" (the default, also for Esc and the frame). The text,
 // and the box shown (modal, titled "TesselFTP"); true for "接続する".
-QString clearTextQuestionText(const ftp::ClearTextQuestion& question);
-bool askAboutClearText(QWidget* parent, const ftp::ClearTextQuestion& question);
+QString clearTextQuestionText(const ClearTextQuestion& question);
+bool askAboutClearText(QWidget* parent, const ClearTextQuestion& question);
 
 } // namespace platform

@@ -8,7 +8,7 @@
 
 namespace platform {
 
-QString hostKeyText(const ftp::HostKeyQuestion& question) {
+QString hostKeyText(const platform::HostKeyQuestion& question) {
     const QString host = question.host.contains(u':') ? u'[' + question.host + u']' : question.host;
     const QString server = host + u':' + QString::number(question.port);
     const QString key = QStringLiteral("鍵の種類: %1\n指紋: %2").arg(question.keyType, question.sha256);
@@ -26,7 +26,7 @@ QString hostKeyText(const ftp::HostKeyQuestion& question) {
         .arg(server, key);
 }
 
-ftp::HostKeyAnswer askAboutHostKey(QWidget* parent, const ftp::HostKeyQuestion& question) {
+platform::HostKeyAnswer askAboutHostKey(QWidget* parent, const platform::HostKeyQuestion& question) {
     QMessageBox box(parent);
     box.setObjectName(QStringLiteral("HostKeyBox"));
     box.setWindowTitle(kAppTitle);

@@ -2,21 +2,21 @@
 
 namespace progresstext {
 
-QString describe(const ftp::CallInfo& info) {
+QString describe(const platform::CallInfo& info) {
     switch (info.kind) {
-    case ftp::CallKind::Connect:
+    case platform::CallKind::Connect:
         return QStringLiteral("接続中: ") + info.subject;
-    case ftp::CallKind::Listing:
+    case platform::CallKind::Listing:
         return QStringLiteral("一覧を取得中: ") + info.subject;
-    case ftp::CallKind::Download:
+    case platform::CallKind::Download:
         return QStringLiteral("受信中: ") + info.subject;
-    case ftp::CallKind::Upload:
+    case platform::CallKind::Upload:
         return QStringLiteral("送信中: ") + info.subject;
-    case ftp::CallKind::Command:
+    case platform::CallKind::Command:
         return QStringLiteral("コマンド送信中: ") + info.subject;
-    case ftp::CallKind::Dial:
+    case platform::CallKind::Dial:
         return QStringLiteral("ダイアル中: ") + info.subject;
-    case ftp::CallKind::Quick:
+    case platform::CallKind::Quick:
         break;
     }
     return QStringLiteral("処理中");

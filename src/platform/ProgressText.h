@@ -1,14 +1,14 @@
 #pragma once
 // The texts of the progress window: what runs, and how far a transfer has got.
 
-#include "ftp/component/WorkerThread.h"
+#include "platform/CallControl.h"
 
 #include <QString>
 
 namespace progresstext {
 
 // "接続中: ftp.example.jp", "受信中: a.txt", ...
-QString describe(const ftp::CallInfo& info);
+QString describe(const platform::CallInfo& info);
 
 // 999 B, 1.5 KB, 12.3 MB, 1.00 GB (units of 1024).
 QString readableBytes(qint64 bytes);

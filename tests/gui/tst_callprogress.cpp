@@ -34,7 +34,7 @@ namespace {
 class SlowComponent : public ftp::FtpComponent {
 public:
     SlowComponent(int connectMs, int transferMs) : connectMs_(connectMs), transferMs_(transferMs) {}
-    void setCallControl(ftp::CallControl* control) override { control_ = control; }
+    void setCallControl(platform::CallControl* control) override { control_ = control; }
     int OpenLog(const QString& path, int) override {
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile log(path);
@@ -62,7 +62,7 @@ protected:
 private:
     int connectMs_;
     int transferMs_;
-    ftp::CallControl* control_ = nullptr;
+    platform::CallControl* control_ = nullptr;
 
     // False when cancelled; `perMs` bytes of progress each millisecond.
     bool waitOut(int ms, qint64 perMs) {
@@ -351,7 +351,7 @@ private slots:
         QCOMPARE(progresstext::transferLine(1 << 20, 3 << 20, 1000),
                  QStringLiteral("1.00 MB / 3.00 MB　1.00 MB/秒　残り 0:02"));
         QCOMPARE(progresstext::transferLine(1 << 20, -1, 0), QStringLiteral("1.00 MB"));
-        QCOMPARE(progresstext::describe({ftp::CallKind::Dial, QStringLiteral("isp")}),
+        QCOMPARE(progresstext::describe({platform::CallKind::Dial, QStringLiteral("isp")}),
                  QStringLiteral("ダイアル中: isp"));
     }
 

@@ -20,7 +20,7 @@
 #include <future>
 #include <thread>
 
-using ftp::CallControl;
+using platform::CallControl;
 using ftp::FtpEngine;
 using ftp::FtpError;
 using testing::PyFtpServer;

@@ -262,7 +262,7 @@ private slots:
         QFETCH(bool, storTaken);
         const QString local = dir_.filePath(QStringLiteral("up.bin"));
         testing::writeAll(local, QByteArray(32 << 20, 'u'));
-        ftp::CallControl control;
+        platform::CallControl control;
         ScriptedServer server([&](Peer& peer) {
             peer.login("220 fake ready", "211-Features:\r\n SIZE\r\n211 End");
             peer.expect("TYPE I");

@@ -98,7 +98,7 @@ class LateConnectTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    ftp::CallControl control_;
+    platform::CallControl control_;
 
     std::unique_ptr<ftp::FtpEngine> engine(int connectMs) {
         control_.reset();

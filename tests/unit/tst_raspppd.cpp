@@ -427,7 +427,7 @@ private slots:
         pppd.addPeer(QStringLiteral("isp"));
         pppd.setMode("hang");
         PppdRas ras(pppd.settings(true));
-        ftp::CallControl control;
+        platform::CallControl control;
         ras.setCallControl(&control);
         QElapsedTimer timer;
         timer.start();

@@ -4,6 +4,7 @@
 // makes no sense and a connection the server dropped all end the session: after them
 // the channel is closed and every further use fails at once.
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/NameCodec.h"
 #include "ftp/component/ReplyReader.h"
 #include "ftp/component/SessionError.h"
@@ -16,7 +17,6 @@
 
 namespace ftp {
 
-class CallControl;
 class Transcript;
 
 struct Reply {

@@ -2,6 +2,7 @@
 // The FTP component the main window talks to: created by identifier ("ftpcomp.FTP"),
 // one instance per connect attempt. Every failing call throws FtpError.
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/Certificates.h"
 #include "ftp/component/HostKeys.h"
 
@@ -12,10 +13,9 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 
 namespace ftp {
-
-class CallControl;
 
 // What kind of failure an FtpError reports, for a caller that phrases it for the user.
 enum class FailureKind {
@@ -69,8 +69,12 @@ enum TransferModeValue : int { TextMode = 0, BinaryMode = 1 };
 // The listing flag that asks GetDir for sub-folders instead of files.
 inline constexpr int kFolderFlag = 1;
 
-// Every virtual call here is forwarded to the engine's thread by ThreadedComponent: a
-// new one needs its forwarding there too.
+// The component's calls. A component that does the work (the engine, a test double)
+// overrides each call it offers; one that hands every call on to another (ThreadedComponent,
+// which runs them on a thread of its own) overrides only `forward`. The calls' defaults
+// forward, with what the progress shows of each: a new call is declared here, given its
+// default in FtpComponent.cpp and done in the engine. A call a component neither does nor
+// forwards throws FtpError.
 class FtpComponent {
 public:
     virtual ~FtpComponent() = default;
@@ -80,9 +84,9 @@ public:
     virtual void setCallControl(CallControl* control) { (void)control; }
 
     // Starts the session transcript at `path`. The result is not used by callers.
-    virtual int OpenLog(const QString& path, int mode) = 0;
+    virtual int OpenLog(const QString& path, int mode);
     // 0 when logged in; any other number when no session was opened.
-    virtual int Connect(const QString& server, const QString& user, const QString& password) = 0;
+    virtual int Connect(const QString& server, const QString& user, const QString& password);
 
     // Sub-folder names of `path` when `flag` is 1, file names otherwise; "" is the login folder.
     DirList GetDir(const QString& path, int flag) { return listNames(path, flag == kFolderFlag); }
@@ -90,28 +94,28 @@ public:
     DirList GetDir(const QString& path) { return listNames(path, false); }
 
     // Stores `localPath` into `remoteDir` (ending in "/") under the local file's name.
-    virtual int PutFile(const QString& localPath, const QString& remoteDir, int& mode) = 0;
+    virtual int PutFile(const QString& localPath, const QString& remoteDir, int& mode);
     // Fetches `remotePath` into `localPath`.
-    virtual int GetFile(const QString& remotePath, const QString& localPath, int& mode) = 0;
+    virtual int GetFile(const QString& remotePath, const QString& localPath, int& mode);
     // Non-zero when the server deleted the file, 0 when it refused.
-    virtual int DeleteFile(const QString& remotePath) = 0;
+    virtual int DeleteFile(const QString& remotePath);
     // Sends one raw command line; returns the first digit of the reply code (2 = success).
-    virtual int Command(const QString& line) = 0;
+    virtual int Command(const QString& line);
     // The text of the last reply.
-    virtual QString GetReply() = 0;
+    virtual QString GetReply();
     // Why the last Connect failed (its result is only a number); an empty message when
     // nothing is known.
-    virtual FtpError lastError() { return FtpError(QString()); }
+    virtual FtpError lastError();
     // Ends the transcript with one note line, marked so that it cannot be taken for a
     // reply. A component without a transcript ignores it.
-    virtual void LogNote(const QString& text) { (void)text; }
+    virtual void LogNote(const QString& text);
     // Ends the transcript. The result is not used by callers.
-    virtual int CloseLog() = 0;
+    virtual int CloseLog();
     // Ends the session.
-    virtual void Close() = 0;
+    virtual void Close();
     // The window gave up a failed transfer (Cancel in its "Error!" box): whatever the
     // component kept for the same call to resume is removed. Never raises.
-    virtual void GiveUpTransfer() {}
+    virtual void GiveUpTransfer();
 
     // Beyond the calls above: who to ask when a server's certificate cannot be trusted
     // (no one by default: such a server is refused), and how the session is protected.
@@ -125,7 +129,36 @@ public:
     virtual void setHostKeyPrompt(HostKeyPrompt prompt) { (void)prompt; }
 
 protected:
-    virtual DirList listNames(const QString& path, bool folders) = 0;
+    virtual DirList listNames(const QString& path, bool folders);
+
+    // Runs `call` on the component that does this one's work, the way its calls run
+    // (`info` says what the call is, for the progress shown); false when there is none:
+    // this component does its calls itself.
+    virtual bool forward(const CallInfo& info, const std::function<void(FtpComponent&)>& call) {
+        (void)info;
+        (void)call;
+        return false;
+    }
+
+private:
+    // `call` forwarded, with its result; nothing (std::nullopt, or false for a call
+    // without a result) when there is no one to forward to.
+    template <typename Call> auto forwarded(const CallInfo& info, Call&& call) {
+        using Result = std::invoke_result_t<Call&, FtpComponent&>;
+        if constexpr (std::is_void_v<Result>) {
+            return forward(info, [&](FtpComponent& target) { call(target); });
+        } else {
+            std::optional<Result> result;
+            forward(info, [&](FtpComponent& target) { result.emplace(call(target)); });
+            return result;
+        }
+    }
+    // The result of a forwarded call that must have been done somewhere.
+    template <typename Result> static Result offered(std::optional<Result> result) {
+        if (!result)
+            throw FtpError(QStringLiteral("The component does not offer this call."));
+        return std::move(*result);
+    }
 };
 
 // The identifier under which the program's own engine is registered.

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -81,6 +82,14 @@ void FtpEngine::setCallControl(CallControl* control) {
     control_.setCallControl(control);
 }
 
+Q_LOGGING_CATEGORY(engineState, "tessel.ftp.state", QtWarningMsg)
+
+void FtpEngine::setState(SessionState next) {
+    static const char* const names[] = {"NotConnected", "LoggingIn", "LoggedIn", "Closed"};
+    qCDebug(engineState, "session %s -> %s", names[int(state_)], names[int(next)]);
+    state_ = next;
+}
+
 void FtpEngine::throwIfClosed() const {
     if (state_ == SessionState::Closed)
         throw FtpError(QStringLiteral("The session is closed."));
@@ -110,7 +119,7 @@ void FtpEngine::Close() {
     control_.drop();
     transcript_.close();
     listing_.reset();
-    state_ = SessionState::Closed;
+    setState(SessionState::Closed);
 }
 
 QString FtpEngine::GetReply() {
@@ -144,7 +153,7 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
     if (state_ == SessionState::LoggedIn && control_.isOpen())
         throw FtpError(QStringLiteral("Already connected."));
     forgetKeptTransfers();
-    state_ = SessionState::LoggingIn;
+    setState(SessionState::LoggingIn);
     const quint64 opensBefore = control_.opens();
     const quint64 repliesBefore = control_.repliesRead();
     const int result = connectSession(server, user, password);
@@ -153,7 +162,7 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
                                                       control_.repliesRead() != repliesBefore);
     if (result != ConnectOk)
         control_.drop();
-    state_ = result == ConnectOk ? SessionState::LoggedIn : SessionState::NotConnected;
+    setState(result == ConnectOk ? SessionState::LoggedIn : SessionState::NotConnected);
     return result;
 }
 

@@ -27,8 +27,6 @@
 
 namespace ftp {
 
-class CallControl;
-
 // What Connect returns. Only 0 means a session was opened.
 enum ConnectResult : int {
     ConnectOk = 0,
@@ -138,6 +136,9 @@ private:
         Closed,       // Close was called: every further call fails
     };
     SessionState state_ = SessionState::NotConnected;
+    // Every change of state_ goes through here, which notes it in the debug log
+    // (category "tessel.ftp.state").
+    void setState(SessionState next);
     // The step of the login that runs, for telling what a failure means.
     enum class LoginStep { Connecting, Securing, Greeting, LoggingIn, SettingUp };
     ListingLimits listingLimits_;

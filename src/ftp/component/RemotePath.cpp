@@ -49,4 +49,8 @@ bool isUsableListedName(const QString& name) {
     return true;
 }
 
+QString lastRemoteSegment(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
 } // namespace ftp

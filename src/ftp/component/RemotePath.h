@@ -19,6 +19,9 @@ QString resolveRemotePath(const QString& path, const QString& base);
 // `folder` + "/" + `name`, without doubling the separator at the root.
 QString joinRemotePath(const QString& folder, const QString& name);
 
+// The text after the last "/" of `path` (the whole path when it has none).
+QString lastRemoteSegment(const QString& path);
+
 // Whether a name from a listing may be shown and later used as one piece of a local or
 // remote path: not empty, not "." or "..", no "/" or "\", no CR, LF or NUL.
 bool isUsableListedName(const QString& name);

@@ -2,18 +2,10 @@
 
 #include "ftp/component/EngineRouter.h"
 #include "ftp/component/FtpEngine.h"
-#include "ftp/component/Transcript.h"
-
-#include <QFileInfo>
 
 namespace ftp {
 
 namespace {
-
-QString lastSegment(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? path : path.mid(slash + 1);
-}
 
 // A prompt that the engine calls on the worker: it asks `prompt` on the caller's thread,
 // which waits for the call in an event loop that runs the question, and hands the answer
@@ -50,33 +42,14 @@ ThreadedComponent::~ThreadedComponent() {
     worker_.runBlocking([&] { inner_.reset(); });
 }
 
-int ThreadedComponent::OpenLog(const QString& path, int mode) {
-    return worker_.run({CallKind::Quick, path}, [&] { return inner_->OpenLog(path, mode); });
-}
-
-int ThreadedComponent::Connect(const QString& server, const QString& user, const QString& password) {
-    return worker_.run({CallKind::Connect, server}, [&] { return inner_->Connect(server, user, password); });
-}
-
-int ThreadedComponent::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
-    return worker_.run({CallKind::Upload, QFileInfo(localPath).fileName()},
-                       [&] { return inner_->PutFile(localPath, remoteDir, mode); });
-}
-
-int ThreadedComponent::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
-    return worker_.run({CallKind::Download, lastSegment(remotePath)},
-                       [&] { return inner_->GetFile(remotePath, localPath, mode); });
-}
-
-int ThreadedComponent::DeleteFile(const QString& remotePath) {
-    return worker_.run({CallKind::Command, QStringLiteral("DELE ") + remotePath},
-                       [&] { return inner_->DeleteFile(remotePath); });
-}
-
-int ThreadedComponent::Command(const QString& line) {
-    // The progress shows the line as the transcript does: never a password.
-    return worker_.run({CallKind::Command, Transcript::maskedCommand(line)},
-                       [&] { return inner_->Command(line); });
+bool ThreadedComponent::forward(const CallInfo& info, const std::function<void(FtpComponent&)>& call) {
+    try {
+        worker_.run(info, [&] { call(*inner_); });
+    } catch (const platform::CallRefused& refused) {
+        throw FtpError(refused.message(),
+                       refused.cancelled() ? FailureDetail(FailureKind::Cancelled) : FailureDetail());
+    }
+    return true;
 }
 
 void ThreadedComponent::setCertificatePrompt(CertificatePrompt prompt) {
@@ -98,41 +71,6 @@ TlsStatus ThreadedComponent::tlsStatus() const {
     TlsStatus status;
     worker_.runBlocking([&] { status = inner_->tlsStatus(); });
     return status;
-}
-
-QString ThreadedComponent::GetReply() {
-    return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->GetReply(); });
-}
-
-FtpError ThreadedComponent::lastError() {
-    return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->lastError(); });
-}
-
-void ThreadedComponent::LogNote(const QString& text) {
-    worker_.run({CallKind::Quick, QString()}, [&] { inner_->LogNote(text); });
-}
-
-int ThreadedComponent::CloseLog() {
-    return worker_.run({CallKind::Quick, QString()}, [&] { return inner_->CloseLog(); });
-}
-
-void ThreadedComponent::Close() {
-    worker_.run({CallKind::Command, QStringLiteral("QUIT")}, [&] { inner_->Close(); });
-}
-
-void ThreadedComponent::GiveUpTransfer() {
-    // Never raises: while a call runs, what it keeps is that call's business.
-    if (worker_.busy())
-        return;
-    try {
-        worker_.run({CallKind::Quick, QString()}, [&] { inner_->GiveUpTransfer(); });
-    } catch (const std::exception&) {
-    }
-}
-
-DirList ThreadedComponent::listNames(const QString& path, bool folders) {
-    return worker_.run({CallKind::Listing, path.isEmpty() ? QStringLiteral("/") : path},
-                       [&] { return inner_->GetDir(path, folders ? kFolderFlag : 0); });
 }
 
 std::unique_ptr<FtpComponent> createThreadedFtpEngine() {

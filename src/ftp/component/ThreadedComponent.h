@@ -1,11 +1,11 @@
 #pragma once
 // The component the main window gets: it owns the engine on a thread of its own (so the
-// engine's sockets keep one owner) and forwards each call there, while the window's
+// engine's sockets keep one owner) and forwards every call there, while the window's
 // thread waits for the outcome in a local event loop and so keeps painting, shows
 // progress and can cancel. Callers see the same blocking calls as on the engine itself.
 
 #include "ftp/component/FtpComponent.h"
-#include "ftp/component/WorkerThread.h"
+#include "platform/WorkerThread.h"
 
 namespace ftp {
 
@@ -14,19 +14,6 @@ public:
     // `create` makes the wrapped component; it runs on the worker thread.
     explicit ThreadedComponent(const ComponentCreator& create);
     ~ThreadedComponent() override;
-
-    int OpenLog(const QString& path, int mode) override;
-    int Connect(const QString& server, const QString& user, const QString& password) override;
-    int PutFile(const QString& localPath, const QString& remoteDir, int& mode) override;
-    int GetFile(const QString& remotePath, const QString& localPath, int& mode) override;
-    int DeleteFile(const QString& remotePath) override;
-    int Command(const QString& line) override;
-    QString GetReply() override;
-    FtpError lastError() override;
-    void LogNote(const QString& text) override;
-    int CloseLog() override;
-    void Close() override;
-    void GiveUpTransfer() override;
 
     // The wrapped component's cancel and progress; the worker's own control is used.
     void setCallControl(CallControl*) override {}
@@ -41,11 +28,12 @@ public:
     void setHostKeyPrompt(HostKeyPrompt prompt) override;
 
 protected:
-    DirList listNames(const QString& path, bool folders) override;
+    // Every call: on the worker thread, the caller waiting through the installed waiter.
+    bool forward(const CallInfo& info, const std::function<void(FtpComponent&)>& call) override;
 
 private:
     std::unique_ptr<QObject> callerContext_; // lives on the caller's thread
-    mutable WorkerThread worker_;
+    mutable platform::WorkerThread worker_;
     std::unique_ptr<FtpComponent> inner_;
 };
 

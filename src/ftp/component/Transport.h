@@ -5,6 +5,8 @@
 // plain socket's place without touching the protocol code. A connection starts plain and
 // may turn to TLS (startTls); every call then reads and writes the decrypted stream.
 
+#include "ftp/component/CallControl.h"
+
 #include <QAbstractSocket>
 #include <QDeadlineTimer>
 #include <QHostAddress>
@@ -24,7 +26,6 @@ class SplicePipe;
 
 namespace ftp {
 
-class CallControl;
 struct BulkOutcome;
 
 class Transport {

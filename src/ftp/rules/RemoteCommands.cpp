@@ -1,11 +1,12 @@
 #include "ftp/rules/RemoteCommands.h"
 
 #include "ftp/rules/LogFields.h"
+#include "ftp/rules/TransferRules.h"
 
 namespace remotecmd {
 
 bool namesAFile(const QString& remotePath) {
-    return remotePath.contains(u'.');
+    return transferrules::hasDot(remotePath);
 }
 
 QString mkdLine(const QString& parent, const QString& name) {

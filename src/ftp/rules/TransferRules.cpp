@@ -1,11 +1,14 @@
 #include "ftp/rules/TransferRules.h"
 
+#include "ftp/component/RemotePath.h"
+#include "ftp/rules/LocalFiles.h"
+
 #include <QDir>
 
 namespace transferrules {
 
 QString lastSegment(const QString& remotePath) {
-    return remotePath.mid(remotePath.lastIndexOf(u'/') + 1);
+    return ftp::lastRemoteSegment(remotePath);
 }
 
 QString downloadName(const QString& selectedEntry, const QString& remotePath) {
@@ -45,7 +48,7 @@ QString downloadTarget(const QString& saveTo, const QString& name, SaveTo kind) 
     if (endsInSeparator)
         return saveTo + name;
     if (kind == SaveTo::Folder)
-        return saveTo + QDir::separator() + name;
+        return localfiles::composePath(saveTo, name);
     if (kind == SaveTo::File) {
         const qsizetype cut = std::max(saveTo.lastIndexOf(u'/'), saveTo.lastIndexOf(QDir::separator()));
         return saveTo.left(cut + 1) + name;

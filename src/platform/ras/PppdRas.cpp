@@ -1,6 +1,6 @@
 #include "platform/ras/PppdRas.h"
 
-#include "ftp/component/CallControl.h"
+#include "platform/CallControl.h"
 
 #include "platform/ras/AnsiText.h"
 #include "platform/ras/PeerEntry.h"
@@ -175,7 +175,7 @@ DWORD PppdRas::RasDialA(const void* /*lpRasDialExtensions*/, const char* lpszPho
 
 bool PppdRas::waitForPppd(QProcess& pppd) {
     const QDeadlineTimer deadline(settings_.dialTimeoutMs);
-    while (!pppd.waitForFinished(int(std::min<qint64>(deadline.remainingTime(), ftp::kCancelPollMs)))) {
+    while (!pppd.waitForFinished(int(std::min<qint64>(deadline.remainingTime(), platform::kCancelPollMs)))) {
         if (pppd.state() == QProcess::NotRunning)
             return true;
         if ((callControl_ && callControl_->isCancelled()) || deadline.hasExpired())

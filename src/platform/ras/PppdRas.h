@@ -65,14 +65,14 @@ public:
     // Programs asked for through Shell, in order.
     const QStringList& monitorRequests() const { return monitorRequests_; }
     const PppdSettings& settings() const { return settings_; }
-    void setCallControl(ftp::CallControl* control) override { callControl_ = control; }
+    void setCallControl(platform::CallControl* control) override { callControl_ = control; }
 
 private:
     bool privileged() const;
     DWORD dial(const QString& entry, const QByteArray& user, const QByteArray& password, HRASCONN* handle);
 
     PppdSettings settings_;
-    ftp::CallControl* callControl_ = nullptr;
+    platform::CallControl* callControl_ = nullptr;
     // Waits for pppd to end: false when the dial's time ran out or it was cancelled.
     bool waitForPppd(QProcess& pppd);
     QStringList monitorRequests_;

@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-namespace ftp {
+namespace platform {
 class CallControl;
 }
 
@@ -134,7 +134,7 @@ public:
 
     // Not of the original services: lets a running RasDialA be cancelled through
     // `control` (not owned; nullptr: no cancel). It then fails with kErrorDialCancelled.
-    virtual void setCallControl(ftp::CallControl* control) { (void)control; }
+    virtual void setCallControl(platform::CallControl* control) { (void)control; }
 };
 
 // The services in use: the pppd stand-in unless a test replaced it.

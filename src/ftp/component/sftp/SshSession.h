@@ -5,6 +5,7 @@
 // slices of kCancelPollMs, so a cancel is seen between them while the operation itself
 // goes on until it ends, the deadline passes or the user cancels.
 
+#include "ftp/component/CallControl.h"
 #include "ftp/component/HostKeys.h"
 
 #include <QByteArray>
@@ -12,10 +13,6 @@
 #include <QString>
 
 #include <functional>
-
-namespace ftp {
-class CallControl;
-}
 
 namespace ftp::sftp {
 

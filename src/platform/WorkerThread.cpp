@@ -1,6 +1,4 @@
-#include "ftp/component/WorkerThread.h"
-
-#include "ftp/component/FtpComponent.h"
+#include "platform/WorkerThread.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -11,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-namespace ftp {
+namespace platform {
 
 namespace {
 
@@ -90,9 +88,9 @@ void WorkerThread::runBlocking(const std::function<void()>& work) {
 
 void WorkerThread::runErased(const CallInfo& info, const std::function<void()>& work) {
     if (*busy_)
-        throw FtpError(QStringLiteral("Another call to the server is still running."));
+        throw CallRefused(QStringLiteral("Another call to the server is still running."), false);
     if (refusing && info.kind != CallKind::Quick)
-        throw FtpError(QStringLiteral("Cancelled by the user."), FailureDetail(FailureKind::Cancelled));
+        throw CallRefused(QStringLiteral("Cancelled by the user."), true);
     const std::shared_ptr<bool> busy = busy_;
     *busy = true;
     const auto notBusy = qScopeGuard([busy] { *busy = false; });
@@ -137,4 +135,4 @@ void WorkerThread::runErased(const CallInfo& info, const std::function<void()>& 
         std::rethrow_exception(error);
 }
 
-} // namespace ftp
+} // namespace platform

@@ -3,28 +3,24 @@
 // on a thread of its own while the caller waits in a local event loop, so that a window
 // keeps painting and answering timers while a connect, a transfer or a dial runs.
 
-#include "ftp/component/CallControl.h"
+#include "platform/CallControl.h"
 
 #include <QString>
+
+#include <atomic>
 
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <type_traits>
 
 class QEventLoop;
 class QObject;
 class QThread;
 
-namespace ftp {
-
-// What a call is, for the progress the caller's thread shows.
-enum class CallKind { Quick, Connect, Listing, Download, Upload, Command, Dial };
-struct CallInfo {
-    CallKind kind = CallKind::Quick;
-    QString subject; // the server, path, file name, command line or entry (never a password)
-};
+namespace platform {
 
 // One call being waited for, as the waiter sees it.
 class CallWait {
@@ -64,9 +60,23 @@ bool waitingForCall();
 // Cancels every call the current thread is waiting for.
 void cancelWaitedCalls();
 // While on, every call the current thread starts that would talk to the server (any but
-// CallKind::Quick) fails at once with FtpError (FailureKind::Cancelled): for a window
-// that has cancelled its running call to end the session or the program.
+// CallKind::Quick) fails at once with CallRefused (cancelled): for a window that has
+// cancelled its running call to end the session or the program.
 void refuseNewCalls(bool on);
+
+// A call the worker would not start: another one is still waited for, or new calls are
+// refused after a cancel (`cancelled`).
+class CallRefused : public std::runtime_error {
+public:
+    CallRefused(const QString& message, bool cancelled)
+        : std::runtime_error(message.toStdString()), message_(message), cancelled_(cancelled) {}
+    const QString& message() const noexcept { return message_; }
+    bool cancelled() const noexcept { return cancelled_; }
+
+private:
+    QString message_;
+    bool cancelled_;
+};
 
 class WorkerThread {
 public:
@@ -77,7 +87,7 @@ public:
 
     // Runs `work` on the worker thread and returns its result; whatever it throws is
     // thrown here. The caller's thread waits through the installed waiter. A call made
-    // while another one is waited for (from a timer, say) throws FtpError at once, as
+    // while another one is waited for (from a timer, say) throws CallRefused at once, as
     // does one made while refuseNewCalls is on.
     template <typename Work> auto run(const CallInfo& info, Work&& work) -> std::invoke_result_t<Work&> {
         using Result = std::invoke_result_t<Work&>;
@@ -109,4 +119,4 @@ private:
     void runErased(const CallInfo& info, const std::function<void()>& work);
 };
 
-} // namespace ftp
+} // namespace platform

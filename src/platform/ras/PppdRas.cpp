@@ -184,9 +184,8 @@ bool PppdRas::waitForPppd(QProcess& pppd) {
     return true;
 }
 
-DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArray& password,
-                    HRASCONN* handle) {
-    *handle = 0;
+// Reads the peer entry named ENTRY; a non-zero result is the dial's error code.
+DWORD PppdRas::readPeer(const QString& entry, PeerOptions* peer) const {
     if (!isPlainEntryName(entry))
         return kErrorCannotFindPhonebookEntry;
     const QString peerPath = QDir(settings_.peersFolder).filePath(entry);
@@ -195,10 +194,12 @@ DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArr
     QFile peerFile(peerPath);
     if (!peerFile.open(QIODevice::ReadOnly))
         return kErrorCannotOpenPhonebook;
-    const PeerOptions peer = readPeerOptions(peerFile.readAll());
-    peerFile.close();
+    *peer = readPeerOptions(peerFile.readAll());
+    return kSuccess;
+}
 
-    const bool sendPassword = !password.isEmpty();
+// Whether pppd can be run for this peer at all; a non-zero result is the dial's error code.
+DWORD PppdRas::checkCanRun(const PeerOptions& peer, bool sendPassword) const {
     if (!privileged() && ((sendPassword && !peer.loadsPasswordPlugin) || peer.linkname.isEmpty()))
         return kErrorPeerEntryIncomplete;
     const QFileInfo program(settings_.pppdProgram);
@@ -206,38 +207,34 @@ DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArr
         return kErrorPppdMissing;
     if (!program.isExecutable())
         return 3; // pppd's own status for "not allowed to run pppd"
+    return kSuccess;
+}
 
-    // "call" first: it reads the peer entry, which may load the plugin that understands
-    // "passwordfd".
-    QStringList arguments{QStringLiteral("call"), entry, QStringLiteral("updetach")};
-    if (!user.isEmpty())
-        arguments << QStringLiteral("user") << QString::fromLocal8Bit(user);
-    int passwordFd = -1;
-    if (sendPassword) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            return 1;
-        // A password is far smaller than the pipe's buffer: write it all now, so pppd
-        // reads it to the end whenever it asks.
-        const bool written = writeAll(fds[1], password);
-        ::close(fds[1]);
-        if (!written) {
-            ::close(fds[0]);
-            return 1;
-        }
-        passwordFd = fds[0];
-        if (!peer.loadsPasswordPlugin)
-            arguments << QStringLiteral("plugin") << QStringLiteral("passwordfd.so");
-        arguments << QStringLiteral("passwordfd") << QString::number(passwordFd);
-    }
-    QString linkname = peer.linkname;
-    if (linkname.isEmpty()) {
-        linkname = entry;
-        arguments << QStringLiteral("linkname") << linkname;
-    }
+namespace {
 
+// The read end of a pipe that already holds the whole password, or -1.
+int passwordPipe(const QByteArray& password) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    // A password is far smaller than the pipe's buffer: write it all now, so pppd
+    // reads it to the end whenever it asks.
+    const bool written = writeAll(fds[1], password);
+    ::close(fds[1]);
+    if (!written) {
+        ::close(fds[0]);
+        return -1;
+    }
+    return fds[0];
+}
+
+} // namespace
+
+// Starts pppd and waits for it to detach or give up; the result is the dial's code.
+DWORD PppdRas::runPppd(const QStringList& arguments, int passwordFd) {
+    const QString program = QFileInfo(settings_.pppdProgram).filePath();
     QProcess pppd;
-    pppd.setProgram(program.filePath());
+    pppd.setProgram(program);
     pppd.setArguments(arguments);
     pppd.setStandardInputFile(QProcess::nullDevice());
     pppd.setStandardOutputFile(QProcess::nullDevice());
@@ -251,7 +248,7 @@ DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArr
     if (passwordFd >= 0)
         ::close(passwordFd);
     if (!started)
-        return QFileInfo::exists(program.filePath()) ? 3 : kErrorPppdMissing;
+        return QFileInfo::exists(program) ? 3 : kErrorPppdMissing;
     if (!waitForPppd(pppd)) {
         const bool cancelled = callControl_ && callControl_->isCancelled();
         pppd.terminate();
@@ -263,10 +260,12 @@ DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArr
     }
     if (pppd.exitStatus() == QProcess::CrashExit)
         return kErrorPppdCrashed;
-    if (pppd.exitCode() != 0)
-        return DWORD(pppd.exitCode());
+    return DWORD(pppd.exitCode());
+}
 
-    // pppd detached: its daemon names itself in the link's pid file.
+// pppd detached: its daemon names itself in the link's pid file; failing that, the newest
+// link of the entry.
+DWORD PppdRas::findLink(const QString& entry, const QString& linkname, HRASCONN* handle) const {
     const QList<PppLink> links = activeLinks();
     const QStringList pidFile =
         fileLines(QDir(settings_.runFolder).filePath(QStringLiteral("ppp-%1.pid").arg(linkname)));
@@ -284,6 +283,40 @@ DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArr
         }
     }
     return kErrorNoConnection; // pppd detached but no link of the entry is alive
+}
+
+DWORD PppdRas::dial(const QString& entry, const QByteArray& user, const QByteArray& password,
+                    HRASCONN* handle) {
+    *handle = 0;
+    PeerOptions peer;
+    const bool sendPassword = !password.isEmpty();
+    if (const DWORD error = readPeer(entry, &peer); error != kSuccess)
+        return error;
+    if (const DWORD error = checkCanRun(peer, sendPassword); error != kSuccess)
+        return error;
+
+    // "call" first: it reads the peer entry, which may load the plugin that understands
+    // "passwordfd".
+    QStringList arguments{QStringLiteral("call"), entry, QStringLiteral("updetach")};
+    if (!user.isEmpty())
+        arguments << QStringLiteral("user") << QString::fromLocal8Bit(user);
+    int passwordFd = -1;
+    if (sendPassword) {
+        passwordFd = passwordPipe(password);
+        if (passwordFd < 0)
+            return 1;
+        if (!peer.loadsPasswordPlugin)
+            arguments << QStringLiteral("plugin") << QStringLiteral("passwordfd.so");
+        arguments << QStringLiteral("passwordfd") << QString::number(passwordFd);
+    }
+    QString linkname = peer.linkname;
+    if (linkname.isEmpty()) {
+        linkname = entry;
+        arguments << QStringLiteral("linkname") << linkname;
+    }
+    if (const DWORD result = runPppd(arguments, passwordFd); result != kSuccess)
+        return result;
+    return findLink(entry, linkname, handle);
 }
 
 QList<PppLink> PppdRas::activeLinks() const {

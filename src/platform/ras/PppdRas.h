@@ -24,6 +24,8 @@ class QProcess;
 
 namespace ras {
 
+struct PeerOptions;
+
 struct PppdSettings {
     QString peersFolder = QStringLiteral("/etc/ppp/peers");
     QString runFolder = QStringLiteral("/run");
@@ -70,6 +72,10 @@ public:
 private:
     bool privileged() const;
     DWORD dial(const QString& entry, const QByteArray& user, const QByteArray& password, HRASCONN* handle);
+    DWORD readPeer(const QString& entry, PeerOptions* peer) const;
+    DWORD checkCanRun(const PeerOptions& peer, bool sendPassword) const;
+    DWORD runPppd(const QStringList& arguments, int passwordFd);
+    DWORD findLink(const QString& entry, const QString& linkname, HRASCONN* handle) const;
 
     PppdSettings settings_;
     platform::CallControl* callControl_ = nullptr;

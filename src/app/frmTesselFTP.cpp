@@ -148,6 +148,17 @@ void frmTesselFTP::createControls() {
     client->setFixedSize(twips::size(9876, 7476));
     setCentralWidget(client);
 
+    createLocalPane(client);
+    createRemotePane(client);
+    createConnectFrame(client);
+    createMakeDirFrame(client);
+    createCommandArea(client);
+    createSoundPlayer(); // MMControl1, not visible
+    nameControlsForScreenReaders(this);
+}
+
+// The local folder and file lists, and the transfer buttons beside them.
+void frmTesselFTP::createLocalPane(QWidget* client) {
     Label11 = label(client, "Label11", QStringLiteral("Local Path"), 480, 0, 1095, 255);
     Drive1 = place<platform::DriveListBox>(client, "Drive1", 120, 240, 2655, 300);
     Dir1 = place<platform::DirListBox>(client, "Dir1", 120, 600, 2655, 2190);
@@ -177,7 +188,10 @@ void frmTesselFTP::createControls() {
     Command5->setIconSize(twips::size(495, 495) - QSize(10, 10));
     Command5->setToolTip(QStringLiteral("アップロード"));
     Command4 = button(client, "Command4", QStringLiteral("選択"), 2520, 5400, 615, 495);
+}
 
+// The remote path and the remote folder and file lists.
+void frmTesselFTP::createRemotePane(QWidget* client) {
     Label8 = label(client, "Label8", QStringLiteral("Remote Path"), 4560, 0, 1335, 255);
     Combo4 = combo(client, "Combo4", 3480, 240, 5775, 300);
     Command1 = button(client, "Command1", QStringLiteral("変更"), 9360, 120, 375, 495);
@@ -185,7 +199,10 @@ void frmTesselFTP::createControls() {
     List1 = place<QListWidget>(client, "List1", 3480, 840, 2652, 1848);
     Label10 = label(client, "Label10", QStringLiteral("File Name"), 3600, 2760, 1695, 255);
     List2 = place<QListWidget>(client, "List2", 3480, 3000, 2535, 2748);
+}
 
+// "FTP Server Connect": server, user and password.
+void frmTesselFTP::createConnectFrame(QWidget* client) {
     Frame1 = place<QGroupBox>(client, "Frame1", 6360, 720, 3375, 2415);
     Frame1->setTitle(QStringLiteral("FTP Server Connect"));
     Label1 = label(Frame1, "Label1", QStringLiteral("Server"), 240, 240, 975, 255);
@@ -206,14 +223,20 @@ void frmTesselFTP::createControls() {
     Combo5->setEditText(QString());
     Command2 = button(Frame1, "Command2", QStringLiteral("Save"), 2640, 1680, 615, 255);
     Command3 = button(Frame1, "Command3", QStringLiteral("CLS"), 2640, 2040, 615, 255);
+}
 
+// "MakeDir": the new folder's name and its buttons.
+void frmTesselFTP::createMakeDirFrame(QWidget* client) {
     Frame2 = place<QGroupBox>(client, "Frame2", 6360, 3240, 3015, 1215);
     Frame2->setTitle(QStringLiteral("MakeDir"));
     MakeDirTxt = place<QLineEdit>(Frame2, "MakeDirTxt", 240, 240, 2055, 375);
     cmdMkDir = button(Frame2, "cmdMkDir", QStringLiteral("MakeDir"), 120, 720, 855, 375);
     cmdMkDirOk = button(Frame2, "cmdMkDirOk", QStringLiteral("OK"), 1080, 720, 735, 375);
     cmdMkDirNext = button(Frame2, "cmdMkDirNext", QStringLiteral("Cancel"), 2160, 720, 735, 375);
+}
 
+// Delete, the command console, the status line and the two file sizes.
+void frmTesselFTP::createCommandArea(QWidget* client) {
     cmdDelfile = button(client, "cmdDelfile", QStringLiteral("ファイル削除"), 6360, 4680, 1695, 375);
     Label5 = label(client, "Label5", QStringLiteral("Command"), 6840, 5160, 1212, 252);
     Combo3 = combo(client, "Combo3", 6360, 5400, 2775, 276);
@@ -228,8 +251,6 @@ void frmTesselFTP::createControls() {
     Text1 = place<QLineEdit>(client, "Text1", 8280, 6600, 1575, 270);
     Label14 = label(client, "Label14", QStringLiteral("RemoteFileSize"), 8280, 6960, 1452, 252);
     Text2 = place<QLineEdit>(client, "Text2", 8280, 7200, 1575, 270);
-    createSoundPlayer(); // MMControl1, not visible
-    nameControlsForScreenReaders(this);
 }
 
 void frmTesselFTP::createMenus() {

@@ -30,6 +30,10 @@ class SoundPlayer;
 
 class HelpWindows;
 
+namespace remotecmd {
+enum class ConsoleRow;
+} // namespace remotecmd
+
 namespace testing {
 struct MainWindowAccess; // lets tests read the session state and replace the sound player
 }
@@ -152,6 +156,8 @@ private:
     void cmdMkDirOk_Click();
     void cmdMkDirNext_Click();
     void mnuCommand_Click();
+    void showConsoleReply(remotecmd::ConsoleRow row, bool ok);
+    QString consoleReplyField();
     void Combo3_KeyPress(int& KeyAscii);
     void Text2_KeyPress(int& KeyAscii);
     QString LogBuf;  // the log read back line by line by the console
@@ -184,6 +190,11 @@ private:
     // Shows CR LF-ended lines in the log pane, scrolled to the end.
     void showInLogPane(QString lines);
     void createControls();
+    void createLocalPane(QWidget* client);
+    void createRemotePane(QWidget* client);
+    void createConnectFrame(QWidget* client);
+    void createMakeDirFrame(QWidget* client);
+    void createCommandArea(QWidget* client);
     void createMenus();
     void setTabOrder();
     void connectHandlers();

@@ -41,13 +41,6 @@ void frmTesselFTP::mnuCommand_Click() {
         const QString typed = Combo3->currentText();
         const ConsoleRow row = remotecmd::consoleRow(typed);
         line = remotecmd::consoleLine(row, typed, Combo4->currentText(), MakeDirTxt->text());
-        // SIZE and PWD show the end of the server's reply, as the log holds it.
-        const auto readReplyField = [this] {
-            FtpObj->GetReply();
-            LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
-            return LogLine;
-        };
-
         // Before sending.
         if (row == ConsoleRow::Rmd) {
             const auto answer = platform::MsgBox(this, QStringLiteral("デイレクトリを削除しますか？"),
@@ -61,68 +54,79 @@ void frmTesselFTP::mnuCommand_Click() {
             Text4->clear();
 
         RetCode = session().Command(line);
-        const bool ok = RetCode == remotecmd::kCommandSuccess;
-
-        switch (row) {
-        case ConsoleRow::Size:
-            if (ok) {
-                setStatus(QStringLiteral("SIZEコマンドの送信完了です"));
-                Text2->setText(readReplyField());
-            } else {
-                setStatus(QStringLiteral("SIZEコマンドの返信エラーです"), refusalCause());
-            }
-            Combo4->setEditText(RemoteDir);
-            break;
-        case ConsoleRow::Help:
-            if (ok) {
-                setStatus(QStringLiteral("HELPコマンドの送信完了です"));
-                FtpObj->GetReply();
-                LogBuf = logfields::readLinesCrLf(readSessionLog());
-                // A very long log shows its end, as the log view does.
-                showInLogPane(logfields::tailAtLineStart(LogBuf, sessionlog::kPaneLimitChars));
-            } else {
-                setStatus(QStringLiteral("HELPコマンドの送信エラーです"), refusalCause());
-            }
-            break;
-        case ConsoleRow::Pwd:
-            if (ok) {
-                setStatus(QStringLiteral("PWDコマンドの送信完了です"));
-                Text4->setPlainText(readReplyField());
-            } else {
-                setStatus(QStringLiteral("ＰＷＤコマンドの送信エラーです"), refusalCause());
-            }
-            break;
-        case ConsoleRow::Mkd:
-            if (ok) {
-                setStatus(QStringLiteral("MKDコマンドの送信をしました。"));
-                LogTxt();
-            }
-            break;
-        case ConsoleRow::Rmd:
-            if (ok) {
-                setStatus(QStringLiteral("デイレクトリを削除しました。"));
-                Combo4->setEditText(RemoteDir);
-                Command1_Click(); // the removed folder leaves List1
-            }
-            break;
-        case ConsoleRow::Cdup:
-            if (ok) {
-                setStatus(QStringLiteral("CDUPコマンドの送信をしました。"));
-                LogTxt();
-            }
-            break;
-        case ConsoleRow::Other:
-            if (ok)
-                setStatus(QStringLiteral("Send Command!!"));
-            else
-                setStatus(QStringLiteral("コマンドエラー"), refusalCause());
-            LogTxt();
-            break;
-        }
+        showConsoleReply(row, RetCode == remotecmd::kCommandSuccess);
     } catch (const std::exception& e) {
         // The one box of the console, whichever command failed: its cause names it.
         platform::FailureBox(this, QStringLiteral("SIZE コマンド　エラー !!"),
                              causes::ofConsoleCommand(line, causes::ofException(e)));
+    }
+}
+
+// SIZE and PWD show the end of the server's reply, as the log holds it.
+QString frmTesselFTP::consoleReplyField() {
+    FtpObj->GetReply();
+    LogLine = remotecmd::lastLogField(readSessionLogEnd(), LogLine);
+    return LogLine;
+}
+
+// What the console shows once the server has answered the command of ROW.
+void frmTesselFTP::showConsoleReply(remotecmd::ConsoleRow row, bool ok) {
+    using remotecmd::ConsoleRow;
+    switch (row) {
+    case ConsoleRow::Size:
+        if (ok) {
+            setStatus(QStringLiteral("SIZEコマンドの送信完了です"));
+            Text2->setText(consoleReplyField());
+        } else {
+            setStatus(QStringLiteral("SIZEコマンドの返信エラーです"), refusalCause());
+        }
+        Combo4->setEditText(RemoteDir);
+        break;
+    case ConsoleRow::Help:
+        if (ok) {
+            setStatus(QStringLiteral("HELPコマンドの送信完了です"));
+            FtpObj->GetReply();
+            LogBuf = logfields::readLinesCrLf(readSessionLog());
+            // A very long log shows its end, as the log view does.
+            showInLogPane(logfields::tailAtLineStart(LogBuf, sessionlog::kPaneLimitChars));
+        } else {
+            setStatus(QStringLiteral("HELPコマンドの送信エラーです"), refusalCause());
+        }
+        break;
+    case ConsoleRow::Pwd:
+        if (ok) {
+            setStatus(QStringLiteral("PWDコマンドの送信完了です"));
+            Text4->setPlainText(consoleReplyField());
+        } else {
+            setStatus(QStringLiteral("ＰＷＤコマンドの送信エラーです"), refusalCause());
+        }
+        break;
+    case ConsoleRow::Mkd:
+        if (ok) {
+            setStatus(QStringLiteral("MKDコマンドの送信をしました。"));
+            LogTxt();
+        }
+        break;
+    case ConsoleRow::Rmd:
+        if (ok) {
+            setStatus(QStringLiteral("デイレクトリを削除しました。"));
+            Combo4->setEditText(RemoteDir);
+            Command1_Click(); // the removed folder leaves List1
+        }
+        break;
+    case ConsoleRow::Cdup:
+        if (ok) {
+            setStatus(QStringLiteral("CDUPコマンドの送信をしました。"));
+            LogTxt();
+        }
+        break;
+    case ConsoleRow::Other:
+        if (ok)
+            setStatus(QStringLiteral("Send Command!!"));
+        else
+            setStatus(QStringLiteral("コマンドエラー"), refusalCause());
+        LogTxt();
+        break;
     }
 }
 

@@ -274,6 +274,9 @@ private:
                                             const RemoteFacts& facts, KeptDownload& job);
     // Checks the bytes that arrived against the count the server gave and its hash.
     void checkDownload(KeptDownload& job, std::optional<qint64> expected);
+    qint64 restartDownload(KeptDownload& job, QFile& part, const QString& target);
+    std::optional<qint64> expectedDownloadSize(const QString& remote, const RemoteFacts& facts, bool listed,
+                                               const Reply* first, qint64 received);
     // Whether a kept part file may go on: `facts` prove the server's file unchanged.
     bool mayResume(const KeptDownload& kept, const RemoteFacts& facts) const;
     void keepDownload(KeptDownload&& download);

@@ -419,6 +419,35 @@ std::unique_ptr<QFile> FtpEngine::openDownloadPart(const QString& remote, const 
     return part;
 }
 
+// RFC 3659, section 5: go on behind the bytes kept; when the server cannot, the part file
+// starts over. The result is the offset the server took.
+qint64 FtpEngine::restartDownload(KeptDownload& job, QFile& part, const QString& target) {
+    if (job.bytes <= 0)
+        return 0;
+    const Reply rest = control_.exchange(QStringLiteral("REST %1").arg(job.bytes), timeouts_.replyMs);
+    if (rest.code == 350)
+        return job.bytes;
+    if (!part.resize(0) || !part.seek(0))
+        localError(QStringLiteral("Cannot write \"%1\": %2").arg(target, part.errorString()));
+    job.bytes = 0;
+    job.hash = newHash();
+    return 0;
+}
+
+// The count the server gave: SIZE or the listing, else the 150 reply (FIRST) of a download
+// from the start.
+std::optional<qint64> FtpEngine::expectedDownloadSize(const QString& remote, const RemoteFacts& facts,
+                                                      bool listed, const Reply* first, qint64 received) {
+    std::optional<qint64> expected = facts.size ? facts.size : (first ? announcedSize(*first) : std::nullopt);
+    if (listed && expected && received != *expected && features_.size) {
+        // The listing is older than the download: the server's word now decides.
+        if (const auto now =
+                sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs)))
+            expected = now;
+    }
+    return expected;
+}
+
 int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
     bool listed = false;
     const RemoteFacts facts = downloadFacts(remote, listed);
@@ -435,18 +464,7 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
     setType('I');
     qint64 restartedAt = 0;
     const TransferCommand command = [&]() -> QString {
-        if (job.bytes > 0) {
-            // RFC 3659, section 5: go on behind the bytes kept.
-            const Reply rest = control_.exchange(QStringLiteral("REST %1").arg(job.bytes), timeouts_.replyMs);
-            if (rest.code == 350) {
-                restartedAt = job.bytes;
-            } else {
-                if (!part->resize(0) || !part->seek(0))
-                    localError(QStringLiteral("Cannot write \"%1\": %2").arg(target, part->errorString()));
-                job.bytes = 0;
-                job.hash = newHash();
-            }
-        }
+        restartedAt = restartDownload(job, *part, target);
         reportProgress(restartedAt, facts.size);
         return QStringLiteral("RETR ") + remote;
     };
@@ -469,17 +487,8 @@ int FtpEngine::downloadBinary(const QString& remote, const QString& target) {
     const Reply final = retrieve(command, sink, &first, job.hash ? nullptr : &direct);
     if (final.kind() != 2)
         refused(QStringLiteral("Download of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
-    // The count the server gave: SIZE or the listing, else the 150 reply of a download from
-    // the start.
-    std::optional<qint64> expected =
-        facts.size ? facts.size : (restartedAt == 0 ? announcedSize(first) : std::nullopt);
-    if (listed && expected && job.bytes != *expected && features_.size) {
-        // The listing is older than the download: the server's word now decides.
-        if (const auto now =
-                sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs)))
-            expected = now;
-    }
-    checkDownload(job, expected);
+    checkDownload(
+        job, expectedDownloadSize(remote, facts, listed, restartedAt == 0 ? &first : nullptr, job.bytes));
     if (!partfile::putInPlace(*part, job.partPath, target, error))
         localError(QStringLiteral("Cannot put the download in place as \"%1\": %2").arg(target, error));
     done = true;

@@ -462,6 +462,22 @@ private slots:
         wake.connectToHost(QHostAddress::LocalHost, quint16(unused.serverName().section(u':', -1).toUInt()));
         QVERIFY(wake.waitForConnected(5'000));
         QCOMPARE(unused.finish(), QString());
+
+        // Nor does the user name go out when the password cannot be sent in the server's
+        // encoding (CP932 until FEAT says otherwise).
+        ScriptedServer badPassword([](Peer& peer) {
+            peer.send("220 hi");
+            QByteArray line;
+            try {
+                line = peer.receive();
+            } catch (const ScriptError&) {
+                return; // hung up with nothing sent
+            }
+            throw ScriptError{QStringLiteral("sent: ") + QString::fromLatin1(line)};
+        });
+        QCOMPARE(engine()->Connect(badPassword.serverName(), QStringLiteral("u"), QStringLiteral("p\u00e9")),
+                 int(ftp::ConnectLoginRefused));
+        QCOMPARE(badPassword.finish(), QString());
     }
 
     void listedNamesGoBackAsTheirOwnBytes() {

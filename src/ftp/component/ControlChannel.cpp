@@ -35,10 +35,7 @@ void ControlChannel::throwIfCancelled() const {
         throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
 }
 
-void ControlChannel::send(const QString& line, int timeoutMs) {
-    if (!open_)
-        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
-    throwIfCancelled();
+QByteArray ControlChannel::encodeLine(const QString& line) const {
     // The last guard against a line that would smuggle in a second command.
     if (holdsLineBreakOrNul(line))
         throw SessionError(SessionError::Local,
@@ -49,9 +46,16 @@ void ControlChannel::send(const QString& line, int timeoutMs) {
             SessionError::Local,
             QStringLiteral("The command holds characters the server's encoding (%1) cannot carry.")
                 .arg(codec_.isUtf8() ? QStringLiteral("UTF-8") : QStringLiteral("CP932")));
+    return *bytes;
+}
+
+void ControlChannel::send(const QString& line, int timeoutMs, const QByteArray* encoded) {
+    if (!open_)
+        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    throwIfCancelled();
+    const QByteArray wire = (encoded ? *encoded : encodeLine(line)) + "\r\n";
     ++sent_;
     transcript_.command(line);
-    const QByteArray wire = *bytes + "\r\n";
     // A line once begun is sent whole.
     const CancelShield shield(callControl_);
     if (!transport_.write(wire.constData(), wire.size(), timeoutMs) || !transport_.flush(timeoutMs))
@@ -130,8 +134,8 @@ std::optional<Reply> ControlChannel::awaitReply(const QDeadlineTimer& deadline) 
     }
 }
 
-Reply ControlChannel::exchange(const QString& line, int timeoutMs) {
-    send(line, timeoutMs);
+Reply ControlChannel::exchange(const QString& line, int timeoutMs, const QByteArray* encoded) {
+    send(line, timeoutMs, encoded);
     // RFC 959, section 4.2: any number of 1xx replies may come before the final one, but
     // a server that keeps sending them must not hold the caller for ever.
     const QDeadlineTimer deadline(timeoutMs);

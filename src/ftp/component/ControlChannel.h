@@ -24,6 +24,10 @@ struct Reply {
     QStringList lines;
 
     int kind() const { return code / 100; } // 1..5
+    // 4xx or 5xx: the server said no, for now or for good.
+    bool isRefusal() const { return kind() == 4 || kind() == 5; }
+    // The whole reply on one line, as the user is shown it.
+    QString oneLine() const { return lines.join(u' '); }
     bool isPositive() const { return code >= 100 && code < 400; }
     QString text() const { return lines.join(u'\n'); }
 };
@@ -55,7 +59,9 @@ public:
 
     // Sends one command line (its line end is added here). Throws SessionError (Closed,
     // Failed, Cancelled, or Local for a line the server's encoding cannot carry).
-    void send(const QString& line, int timeoutMs);
+    // `encoded`, when given, is the line's bytes as the caller has already checked and
+    // encoded them; the line itself then only goes to the transcript.
+    void send(const QString& line, int timeoutMs, const QByteArray* encoded = nullptr);
     // Reads the next complete reply. Throws SessionError (Timeout, Closed, Garbage).
     Reply readReply(int timeoutMs);
     // The same with the wait ending at `deadline`, so that several replies share one bound;
@@ -67,7 +73,7 @@ public:
     std::optional<Reply> awaitReply(const QDeadlineTimer& deadline);
     // Sends a line and reads its reply; preliminary 1xx replies are followed by the final
     // one, all within `timeoutMs`.
-    Reply exchange(const QString& line, int timeoutMs);
+    Reply exchange(const QString& line, int timeoutMs, const QByteArray* encoded = nullptr);
 
     // Before a call: takes in anything the server sent unasked (a 421 before it hangs
     // up) and fails at once with SessionError::Closed when the server has gone.
@@ -82,6 +88,9 @@ public:
     quint64 repliesRead() const { return replies_; }
 
 private:
+    // The line's bytes; throws SessionError::Local for a line break, a NUL or a character
+    // the server's encoding cannot carry.
+    QByteArray encodeLine(const QString& line) const;
     Transcript& transcript_;
     NameCodec& codec_;
     Transport transport_;

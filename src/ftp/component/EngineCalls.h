@@ -19,7 +19,7 @@ namespace ftp {
 
 // The whole reply on one line, for messages.
 inline QString replyForMessage(const Reply& reply) {
-    return reply.lines.isEmpty() ? QStringLiteral("(no reply)") : reply.lines.join(u' ');
+    return reply.lines.isEmpty() ? QStringLiteral("(no reply)") : reply.oneLine();
 }
 
 // Every public call lets only FtpError out, whatever went wrong inside.
@@ -31,8 +31,8 @@ template <typename F> auto FtpEngine::guarded(F&& f) -> decltype(f()) {
         // A refusal is the server's word: its reply says why.
         const Reply& last = control_.lastReply();
         if (error.detail().kind == FailureKind::Refused && error.detail().serverReply.isEmpty() &&
-            (last.kind() == 4 || last.kind() == 5))
-            error.detail().serverReply = last.lines.join(u' ');
+            last.isRefusal())
+            error.detail().serverReply = last.oneLine();
         throw error;
     } catch (const std::bad_alloc&) {
         throw FtpError(QStringLiteral("Out of memory."));

@@ -31,11 +31,6 @@ namespace ftp {
 
 namespace {
 
-// The whole reply on one line, as the user is shown it.
-QString replyLine(const Reply& reply) {
-    return reply.lines.join(u' ');
-}
-
 // Looks a host name up, giving up after `timeoutMs` or when the call is cancelled. The
 // lookup runs on a thread of its own so that a resolver that never answers cannot hold the
 // caller: on a timeout the thread is left to finish on its own.
@@ -216,9 +211,8 @@ FtpError FtpEngine::connectFailure(int result, bool reachedServer, bool gotReply
     }
     // The reply that ended the attempt, when it was the server's answer to this attempt.
     const Reply& last = control_.lastReply();
-    if (gotReply && last.code != 0 &&
-        (last.kind() == 4 || last.kind() == 5 || result == ConnectProtocolError)) {
-        detail.serverReply = replyLine(last);
+    if (gotReply && last.code != 0 && (last.isRefusal() || result == ConnectProtocolError)) {
+        detail.serverReply = last.oneLine();
         message += u' ' + detail.serverReply;
     }
     return FtpError(message, detail);
@@ -343,7 +337,7 @@ int FtpEngine::readGreeting() {
         reply = control_.readReply(deadline, timeouts_.replyMs);
     if (reply.code == 220)
         return ConnectOk;
-    return reply.kind() == 4 || reply.kind() == 5 ? ConnectGreetingRefused : ConnectProtocolError;
+    return reply.isRefusal() ? ConnectGreetingRefused : ConnectProtocolError;
 }
 
 int FtpEngine::negotiateTls() {
@@ -369,7 +363,7 @@ int FtpEngine::allowClearText(const Reply& refusal) {
         return ConnectTlsDowngrade;
     if (!clearTextPrompt_)
         return ConnectClearTextRefused;
-    const ClearTextQuestion question{server_.name.host, server_.name.port, replyLine(refusal)};
+    const ClearTextQuestion question{server_.name.host, server_.name.port, refusal.oneLine()};
     return clearTextPrompt_(question) ? ConnectOk : ConnectClearTextRefused;
 }
 
@@ -430,16 +424,21 @@ int FtpEngine::checkCertificate() {
 }
 
 int FtpEngine::logIn(const QString& user, const QString& password) {
-    // RFC 959, section 4.1.1: 230 right after USER means no password is asked.
-    if (!codec_.encode(user) || !codec_.encode(password))
+    // Line breaks were refused before connecting; both lines must fit the server's
+    // encoding before either goes out, and are sent as encoded here.
+    const QString userLine = QStringLiteral("USER ") + user;
+    const QString passLine = QStringLiteral("PASS ") + password;
+    const std::optional<QByteArray> userBytes = codec_.encodeCommand(userLine);
+    const std::optional<QByteArray> passBytes = codec_.encodeCommand(passLine);
+    if (!userBytes || !passBytes)
         return ConnectLoginRefused;
-    Reply reply = control_.exchange(QStringLiteral("USER ") + user, timeouts_.replyMs);
+    // RFC 959, section 4.1.1: 230 right after USER means no password is asked.
+    Reply reply = control_.exchange(userLine, timeouts_.replyMs, &*userBytes);
     if (reply.code == 331)
-        reply = control_.exchange(QStringLiteral("PASS ") + password, timeouts_.replyMs);
+        reply = control_.exchange(passLine, timeouts_.replyMs, &*passBytes);
     if (reply.code == 230 || reply.code == 202)
         return ConnectOk;
-    return reply.kind() == 4 || reply.kind() == 5 || reply.code == 332 ? ConnectLoginRefused
-                                                                       : ConnectProtocolError;
+    return reply.isRefusal() || reply.code == 332 ? ConnectLoginRefused : ConnectProtocolError;
 }
 
 void FtpEngine::readFeatures() {

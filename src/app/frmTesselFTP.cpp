@@ -24,24 +24,91 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <cstring>
+
 namespace {
 
 using platform::place;
 
-QLabel* label(QWidget* parent, const char* name, const QString& caption, int l, int t, int w, int h) {
-    auto* widget = place<QLabel>(parent, name, l, t, w, h);
-    widget->setText(caption);
+// The window's controls as laid out, in twips: object name, caption (UTF-8), left, top,
+// width, height.
+struct ControlSpec {
+    const char* name;
+    const char* caption;
+    int left, top, width, height;
+};
+constexpr ControlSpec kControls[] = {
+    {"Label11", "Local Path", 480, 0, 1095, 255},
+    {"Drive1", "", 120, 240, 2655, 300},
+    {"Dir1", "", 120, 600, 2655, 2190},
+    {"File1", "", 120, 2880, 2295, 2772},
+    {"Label6", "File Name Path", 240, 5760, 1575, 255},
+    {"Text3", "", 120, 6000, 5055, 270},
+    {"Text4", "", 120, 6360, 7935, 1095},
+    {"Label12", "File Up or DownLoad", 2520, 2880, 855, 495},
+    {"Command6", "", 2880, 4080, 495, 495},
+    {"Command5", "", 2520, 4680, 495, 495},
+    {"Command4", "選択", 2520, 5400, 615, 495},
+    {"Label8", "Remote Path", 4560, 0, 1335, 255},
+    {"Combo4", "", 3480, 240, 5775, 300},
+    {"Command1", "変更", 9360, 120, 375, 495},
+    {"Label9", "Directry Name", 3600, 600, 1335, 255},
+    {"List1", "", 3480, 840, 2652, 1848},
+    {"Label10", "File Name", 3600, 2760, 1695, 255},
+    {"List2", "", 3480, 3000, 2535, 2748},
+    {"Frame1", "", 6360, 720, 3375, 2415},
+    {"Label1", "Server", 240, 240, 975, 255},
+    {"Combo1", "", 240, 480, 3015, 300},
+    {"LockMark", "", 3000, 200, 255, 255},
+    {"Label3", "UserID", 240, 960, 1095, 255},
+    {"Combo2", "", 240, 1200, 3015, 300},
+    {"Label4", "PassWord", 240, 1680, 975, 255},
+    {"Combo5", "", 240, 1920, 2292, 276},
+    {"Command2", "Save", 2640, 1680, 615, 255},
+    {"Command3", "CLS", 2640, 2040, 615, 255},
+    {"Frame2", "", 6360, 3240, 3015, 1215},
+    {"MakeDirTxt", "", 240, 240, 2055, 375},
+    {"cmdMkDir", "MakeDir", 120, 720, 855, 375},
+    {"cmdMkDirOk", "OK", 1080, 720, 735, 375},
+    {"cmdMkDirNext", "Cancel", 2160, 720, 735, 375},
+    {"cmdDelfile", "ファイル削除", 6360, 4680, 1695, 375},
+    {"Label5", "Command", 6840, 5160, 1212, 252},
+    {"Combo3", "", 6360, 5400, 2775, 276},
+    {"Label7", "状況", 5760, 6000, 495, 255},
+    {"Label2", "+++", 6360, 5880, 3420, 420},
+    {"Label13", "LocalFileSize", 8280, 6360, 1335, 255},
+    {"Text1", "", 8280, 6600, 1575, 270},
+    {"Label14", "RemoteFileSize", 8280, 6960, 1452, 252},
+    {"Text2", "", 8280, 7200, 1575, 270},
+};
+
+const ControlSpec& specOf(const char* name) {
+    for (const ControlSpec& spec : kControls) {
+        if (std::strcmp(spec.name, name) == 0)
+            return spec;
+    }
+    qFatal("No layout for the control %s", name);
+}
+
+template <typename T> T* placed(QWidget* parent, const char* name) {
+    const ControlSpec& s = specOf(name);
+    return place<T>(parent, name, s.left, s.top, s.width, s.height);
+}
+
+QLabel* label(QWidget* parent, const char* name) {
+    auto* widget = placed<QLabel>(parent, name);
+    widget->setText(QString::fromUtf8(specOf(name).caption));
     return widget;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int t, int w, int h) {
-    auto* widget = place<QPushButton>(parent, name, l, t, w, h);
-    widget->setText(caption);
+QPushButton* button(QWidget* parent, const char* name) {
+    auto* widget = placed<QPushButton>(parent, name);
+    widget->setText(QString::fromUtf8(specOf(name).caption));
     return widget;
 }
 
-QComboBox* combo(QWidget* parent, const char* name, int l, int t, int w, int h) {
-    auto* widget = place<QComboBox>(parent, name, l, t, w, h);
+QComboBox* combo(QWidget* parent, const char* name) {
+    auto* widget = placed<QComboBox>(parent, name);
     widget->setEditable(true);
     widget->setInsertPolicy(QComboBox::NoInsert); // Enter must not add an entry
     widget->setCompleter(nullptr);                // what is typed is sent as typed, never completed
@@ -159,17 +226,17 @@ void frmTesselFTP::createControls() {
 
 // The local folder and file lists, and the transfer buttons beside them.
 void frmTesselFTP::createLocalPane(QWidget* client) {
-    Label11 = label(client, "Label11", QStringLiteral("Local Path"), 480, 0, 1095, 255);
-    Drive1 = place<platform::DriveListBox>(client, "Drive1", 120, 240, 2655, 300);
-    Dir1 = place<platform::DirListBox>(client, "Dir1", 120, 600, 2655, 2190);
-    File1 = place<platform::FileListBox>(client, "File1", 120, 2880, 2295, 2772);
+    Label11 = label(client, "Label11");
+    Drive1 = placed<platform::DriveListBox>(client, "Drive1");
+    Dir1 = placed<platform::DirListBox>(client, "Dir1");
+    File1 = placed<platform::FileListBox>(client, "File1");
     File1->setPath(Dir1->Path());
-    Label6 = label(client, "Label6", QStringLiteral("File Name Path"), 240, 5760, 1575, 255);
-    Text3 = place<QLineEdit>(client, "Text3", 120, 6000, 5055, 270);
-    Text4 = place<QPlainTextEdit>(client, "Text4", 120, 6360, 7935, 1095);
+    Label6 = label(client, "Label6");
+    Text3 = placed<QLineEdit>(client, "Text3");
+    Text4 = placed<QPlainTextEdit>(client, "Text4");
     Text4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text4->setTabChangesFocus(true);
-    Label12 = label(client, "Label12", QStringLiteral("File Up or DownLoad"), 2520, 2880, 855, 495);
+    Label12 = label(client, "Label12");
     Label12->setWordWrap(true);
     Label12->setFont(platform::japaneseUiFont(8)); // 9 points cut "DownLoad" off at the box edge
     Option1[0] = place<QRadioButton>(client, "Option1", 2400, 3480, 975, 180);
@@ -179,78 +246,78 @@ void frmTesselFTP::createLocalPane(QWidget* client) {
     Option1[1] = place<QRadioButton>(client, "Option1", 2400, 3720, 1095, 180);
     Option1[1]->setText(QStringLiteral("バイナリ"));
     Option1[1]->setProperty("Index", 1);
-    Command6 = place<QPushButton>(client, "Command6", 2880, 4080, 495, 495);
+    Command6 = placed<QPushButton>(client, "Command6");
     Command6->setIcon(QIcon(QStringLiteral(":/images/download.png")));
     Command6->setIconSize(twips::size(495, 495) - QSize(10, 10));
     Command6->setToolTip(QStringLiteral("ダウンロード"));
-    Command5 = place<QPushButton>(client, "Command5", 2520, 4680, 495, 495);
+    Command5 = placed<QPushButton>(client, "Command5");
     Command5->setIcon(QIcon(QStringLiteral(":/images/upload.png")));
     Command5->setIconSize(twips::size(495, 495) - QSize(10, 10));
     Command5->setToolTip(QStringLiteral("アップロード"));
-    Command4 = button(client, "Command4", QStringLiteral("選択"), 2520, 5400, 615, 495);
+    Command4 = button(client, "Command4");
 }
 
 // The remote path and the remote folder and file lists.
 void frmTesselFTP::createRemotePane(QWidget* client) {
-    Label8 = label(client, "Label8", QStringLiteral("Remote Path"), 4560, 0, 1335, 255);
-    Combo4 = combo(client, "Combo4", 3480, 240, 5775, 300);
-    Command1 = button(client, "Command1", QStringLiteral("変更"), 9360, 120, 375, 495);
-    Label9 = label(client, "Label9", QStringLiteral("Directry Name"), 3600, 600, 1335, 255);
-    List1 = place<QListWidget>(client, "List1", 3480, 840, 2652, 1848);
-    Label10 = label(client, "Label10", QStringLiteral("File Name"), 3600, 2760, 1695, 255);
-    List2 = place<QListWidget>(client, "List2", 3480, 3000, 2535, 2748);
+    Label8 = label(client, "Label8");
+    Combo4 = combo(client, "Combo4");
+    Command1 = button(client, "Command1");
+    Label9 = label(client, "Label9");
+    List1 = placed<QListWidget>(client, "List1");
+    Label10 = label(client, "Label10");
+    List2 = placed<QListWidget>(client, "List2");
 }
 
 // "FTP Server Connect": server, user and password.
 void frmTesselFTP::createConnectFrame(QWidget* client) {
-    Frame1 = place<QGroupBox>(client, "Frame1", 6360, 720, 3375, 2415);
+    Frame1 = placed<QGroupBox>(client, "Frame1");
     Frame1->setTitle(QStringLiteral("FTP Server Connect"));
-    Label1 = label(Frame1, "Label1", QStringLiteral("Server"), 240, 240, 975, 255);
-    Combo1 = combo(Frame1, "Combo1", 240, 480, 3015, 300);
-    LockMark = label(Frame1, "LockMark", QString(), 3000, 200, 255, 255);
+    Label1 = label(Frame1, "Label1");
+    Combo1 = combo(Frame1, "Combo1");
+    LockMark = label(Frame1, "LockMark");
     LockMark->setPixmap(
         platform::lockIcon(LockMark->height(), devicePixelRatio(), palette().color(QPalette::WindowText)));
     LockMark->setAccessibleName(QStringLiteral("暗号化"));
     LockMark->hide();
     Combo1->setEditText(QStringLiteral("ftp."));
-    Label3 = label(Frame1, "Label3", QStringLiteral("UserID"), 240, 960, 1095, 255);
-    Combo2 = combo(Frame1, "Combo2", 240, 1200, 3015, 300);
+    Label3 = label(Frame1, "Label3");
+    Combo2 = combo(Frame1, "Combo2");
     Combo2->addItem(QStringLiteral("anonymous"));
     Combo2->setEditText(QString());
-    Label4 = label(Frame1, "Label4", QStringLiteral("PassWord"), 240, 1680, 975, 255);
-    Combo5 = combo(Frame1, "Combo5", 240, 1920, 2292, 276);
+    Label4 = label(Frame1, "Label4");
+    Combo5 = combo(Frame1, "Combo5");
     Combo5->addItems({QString(), QStringLiteral("guest@example")});
     Combo5->setEditText(QString());
-    Command2 = button(Frame1, "Command2", QStringLiteral("Save"), 2640, 1680, 615, 255);
-    Command3 = button(Frame1, "Command3", QStringLiteral("CLS"), 2640, 2040, 615, 255);
+    Command2 = button(Frame1, "Command2");
+    Command3 = button(Frame1, "Command3");
 }
 
 // "MakeDir": the new folder's name and its buttons.
 void frmTesselFTP::createMakeDirFrame(QWidget* client) {
-    Frame2 = place<QGroupBox>(client, "Frame2", 6360, 3240, 3015, 1215);
+    Frame2 = placed<QGroupBox>(client, "Frame2");
     Frame2->setTitle(QStringLiteral("MakeDir"));
-    MakeDirTxt = place<QLineEdit>(Frame2, "MakeDirTxt", 240, 240, 2055, 375);
-    cmdMkDir = button(Frame2, "cmdMkDir", QStringLiteral("MakeDir"), 120, 720, 855, 375);
-    cmdMkDirOk = button(Frame2, "cmdMkDirOk", QStringLiteral("OK"), 1080, 720, 735, 375);
-    cmdMkDirNext = button(Frame2, "cmdMkDirNext", QStringLiteral("Cancel"), 2160, 720, 735, 375);
+    MakeDirTxt = placed<QLineEdit>(Frame2, "MakeDirTxt");
+    cmdMkDir = button(Frame2, "cmdMkDir");
+    cmdMkDirOk = button(Frame2, "cmdMkDirOk");
+    cmdMkDirNext = button(Frame2, "cmdMkDirNext");
 }
 
 // Delete, the command console, the status line and the two file sizes.
 void frmTesselFTP::createCommandArea(QWidget* client) {
-    cmdDelfile = button(client, "cmdDelfile", QStringLiteral("ファイル削除"), 6360, 4680, 1695, 375);
-    Label5 = label(client, "Label5", QStringLiteral("Command"), 6840, 5160, 1212, 252);
-    Combo3 = combo(client, "Combo3", 6360, 5400, 2775, 276);
+    cmdDelfile = button(client, "cmdDelfile");
+    Label5 = label(client, "Label5");
+    Combo3 = combo(client, "Combo3");
     Combo3->addItems({QStringLiteral("HELP"), QStringLiteral("RMD"), QStringLiteral("SIZE")});
     Combo3->setEditText(QString());
-    Label7 = label(client, "Label7", QStringLiteral("状況"), 5760, 6000, 495, 255);
-    Label2 = label(client, "Label2", QStringLiteral("+++"), 6360, 5880, 3420, 420);
+    Label7 = label(client, "Label7");
+    Label2 = label(client, "Label2");
     Label2->setFont(platform::japaneseUiFont(9));
     Label2->setAutoFillBackground(true);
     Label2->setWordWrap(true);
-    Label13 = label(client, "Label13", QStringLiteral("LocalFileSize"), 8280, 6360, 1335, 255);
-    Text1 = place<QLineEdit>(client, "Text1", 8280, 6600, 1575, 270);
-    Label14 = label(client, "Label14", QStringLiteral("RemoteFileSize"), 8280, 6960, 1452, 252);
-    Text2 = place<QLineEdit>(client, "Text2", 8280, 7200, 1575, 270);
+    Label13 = label(client, "Label13");
+    Text1 = placed<QLineEdit>(client, "Text1");
+    Label14 = label(client, "Label14");
+    Text2 = placed<QLineEdit>(client, "Text2");
 }
 
 void frmTesselFTP::createMenus() {

@@ -312,8 +312,11 @@ qint64 SshSession::readSome(char* buffer, qint64 size) {
     if (!h_->channel)
         throw SessionError(SessionError::Closed,
                            QStringLiteral("The connection to the server has been lost."));
+    // libssh 0.10 opens the channel's window (what the server may send before waiting) only
+    // as far as a read asks beyond what it holds: a read of `size` keeps about `size` bytes
+    // on their way (RFC 4254, section 5.2). A timeout of 0 makes it return at once.
     const int n =
-        ssh_channel_read_nonblocking(h_->channel, buffer, uint32_t(std::min<qint64>(size, 1 << 30)), 0);
+        ssh_channel_read_timeout(h_->channel, buffer, uint32_t(std::min<qint64>(size, 1 << 30)), 0, 0);
     if (n == SSH_ERROR)
         fail(QStringLiteral("The connection to the server has been lost"));
     if (n == 0 && (ssh_channel_is_eof(h_->channel) || !ssh_is_connected(h_->session)))

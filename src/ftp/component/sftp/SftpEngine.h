@@ -161,7 +161,7 @@ private:
     struct Pull;
     void sendRead(Pull& pull, quint64 offset, quint32 length);
     void fillReads(Pull& pull);
-    void takeRead(Pull& pull, const Response& response); // a reply to one of the reads
+    void takeRead(Pull& pull, Response response); // a reply to one of the reads
     void writeInOrder(Pull& pull, QFile& part, KeptDownload& job);
     void push(const QByteArray& handle, QFile& file, qint64 offset, qint64 size);
     // After a cancel or a failure inside a transfer: reads the replies still owed (within

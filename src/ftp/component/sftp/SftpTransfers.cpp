@@ -23,6 +23,8 @@ constexpr int kSettleMs = 1'000;
 // A text file whose first bytes hold a NUL is not text: it moves byte for byte (on this
 // platform every text transfer does), and the transcript says so.
 constexpr qint64 kTextProbeBytes = 8 * 1024;
+// Where the bytes start in an SSH_FXP_DATA body: after their length.
+constexpr qsizetype kDataAt = 4;
 
 QByteArray readRequest(const QByteArray& handle, quint64 offset, quint32 length) {
     return PacketWriter().string(handle).u64(offset).u32(length).bytes();
@@ -170,7 +172,9 @@ struct SftpEngine::Pull {
     quint64 written = 0;
     std::optional<quint64> end; // where the server said the file ends
     QHash<quint32, Piece> inFlight;
-    std::map<quint64, QByteArray> early; // replies that came before those for earlier bytes
+    // Replies whose bytes came before those ahead of them: SSH_FXP_DATA bodies, the bytes
+    // at kDataAt.
+    std::map<quint64, QByteArray> early;
 
     // Reads go on to the end the server reports: one read at the announced size confirms
     // it, and a file that grew meanwhile is read on.
@@ -188,7 +192,7 @@ void SftpEngine::fillReads(Pull& pull) {
     }
 }
 
-void SftpEngine::takeRead(Pull& pull, const Response& response) {
+void SftpEngine::takeRead(Pull& pull, Response response) {
     const auto it = pull.inFlight.constFind(response.id);
     if (it == pull.inFlight.constEnd())
         throw SessionError(SessionError::Garbage, QStringLiteral("A reply to no request came."));
@@ -200,19 +204,22 @@ void SftpEngine::takeRead(Pull& pull, const Response& response) {
     }
     if (response.type != FxpData)
         refusedBy(QStringLiteral("The download broke off"), statusReply(response));
+    // SSH_FXP_DATA (section 7): the bytes as a string; the body is kept whole, without a copy.
     PacketReader reader(response.body);
-    QByteArray data = reader.string();
-    if (!reader.ok() || data.isEmpty() || quint64(data.size()) > piece.length || piece.offset < pull.written)
+    const quint64 length = reader.u32();
+    if (!reader.ok() || length == 0 || length > quint64(response.body.size() - kDataAt) ||
+        length > piece.length || piece.offset < pull.written)
         throw SessionError(SessionError::Garbage, QStringLiteral("The server sent data out of place."));
-    if (quint64(data.size()) < piece.length) // a short read: ask for the rest
-        sendRead(pull, piece.offset + data.size(), piece.length - quint32(data.size()));
-    pull.early.emplace(piece.offset, std::move(data));
+    if (length < piece.length) // a short read: ask for the rest
+        sendRead(pull, piece.offset + length, piece.length - quint32(length));
+    response.body.truncate(kDataAt + qsizetype(length)); // anything after the string is not data
+    pull.early.emplace(piece.offset, std::move(response.body));
 }
 
 void SftpEngine::writeInOrder(Pull& pull, QFile& part, KeptDownload& job) {
     while (!pull.early.empty() && pull.early.begin()->first == pull.written) {
-        const QByteArray& bytes = pull.early.begin()->second;
-        if (part.write(bytes) != bytes.size())
+        const QByteArrayView bytes = QByteArrayView(pull.early.begin()->second).sliced(kDataAt);
+        if (part.write(bytes.data(), bytes.size()) != bytes.size())
             localError(QStringLiteral("Cannot write \"%1\": %2").arg(job.target, part.errorString()));
         pull.written += bytes.size();
         job.bytes = qint64(pull.written);

@@ -29,6 +29,17 @@ namespace {
 // A read that leaves the channel's window alone: within what libssh tops up by itself.
 constexpr qint64 kQuietRead = 256 * 1024;
 
+// libssh's own list, AES-GCM first where the processor has AES instructions: there it
+// costs less per byte than ChaCha20-Poly1305, on both ends of a bulk transfer.
+const char* cipherPreference() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("aes") && __builtin_cpu_supports("pclmul"))
+        return "aes128-gcm@openssh.com,aes256-gcm@openssh.com,chacha20-poly1305@openssh.com,"
+               "aes256-ctr,aes192-ctr,aes128-ctr";
+#endif
+    return nullptr;
+}
+
 QByteArray homeSshFolder() {
     // HOME, as the rest of the program reads it (libssh would ask the password database).
     return QFile::encodeName(QDir::homePath() + QStringLiteral("/.ssh"));
@@ -135,6 +146,10 @@ void SshSession::handshake(qintptr socket, const QString& host, quint16 port, in
     ssh_options_set(h_->session, SSH_OPTIONS_NODELAY, &noDelay);
     ssh_options_set(h_->session, SSH_OPTIONS_SSH_DIR, sshDir.constData());
     ssh_options_set(h_->session, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
+    if (const char* ciphers = cipherPreference()) {
+        ssh_options_set(h_->session, SSH_OPTIONS_CIPHERS_C_S, ciphers);
+        ssh_options_set(h_->session, SSH_OPTIONS_CIPHERS_S_C, ciphers);
+    }
     ssh_set_blocking(h_->session, 0);
     if (pump([this] { return ssh_connect(h_->session); }, SSH_AGAIN, deadline) != SSH_OK)
         fail(QStringLiteral("The SSH handshake failed"));

@@ -126,6 +126,12 @@ int main(int argc, char** argv) {
                     down ? "download" : "upload", static_cast<long long>(mib), a, double(mib) / a, b,
                     double(mib) / b, a / b);
     }
+    for (int down = 1; down >= 0; --down)
+        for (const auto* runs : {&ours[down], &theirs[down]})
+            std::printf("%-8s %-6s spread %.2f .. %.2f s over %zu runs\n", down ? "download" : "upload",
+                        runs == &ours[down] ? "engine" : "sftp",
+                        *std::min_element(runs->begin(), runs->end()),
+                        *std::max_element(runs->begin(), runs->end()), runs->size());
     std::printf("peak RSS of the benchmark process: %ld KiB\n", peakRssKiB());
     return 0;
 }

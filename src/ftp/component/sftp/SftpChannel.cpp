@@ -8,7 +8,11 @@ namespace ftp::sftp {
 
 namespace {
 
-constexpr qsizetype kReadChunk = 256 * 1024;
+// A read from the channel asks for this much: with libssh 0.10 it is also the window the
+// server may fill ahead of the reads (a 64-request download keeps 4 MiB on the way).
+constexpr qsizetype kReadChunk = 4 * 1024 * 1024;
+// Sent bytes are dropped from the front of the queue once this many have gone.
+constexpr qsizetype kSentCompaction = 256 * 1024;
 
 [[noreturn]] void garbage(const QString& what) {
     throw SessionError(SessionError::Garbage,
@@ -30,7 +34,7 @@ QString Response::statusMessage() const {
 
 void SftpChannel::enqueue(const QByteArray& packet) {
     // What the channel took goes, so that the queue holds only what is still to send.
-    if (outPos_ > 0 && (outPos_ == out_.size() || outPos_ >= kReadChunk)) {
+    if (outPos_ > 0 && (outPos_ == out_.size() || outPos_ >= kSentCompaction)) {
         out_.remove(0, outPos_);
         outPos_ = 0;
     }

@@ -157,6 +157,12 @@ private:
     int upload(QFile& file, const QFileInfo& info, const QString& remote, bool text);
     qint64 pull(const QByteArray& handle, qint64 offset, std::optional<quint64> size, QFile& part,
                 KeptDownload& job);
+    // The steps of a download's loop, one job each.
+    struct Pull;
+    void sendRead(Pull& pull, quint64 offset, quint32 length);
+    void fillReads(Pull& pull);
+    void takeRead(Pull& pull, Response response); // a reply to one of the reads
+    void writeInOrder(Pull& pull, QFile& part, KeptDownload& job);
     void push(const QByteArray& handle, QFile& file, qint64 offset, qint64 size);
     // After a cancel or a failure inside a transfer: reads the replies still owed (within
     // a short deadline, else the connection goes), closes the handle, then rethrows.

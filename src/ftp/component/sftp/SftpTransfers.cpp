@@ -23,6 +23,8 @@ constexpr int kSettleMs = 1'000;
 // A text file whose first bytes hold a NUL is not text: it moves byte for byte (on this
 // platform every text transfer does), and the transcript says so.
 constexpr qint64 kTextProbeBytes = 8 * 1024;
+// Where the bytes start in an SSH_FXP_DATA body: after their length.
+constexpr qsizetype kDataAt = 4;
 
 QByteArray readRequest(const QByteArray& handle, quint64 offset, quint32 length) {
     return PacketWriter().string(handle).u64(offset).u32(length).bytes();
@@ -157,71 +159,93 @@ int SftpEngine::download(const QString& remote, const QString& target, bool text
     return 1;
 }
 
-qint64 SftpEngine::pull(const QByteArray& handle, qint64 offset, std::optional<quint64> size, QFile& part,
-                        KeptDownload& job) {
+// A download's reads: those in flight, pieces that came before the bytes ahead of them,
+// and how far the file is written.
+struct SftpEngine::Pull {
     struct Piece {
         quint64 offset;
         quint32 length;
     };
-    QHash<quint32, Piece> inFlight;
-    std::map<quint64, QByteArray> early; // replies that came before those for earlier bytes
-    quint64 next = quint64(offset);
-    quint64 written = quint64(offset);
+    const QByteArray& handle;
+    std::optional<quint64> size; // the size the server announced
+    quint64 next = 0;            // the offset the next read asks for
+    quint64 written = 0;
     std::optional<quint64> end; // where the server said the file ends
+    QHash<quint32, Piece> inFlight;
+    // Replies whose bytes came before those ahead of them: SSH_FXP_DATA bodies, the bytes
+    // at kDataAt.
+    std::map<quint64, QByteArray> early;
+
     // Reads go on to the end the server reports: one read at the announced size confirms
     // it, and a file that grew meanwhile is read on.
-    const auto wanted = [&] { return !end && (!size || next <= *size || written > *size); };
+    bool wanted() const { return !end && (!size || next <= *size || written > *size); }
+};
+
+void SftpEngine::sendRead(Pull& pull, quint64 offset, quint32 length) {
+    pull.inFlight.insert(channel_.send(FxpRead, readRequest(pull.handle, offset, length)), {offset, length});
+}
+
+void SftpEngine::fillReads(Pull& pull) {
+    while (pull.inFlight.size() < kWindow && pull.wanted()) {
+        sendRead(pull, pull.next, kChunk);
+        pull.next += kChunk;
+    }
+}
+
+void SftpEngine::takeRead(Pull& pull, Response response) {
+    const auto it = pull.inFlight.constFind(response.id);
+    if (it == pull.inFlight.constEnd())
+        throw SessionError(SessionError::Garbage, QStringLiteral("A reply to no request came."));
+    const Pull::Piece piece = *it;
+    pull.inFlight.erase(it);
+    if (response.type == FxpStatus && response.status() == FxEof) {
+        pull.end = std::min(pull.end.value_or(piece.offset), piece.offset);
+        return;
+    }
+    if (response.type != FxpData)
+        refusedBy(QStringLiteral("The download broke off"), statusReply(response));
+    // SSH_FXP_DATA (section 7): the bytes as a string; the body is kept whole, without a copy.
+    PacketReader reader(response.body);
+    const quint64 length = reader.u32();
+    if (!reader.ok() || length == 0 || length > quint64(response.body.size() - kDataAt) ||
+        length > piece.length || piece.offset < pull.written)
+        throw SessionError(SessionError::Garbage, QStringLiteral("The server sent data out of place."));
+    if (length < piece.length) // a short read: ask for the rest
+        sendRead(pull, piece.offset + length, piece.length - quint32(length));
+    response.body.truncate(kDataAt + qsizetype(length)); // anything after the string is not data
+    pull.early.emplace(piece.offset, std::move(response.body));
+}
+
+void SftpEngine::writeInOrder(Pull& pull, QFile& part, KeptDownload& job) {
+    while (!pull.early.empty() && pull.early.begin()->first == pull.written) {
+        const QByteArrayView bytes = QByteArrayView(pull.early.begin()->second).sliced(kDataAt);
+        if (part.write(bytes.data(), bytes.size()) != bytes.size())
+            localError(QStringLiteral("Cannot write \"%1\": %2").arg(job.target, part.errorString()));
+        pull.written += bytes.size();
+        job.bytes = qint64(pull.written);
+        pull.early.erase(pull.early.begin());
+    }
+    if (callControl_)
+        callControl_->setDone(qint64(pull.written));
+}
+
+qint64 SftpEngine::pull(const QByteArray& handle, qint64 offset, std::optional<quint64> size, QFile& part,
+                        KeptDownload& job) {
+    Pull pull{handle, size, quint64(offset), quint64(offset), std::nullopt, {}, {}};
     try {
-        for (;;) {
-            while (inFlight.size() < kWindow && wanted()) {
-                inFlight.insert(channel_.send(FxpRead, readRequest(handle, next, kChunk)), {next, kChunk});
-                next += kChunk;
-            }
-            if (inFlight.isEmpty())
-                break;
-            const Response response = channel_.next(QDeadlineTimer(timeouts_.dataMs), timeouts_.dataMs);
-            const auto it = inFlight.constFind(response.id);
-            if (it == inFlight.constEnd())
-                throw SessionError(SessionError::Garbage, QStringLiteral("A reply to no request came."));
-            const Piece piece = *it;
-            inFlight.erase(it);
-            if (response.type == FxpStatus && response.status() == FxEof) {
-                end = std::min(end.value_or(piece.offset), piece.offset);
-                continue;
-            }
-            if (response.type != FxpData)
-                refusedBy(QStringLiteral("The download broke off"), statusReply(response));
-            PacketReader reader(response.body);
-            QByteArray data = reader.string();
-            if (!reader.ok() || data.isEmpty() || quint64(data.size()) > piece.length ||
-                piece.offset < written)
-                throw SessionError(SessionError::Garbage,
-                                   QStringLiteral("The server sent data out of place."));
-            if (quint64(data.size()) < piece.length) // a short read: ask for the rest
-                inFlight.insert(channel_.send(FxpRead, readRequest(handle, piece.offset + data.size(),
-                                                                   piece.length - quint32(data.size()))),
-                                {piece.offset + data.size(), piece.length - quint32(data.size())});
-            early.emplace(piece.offset, std::move(data));
-            while (!early.empty() && early.begin()->first == written) {
-                const QByteArray& bytes = early.begin()->second;
-                if (part.write(bytes) != bytes.size())
-                    localError(QStringLiteral("Cannot write \"%1\": %2").arg(job.target, part.errorString()));
-                written += bytes.size();
-                job.bytes = qint64(written);
-                early.erase(early.begin());
-            }
-            if (callControl_)
-                callControl_->setDone(qint64(written));
+        for (fillReads(pull); !pull.inFlight.isEmpty(); fillReads(pull)) {
+            takeRead(pull, channel_.next(QDeadlineTimer(timeouts_.dataMs), timeouts_.dataMs));
+            writeInOrder(pull, part, job);
         }
     } catch (const SessionError& e) {
         if (e.kind() == SessionError::Cancelled || e.kind() == SessionError::Refused ||
             e.kind() == SessionError::Local)
-            settle(int(inFlight.size()), handle);
+            settle(int(pull.inFlight.size()), handle);
         throw;
     }
-    if (!early.empty() || (end && written != *end))
+    if (!pull.early.empty() || (pull.end && pull.written != *pull.end))
         throw SessionError(SessionError::Garbage, QStringLiteral("The server left a gap in the file."));
-    return qint64(written);
+    return qint64(pull.written);
 }
 
 // --- Uploads -------------------------------------------------------------------------

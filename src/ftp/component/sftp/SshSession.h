@@ -58,6 +58,7 @@ public:
     // Channel I/O, never blocking: what is there now (0 if nothing), and what the channel's
     // window and the socket take now (0 if nothing). Throw SessionError::Closed when the
     // channel or the connection has ended.
+    // A read of `size` also keeps the channel's window open to about `size` bytes.
     qint64 readSome(char* buffer, qint64 size);
     qint64 writeSome(const char* data, qint64 size);
     // One slice of waiting for the socket (reading, and writing when `wantWrite`), at most
@@ -74,6 +75,7 @@ private:
     std::unique_ptr<Handles> h_;
     CallControl* control_ = nullptr;
     int timeoutMs_ = 0;
+    qint64 untilGrant_ = 0; // bytes to read before the window is opened wide again
 
     // Calls `step` until it stops answering `again`, waiting a slice between calls.
     int pump(const std::function<int()>& step, int again, const QDeadlineTimer& deadline);

@@ -7,10 +7,12 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TESSEL_ASAN_BUILD:-$root/build-asan}
+# Warnings are errors in the ordinary build only: with the sanitizers' instrumentation
+# gcc 12 warns about array bounds in Qt's own headers that hold in the plain build.
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_SANITIZE=ON -DTESSEL_WERROR=ON \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_SANITIZE=ON -DTESSEL_WERROR=OFF \
   "${launcher[@]}" >/dev/null
 cmake --build "$build"
 

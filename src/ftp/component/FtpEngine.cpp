@@ -3,6 +3,7 @@
 #include "ftp/component/CallControl.h"
 #include "ftp/component/CertificateCheck.h"
 #include "ftp/component/EngineCalls.h"
+#include "ftp/component/HostLookup.h"
 #include "ftp/component/LineEnds.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/ServerName.h"
@@ -30,32 +31,6 @@
 namespace ftp {
 
 namespace {
-
-// Looks a host name up, giving up after `timeoutMs` or when the call is cancelled. The
-// lookup runs on a thread of its own so that a resolver that never answers cannot hold the
-// caller: on a timeout the thread is left to finish on its own.
-std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs, const CallControl* cancel) {
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable done;
-        std::optional<QHostInfo> info;
-    };
-    auto shared = std::make_shared<Shared>();
-    std::thread([shared, host] {
-        QHostInfo info = QHostInfo::fromName(host);
-        const std::lock_guard lock(shared->mutex);
-        shared->info = std::move(info);
-        shared->done.notify_all();
-    }).detach();
-    std::unique_lock lock(shared->mutex);
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!shared->info && !deadline.hasExpired() && !(cancel && cancel->isCancelled())) {
-        const qint64 slice = std::min<qint64>(deadline.remainingTime(), kCancelPollMs);
-        shared->done.wait_for(lock, std::chrono::milliseconds(slice),
-                              [&] { return shared->info.has_value(); });
-    }
-    return shared->info;
-}
 
 QString verbOf(const QString& line) {
     const QString trimmed = line.trimmed();

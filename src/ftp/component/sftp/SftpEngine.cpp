@@ -4,6 +4,7 @@
 
 #include "ftp/component/CallControl.h"
 #include "ftp/component/FtpEngine.h"
+#include "ftp/component/HostLookup.h"
 #include "ftp/component/RemotePath.h"
 #include "ftp/component/SessionError.h"
 #include "ftp/component/sftp/KnownHosts.h"
@@ -20,29 +21,6 @@
 namespace ftp::sftp {
 
 namespace {
-
-// Looks a host name up on a thread of its own, giving up after `timeoutMs` or on a
-// cancel; a resolver that never answers is left to finish alone.
-std::optional<QHostInfo> lookUp(const QString& host, int timeoutMs, const CallControl* control) {
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable done;
-        std::optional<QHostInfo> info;
-    };
-    auto shared = std::make_shared<Shared>();
-    std::thread([shared, host] {
-        QHostInfo info = QHostInfo::fromName(host);
-        const std::lock_guard lock(shared->mutex);
-        shared->info = std::move(info);
-        shared->done.notify_all();
-    }).detach();
-    std::unique_lock lock(shared->mutex);
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!shared->info && !deadline.hasExpired() && !(control && control->isCancelled()))
-        shared->done.wait_for(lock, std::chrono::milliseconds(kCancelPollMs),
-                              [&] { return shared->info.has_value(); });
-    return shared->info;
-}
 
 // The default key files, in the order OpenSSH tries them.
 const char* const kKeyFiles[] = {"id_ed25519", "id_ecdsa", "id_rsa"};
@@ -181,7 +159,7 @@ int SftpEngine::openConnection() {
     if (server_.isLiteral) {
         addresses.append(QHostAddress(server_.host));
     } else {
-        const auto info = lookUp(server_.host, timeouts_.connectMs, callControl_);
+        const auto info = lookUpHost(server_.host, timeouts_.connectMs, callControl_);
         if (!info)
             return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
         if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())

@@ -32,12 +32,12 @@ using platform::place;
 
 // The window's controls as laid out, in twips: object name, caption (UTF-8), left, top,
 // width, height.
-struct ControlSpec {
+struct ControlRow {
     const char* name;
     const char* caption;
     int left, top, width, height;
 };
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {"Label11", "Local Path", 480, 0, 1095, 255},
     {"Drive1", "", 120, 240, 2655, 300},
     {"Dir1", "", 120, 600, 2655, 2190},
@@ -82,28 +82,28 @@ constexpr ControlSpec kControls[] = {
     {"Text2", "", 8280, 7200, 1575, 270},
 };
 
-const ControlSpec& specOf(const char* name) {
-    for (const ControlSpec& spec : kControls) {
-        if (std::strcmp(spec.name, name) == 0)
-            return spec;
+const ControlRow& rowOf(const char* name) {
+    for (const ControlRow& row : kControls) {
+        if (std::strcmp(row.name, name) == 0)
+            return row;
     }
     qFatal("No layout for the control %s", name);
 }
 
 template <typename T> T* placed(QWidget* parent, const char* name) {
-    const ControlSpec& s = specOf(name);
+    const ControlRow& s = rowOf(name);
     return place<T>(parent, name, s.left, s.top, s.width, s.height);
 }
 
 QLabel* label(QWidget* parent, const char* name) {
     auto* widget = placed<QLabel>(parent, name);
-    widget->setText(QString::fromUtf8(specOf(name).caption));
+    widget->setText(QString::fromUtf8(rowOf(name).caption));
     return widget;
 }
 
 QPushButton* button(QWidget* parent, const char* name) {
     auto* widget = placed<QPushButton>(parent, name);
-    widget->setText(QString::fromUtf8(specOf(name).caption));
+    widget->setText(QString::fromUtf8(rowOf(name).caption));
     return widget;
 }
 

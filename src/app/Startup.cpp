@@ -1,5 +1,5 @@
 // Start-up and exit of the main window.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/ServerList.h"
 

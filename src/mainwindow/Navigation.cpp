@@ -1,5 +1,5 @@
 // Remote navigation: "変更", "ディレクトリの変更" and the clicks in the two remote lists.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/TypedRemotePath.h"

@@ -1,6 +1,6 @@
 // The status line Label2: every outcome of the window and the dial-up window, with the
 // cause of a failure beside it.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 

@@ -1,4 +1,4 @@
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "platform/Accessibility.h"
 #include "platform/AppPaths.h"

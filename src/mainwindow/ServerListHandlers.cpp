@@ -1,5 +1,5 @@
 // "Save" and "CLS": the remembered server names in Combo1 and "ftpsvr.dat".
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/ServerList.h"

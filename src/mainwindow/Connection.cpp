@@ -1,5 +1,5 @@
 // "サーバーへ接続" and "サーバーから切断".
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 #include "platform/AppPaths.h"

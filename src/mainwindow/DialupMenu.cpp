@@ -1,5 +1,5 @@
 // The main window's dial-up menu item.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "dialup/frmRAS.h"
 

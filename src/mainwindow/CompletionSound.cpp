@@ -1,5 +1,5 @@
 // The completion sound, played after a transfer and after a remote delete.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "platform/AppPaths.h"
 #include "platform/SoundPlayer.h"

@@ -1,5 +1,5 @@
 // The session log pane (LogTxt).
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/LogFields.h"
 #include "ftp/rules/SessionLog.h"

@@ -1,5 +1,5 @@
 // Remote file and folder operations: "ファイル削除" and the make-directory panel.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/RemoteCommands.h"

@@ -1,5 +1,5 @@
 // The Help menu of the main window: "ヘルプを表示" and "Version情報".
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "help/HelpWindows.h"
 #include "help/frmBrowser22.h"

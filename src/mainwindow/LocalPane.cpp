@@ -1,5 +1,5 @@
 // The local pane: drive, folder and file lists, the size of the clicked file and "選択".
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/LocalFiles.h"

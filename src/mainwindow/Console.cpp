@@ -1,6 +1,6 @@
 // The command console: "コマンド送信", Enter in Combo3 and Enter in Text2. Replies are
 // read back from the session log, where the component writes every reply line.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/LogFields.h"

@@ -1,5 +1,5 @@
 // The two transfer buttons: upload (Command5) and download (Command6).
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include "ftp/rules/FailureCauses.h"
 #include "ftp/rules/TransferRules.h"

@@ -1,9 +1,10 @@
 #pragma once
 // The main window: every control of the FTP client, the session state and the event
 // handlers, all private to the window. Handlers are defined across several files, one
-// per feature (src/ftp/). Tests find the controls by objectName.
+// per feature (src/mainwindow/). Tests find the controls by objectName.
 
 #include "ftp/component/FtpComponent.h"
+#include "ftp/folders/QueueRequest.h"
 
 #include <QMainWindow>
 
@@ -135,6 +136,10 @@ private:
     void mnuDirChenge_Click();
     void List1_Click();
     void List2_Click();
+
+    // ---- Batches: folders, several files, drops, mirror upload ----
+    // Runs `request` as a queue in the transfer window, one file at a time on the session.
+    void runQueue(const ftp::QueueRequest& request);
 
     // ---- Session log ----
     void LogTxt();

@@ -2,7 +2,7 @@
 // has a name, the transfer buttons and the login boxes have the names users hear, the
 // labels beside the boxes are their buddies, the status line's name follows its text,
 // and the "File Up or DownLoad" heading fits its box.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 #include "dialup/frmRAS.h"
 #include "help/frmBrowser22.h"
 #include "help/frmTesselTitle.h"

@@ -2,7 +2,7 @@
 // answering timers, holds user input back, and after half a second shows the progress
 // window, whose "中止" and frame close both cancel. The component is a slow double behind
 // the real ThreadedComponent.
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 #include "ftp/component/CallControl.h"
 #include "ftp/component/ThreadedComponent.h"
 #include "platform/CallProgress.h"

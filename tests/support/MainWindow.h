@@ -3,7 +3,7 @@
 // find them, and the few values of its session state that tests check, read through the
 // window's one test-access friend.
 
-#include "app/frmTesselFTP.h"
+#include "mainwindow/frmTesselFTP.h"
 
 #include <QAction>
 #include <QComboBox>

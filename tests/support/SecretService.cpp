@@ -20,18 +20,23 @@ SecretService::~SecretService() {
         if (daemon->state() == QProcess::NotRunning)
             continue;
         daemon->terminate();
-        if (!daemon->waitForFinished(3000))
-            daemon->kill(), daemon->waitForFinished(3000);
+        if (!daemon->waitForFinished(3000)) {
+            daemon->kill();
+            daemon->waitForFinished(3000);
+        }
     }
 }
 
 bool SecretService::start() {
-    if (!dir_.isValid())
-        return error_ = QStringLiteral("no temporary folder"), false;
-    for (const char* sub : {"data", "config", "run"})
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no temporary folder");
+        return false;
+    }
+    for (const char* sub : {"data", "config", "run/keyring"})
         QDir(dir_.path()).mkpath(QLatin1String(sub));
-    QFile::setPermissions(dir_.filePath(QStringLiteral("run")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    QFile::setPermissions(dir_.filePath(QStringLiteral("run")), ownerOnly);
+    QFile::setPermissions(dir_.filePath(QStringLiteral("run/keyring")), ownerOnly);
     if (!startBus() || !startKeyring() || !waitForSecrets())
         return false;
     qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
@@ -52,7 +57,8 @@ bool SecretService::startBus() {
 }
 
 // The keyring reads the login keyring's password from its standard input; with none yet,
-// it creates the login keyring with it, which is where new secrets go.
+// it creates the login keyring with it, which is where new secrets go. Its control
+// folder is its own, so it never finds (nor replaces) a keyring daemon of the user's.
 bool SecretService::startKeyring() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), dir_.path());
@@ -60,14 +66,17 @@ bool SecretService::startKeyring() {
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("run")));
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
-    env.remove(QStringLiteral("DISPLAY"));
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "GNOME_KEYRING_CONTROL"})
+        env.remove(QLatin1String(name));
     keyring_.setProcessEnvironment(env);
     keyring_.start(QStringLiteral("gnome-keyring-daemon"),
-                   {QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--replace"),
-                    QStringLiteral("--components=secrets")});
-    if (!keyring_.waitForStarted(kStartMs))
-        return error_ = QStringLiteral("gnome-keyring-daemon did not start: %1").arg(keyring_.errorString()),
-               false;
+                   {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
+                    QStringLiteral("--components=secrets"),
+                    QStringLiteral("--control-directory=") + dir_.filePath(QStringLiteral("run/keyring"))});
+    if (!keyring_.waitForStarted(kStartMs)) {
+        error_ = QStringLiteral("gnome-keyring-daemon did not start: %1").arg(keyring_.errorString());
+        return false;
+    }
     keyring_.write("tessel-test-keyring");
     keyring_.waitForBytesWritten(kStartMs); // it reads until the end of its input
     keyring_.closeWriteChannel();

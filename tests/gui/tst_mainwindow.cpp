@@ -129,6 +129,10 @@ private slots:
         QTRY_VERIFY(keep->toolTip().contains(QStringLiteral("Secret Service")));
         QVERIFY(!keep->isEnabled());
         QCOMPARE(keep->accessibleDescription(), keep->toolTip());
+        // Greyed, its caption still stands out from the window's grey.
+        const QRgb greyText = keep->palette().color(QPalette::Disabled, QPalette::WindowText).rgb();
+        QVERIFY(qAbs(qGray(greyText) - qGray(w.centralWidget()->palette().color(QPalette::Window).rgb())) >
+                48);
     }
 
     // What is typed into the password box shows as bullets only, to the eye and to a

@@ -1,9 +1,9 @@
 // The main window as it opens: controls, menus, server list, application folder, exit.
+#include "support/MainWindow.h"
 #include "platform/AppPaths.h"
 #include "platform/LocalLists.h"
 #include "platform/Twips.h"
 #include "support/FakeFtpComponent.h"
-#include "support/MainWindow.h"
 #include "support/TestEnvironment.h"
 #include "support/WidgetText.h"
 
@@ -126,9 +126,9 @@ private slots:
             QVERIFY(!keep->geometry().intersects(neighbour->geometry()));
         auto* caption = w.findChild<QLabel*>(QStringLiteral("Label4"));
         QVERIFY(caption->x() + QFontMetrics(caption->font()).horizontalAdvance(caption->text()) < keep->x());
-        QTRY_VERIFY(keep->toolTip().contains(QStringLiteral("Secret Service")));
+        QTRY_VERIFY(keep->accessibleDescription().contains(QStringLiteral("Secret Service")));
         QVERIFY(!keep->isEnabled());
-        QCOMPARE(keep->accessibleDescription(), keep->toolTip());
+        QCOMPARE(keep->toolTip(), keep->accessibleDescription());
         // Greyed, its caption still stands out from the window's grey.
         const QRgb greyText = keep->palette().color(QPalette::Disabled, QPalette::WindowText).rgb();
         QVERIFY(qAbs(qGray(greyText) - qGray(w.centralWidget()->palette().color(QPalette::Window).rgb())) >

@@ -30,7 +30,7 @@ class SecretStore : public QObject {
 public:
     // The name the entries are filed under in the store.
     static inline const QString kService = QStringLiteral("TesselFTP");
-    static constexpr int kDefaultTimeoutMs = 10000;
+    static constexpr int kDefaultTimeoutMs = 30000; // long enough for a keyring to ask to be unlocked
 
     struct Answer {
         bool ok = false;                  // the store answered

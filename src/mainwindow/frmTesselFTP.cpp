@@ -296,7 +296,8 @@ void frmTesselFTP::createConnectFrame(QWidget* client) {
     Check1 = placed<QCheckBox>(Frame1, "Check1");
     Check1->setText(QString::fromUtf8(rowOf("Check1").caption));
     Check1->setFont(platform::japaneseUiFont(8)); // 9 points would not fit beside "PassWord"
-    QPalette greyed = Check1->palette();          // the style's disabled grey would vanish into the frame's
+    // Greyed, its caption stays readable: the style's own grey is the window's grey.
+    QPalette greyed = Check1->palette();
     greyed.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
     Check1->setPalette(greyed);
     Command2 = button(Frame1, "Command2");

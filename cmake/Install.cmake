@@ -23,7 +23,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/icons/${TESSEL_APP_ID}.svg
 
 # The Debian package. The libraries come from dpkg-shlibdeps; what the program loads by
 # name rather than by linking is listed by hand: the Japanese font (without it every
-# kana is a box) and Qt's translations (the message boxes' Japanese buttons).
+# kana is a box), Qt's translations (the message boxes' Japanese buttons) and libsecret,
+# which QtKeychain loads to reach the desktop's secret store for saved logins.
 set(CPACK_PACKAGE_NAME tesselftp)
 set(CPACK_PACKAGE_VENDOR "TesselFTP")
 set(CPACK_PACKAGE_CONTACT "TesselFTP maintainers <maintainers@users.noreply.c-seed-7b7a8683.example>")
@@ -36,7 +37,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n, libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ppp")
 set(CPACK_GENERATOR DEB)

@@ -13,6 +13,7 @@ packages=(
   python3 python3-pyftpdlib python3-openssl openssl
   ppp curl
   libssh-dev openssh-server openssh-client
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon dbus-x11
   desktop-file-utils appstream dpkg-dev file
   clang-14 libclang-rt-14-dev
 )

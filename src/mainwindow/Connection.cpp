@@ -52,6 +52,7 @@ void frmTesselFTP::mnuConect_Click() {
         // log), the menus offer "サーバーから切断", so the user can end it and connect again.
         const auto connectedMenus = qScopeGuard([this] { setConnectedMenus(true); });
         setStatus(QStringLiteral("接続成功。"));
+        rememberLogin();
         showSessionProtection();
         DirList = FtpObj->GetDir(QString(), ftp::kFolderFlag);
         addNames(List1, DirList);

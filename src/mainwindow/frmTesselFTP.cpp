@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -64,6 +65,8 @@ constexpr ControlRow kControls[] = {
     {"Combo2", "", 240, 1200, 3015, 300},
     {"Label4", "PassWord", 240, 1680, 975, 255},
     {"Combo5", "", 240, 1920, 2292, 276},
+    // In the free space beside "PassWord", clear of its caption and of "Save".
+    {"Check1", "パスワードを保存", 1080, 1680, 1545, 240},
     {"Command2", "Save", 2640, 1680, 615, 255},
     {"Command3", "CLS", 2640, 2040, 615, 255},
     {"Frame2", "", 6360, 3240, 3015, 1215},
@@ -151,6 +154,7 @@ void nameControlsForScreenReaders(QWidget* window) {
     nameChild(window, "Combo1", QStringLiteral("サーバー"), "Label1");
     nameChild(window, "Combo2", QStringLiteral("ユーザーID"), "Label3");
     nameChild(window, "Combo5", QStringLiteral("パスワード"), "Label4");
+    describeChild(window, "Check1", QString()); // the description says what the box does now
     // Buttons with a caption are named by it, so that a user who says what they see
     // reaches them; what the caption means goes to the description.
     describeChild(window, "Command2", QStringLiteral("サーバー名を保存"));
@@ -288,6 +292,14 @@ void frmTesselFTP::createConnectFrame(QWidget* client) {
     Combo5 = combo(Frame1, "Combo5");
     Combo5->addItems({QString(), QStringLiteral("guest@example")});
     Combo5->setEditText(QString());
+    Combo5->lineEdit()->setEchoMode(QLineEdit::Password); // neither onlookers nor screenshots see it
+    Check1 = placed<QCheckBox>(Frame1, "Check1");
+    Check1->setText(QString::fromUtf8(rowOf("Check1").caption));
+    Check1->setFont(platform::japaneseUiFont(8)); // 9 points would not fit beside "PassWord"
+    // Greyed, its caption stays readable: the style's own grey is the window's grey.
+    QPalette greyed = Check1->palette();
+    greyed.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
+    Check1->setPalette(greyed);
     Command2 = button(Frame1, "Command2");
     Command3 = button(Frame1, "Command3");
 }
@@ -384,6 +396,7 @@ void frmTesselFTP::setTabOrder() {
         cmdDelfile, MakeDirTxt, cmdMkDir, cmdMkDirNext, cmdMkDirOk, Text1,    Text2,    Command2, Command3};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+    QWidget::setTabOrder(Combo5, Check1); // the saved-login box right after the password
 }
 
 void frmTesselFTP::setConnectedMenus(bool connected) {
@@ -406,6 +419,7 @@ void frmTesselFTP::connectHandlers() {
 
     connect(mnuConect, &QAction::triggered, this, waiting(&frmTesselFTP::mnuConect_Click));
     connect(mnuClose, &QAction::triggered, this, callOwner->cancelling([this] { mnuClose_Click(); }));
+    connectSavedLogins();
 
     connect(Command1, &QPushButton::clicked, this, waiting(&frmTesselFTP::Command1_Click));
     connect(mnuDirChenge, &QAction::triggered, this, waiting(&frmTesselFTP::mnuDirChenge_Click));

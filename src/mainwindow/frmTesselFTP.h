@@ -11,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -20,13 +21,16 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 namespace platform {
 class CallOwner;
 class DriveListBox;
 class DirListBox;
 class FileListBox;
+class SecretStore;
 class SoundPlayer;
+struct StoredLogin;
 } // namespace platform
 
 class HelpWindows;
@@ -82,6 +86,7 @@ private:
     QComboBox* Combo2 = nullptr;
     QLabel* Label4 = nullptr;
     QComboBox* Combo5 = nullptr;
+    QCheckBox* Check1 = nullptr; // "パスワードを保存"
     QPushButton* Command2 = nullptr;
     QPushButton* Command3 = nullptr;
     QGroupBox* Frame2 = nullptr;
@@ -130,6 +135,19 @@ private:
     // ---- Connect and disconnect ----
     void mnuConect_Click();
     void mnuClose_Click();
+
+    // ---- Saved logins ----
+    platform::SecretStore* secretStore = nullptr;
+    QTimer* loginLookup = nullptr;  // waits for the typing in Combo1 to pause
+    bool passwordFromStore = false; // Combo5 holds a stored password, unchanged by the user
+    void connectSavedLogins();
+    void showSecretStoreState(bool answered, const QString& error);
+    void findStoredLogin();
+    void fillStoredLogin(const platform::StoredLogin& login);
+    void forgetFilledLogin();
+    // At a successful login: keeps the login for the server when Check1 is ticked,
+    // removes the one kept for it otherwise.
+    void rememberLogin();
 
     // ---- Remote navigation ----
     void Command1_Click();

@@ -22,7 +22,7 @@ public:
 
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Value || (t == QAccessible::Name && box()->accessibleName().isEmpty())) {
-            const QString shown = box()->currentText();
+            const QString shown = shownText();
             if (t == QAccessible::Value || !shown.isEmpty())
                 return shown;
         }
@@ -63,6 +63,12 @@ public:
 
 private:
     QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+    // What the box shows: a box that masks what is typed (the password box) reports the
+    // mask, as Qt's own line edit does, never the text.
+    QString shownText() const {
+        const QLineEdit* edit = box()->lineEdit();
+        return edit && edit->echoMode() != QLineEdit::Normal ? edit->displayText() : box()->currentText();
+    }
 };
 
 QAccessibleInterface* namedComboBoxFactory(const QString& className, QObject* object) {

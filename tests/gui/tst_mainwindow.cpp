@@ -7,8 +7,10 @@
 #include "support/TestEnvironment.h"
 #include "support/WidgetText.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -41,7 +44,7 @@ private slots:
                       {"Combo4", 3480, 240, 5775, 300},    {"List1", 3480, 840, 2652, 1848},
                       {"List2", 3480, 3000, 2535, 2748},   {"Combo1", 240, 480, 3015, 300},
                       {"cmdMkDirOk", 1080, 720, 735, 375}, {"Label2", 6360, 5880, 3420, 420},
-                      {"Text2", 8280, 7200, 1575, 270}};
+                      {"Text2", 8280, 7200, 1575, 270},    {"Check1", 1080, 1680, 1545, 240}};
         for (const auto& p : places) {
             auto* widget = w.findChild<QWidget*>(QLatin1String(p.name));
             QVERIFY2(widget, p.name);
@@ -103,6 +106,48 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), expected);
         }
+    }
+
+    // "パスワードを保存" beside the password box shows its whole caption, unticked. With no
+    // secret store answering (the bus address leads nowhere) it is greyed, still readable,
+    // and its tooltip says why.
+    void savedLoginBoxWithoutASecretStore() {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tessel-no-bus");
+        testing::TestEnvironment env;
+        testing::MainWindow w;
+        auto* keep = w.findChild<QCheckBox*>(QStringLiteral("Check1"));
+        QCOMPARE(keep->text(), QStringLiteral("パスワードを保存"));
+        QVERIFY(!keep->isChecked());
+        QStyleOptionButton option;
+        option.initFrom(keep);
+        QVERIFY(keep->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, keep).width() >=
+                QFontMetrics(keep->font()).horizontalAdvance(keep->text()));
+        QTRY_VERIFY(keep->accessibleDescription().contains(QStringLiteral("Secret Service")));
+        QVERIFY(!keep->isEnabled());
+        QCOMPARE(keep->toolTip(), keep->accessibleDescription());
+        // Greyed, its caption still stands out from the window's grey.
+        const QRgb greyText = keep->palette().color(QPalette::Disabled, QPalette::WindowText).rgb();
+        QVERIFY(qAbs(qGray(greyText) - qGray(w.centralWidget()->palette().color(QPalette::Window).rgb())) >
+                48);
+    }
+
+    // What is typed into the password box shows as bullets only, to the eye and to a
+    // screen reader; its list keeps its two entries.
+    void passwordBoxMasksWhatIsTyped() {
+        testing::TestEnvironment env;
+        testing::MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.Combo5->setFocus();
+        QTest::keyClicks(w.Combo5->lineEdit(), QStringLiteral("hunter2"));
+        QCOMPARE(w.Combo5->currentText(), QStringLiteral("hunter2"));
+        const QString shown = w.Combo5->lineEdit()->displayText();
+        QCOMPARE(shown, QString(7, shown.front()));
+        QVERIFY(shown.front() != u'h');
+        for (QObject* box : {static_cast<QObject*>(w.Combo5), static_cast<QObject*>(w.Combo5->lineEdit())})
+            QVERIFY(
+                !QAccessible::queryAccessibleInterface(box)->text(QAccessible::Value).contains(u"hunter"));
+        QCOMPARE(w.Combo5->count(), 2);
     }
 
     void menuBarAndStartStates() {

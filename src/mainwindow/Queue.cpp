@@ -44,7 +44,7 @@ void frmTesselFTP::runQueue(const ftp::QueueRequest& request) {
         mnuDirChenge_Click();
     }
     if (outcome.failed.isEmpty()) {
-        setStatus(completedText(request.kind));
+        setStatus(outcome.stopped ? QStringLiteral("転送を中止しました") : completedText(request.kind));
     } else {
         platform::FailureBox(this, QStringLiteral("転送できなかったファイルがあります。"),
                              queuewindow::failureList(outcome.failed));

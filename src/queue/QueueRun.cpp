@@ -102,9 +102,10 @@ QueueOutcome runQueue(QWidget* parent, ftp::FtpComponent& session, const QueueRe
     }
     window->setStopHandler({});
     window->finish(outcomeText(jobs, runner.stopped()));
-    QueueOutcome outcome{true, {}};
-    std::copy_if(jobs.cbegin(), jobs.cend(), std::back_inserter(outcome.failed),
-                 [](const TransferJob& job) { return job.state == TransferJob::State::Failed; });
+    QueueOutcome outcome{true, runner.stopped(), {}};
+    std::copy_if(jobs.cbegin(), jobs.cend(), std::back_inserter(outcome.failed), [](const TransferJob& job) {
+        return job.state == TransferJob::State::Failed && job.cause != QueueRunner::cancelledCause();
+    });
     return outcome;
 }
 

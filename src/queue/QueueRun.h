@@ -12,7 +12,8 @@ namespace queuewindow {
 
 struct QueueOutcome {
     bool ran = false;             // false: the mirror's preview was cancelled
-    ftp::folders::JobList failed; // the jobs that failed, with their causes
+    bool stopped = false;         // the user stopped the queue with "中止"
+    ftp::folders::JobList failed; // the jobs that failed, with their causes (not the one stopped)
 };
 
 // Runs `request` on `session` in a transfer window that is a child of `parent` and stays

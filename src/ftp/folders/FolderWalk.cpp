@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace ftp::folders {
 
 using Action = TransferJob::Action;
@@ -54,6 +56,8 @@ RemoteWalk::RemoteWalk(FolderLister lister, CauseOf causeOf, QDateTime nowUtc)
     : lister_(std::move(lister)), causeOf_(std::move(causeOf)), now_(std::move(nowUtc)) {}
 
 void RemoteWalk::addFolder(const QString& remote, const QString& localParent) {
+    if (stopped_)
+        return;
     const QString path = tidyRemotePath(remote);
     const QString name = lastRemoteSegment(path);
     if (!transferrules::isSafeLocalName(name)) {
@@ -86,7 +90,19 @@ void RemoteWalk::addFile(const QString& remote, const QString& localParent) {
 bool RemoteWalk::listInto(Folder& folder, bool identify, bool quietly) {
     try {
         folder.listing = lister_(folder.remote, identify);
+        // By name, as the user finds them in the window's lists.
+        std::sort(folder.listing.entries.begin(), folder.listing.entries.end(),
+                  [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
         return true;
+    } catch (const FtpError& e) {
+        // The user stopped: nothing more is walked, and nothing of it is a failure.
+        if (e.detail().kind == FailureKind::Cancelled) {
+            pending_.clear();
+            stopped_ = true;
+        } else if (!quietly) {
+            jobs_.append(failedJob(Action::LocalFolder, folder.shown + u'/', causeOf_(e)));
+        }
+        return false;
     } catch (const std::exception& e) {
         if (!quietly)
             jobs_.append(failedJob(Action::LocalFolder, folder.shown + u'/', causeOf_(e)));
@@ -154,7 +170,7 @@ void RemoteWalk::descend(const Folder& parent, const ListEntry& entry, const QSt
     }
     // A link that the server will not enter leads to a file (or nowhere: its download says).
     if (!listInto(child, false, link)) {
-        if (link)
+        if (link && !stopped_)
             addDownload(parent, entry, false);
         return;
     }

@@ -50,6 +50,7 @@ private:
     FolderLister lister_;
     CauseOf causeOf_;
     QDateTime now_;
+    bool stopped_ = false; // a listing was cancelled
     QSet<QString> visited_;
     QQueue<Folder> pending_;
     JobList jobs_;

@@ -23,6 +23,14 @@ public:
     }
     int DeleteFile(const QString& remotePath) override { return engine_->DeleteFile(remotePath); }
     int Command(const QString& line) override { return engine_->Command(line); }
+    FolderListing ListFolder(const QString& path, bool identify) override {
+        return engine_->ListFolder(path, identify);
+    }
+    int MakeFolder(const QString& path) override { return engine_->MakeFolder(path); }
+    QString FileTime(const QString& path) override { return engine_->FileTime(path); }
+    int SetFileTime(const QString& path, const QDateTime& utc) override {
+        return engine_->SetFileTime(path, utc);
+    }
     QString GetReply() override { return engine_->GetReply(); }
     FtpError lastError() override { return engine_->lastError(); }
     void LogNote(const QString& text) override { engine_->LogNote(text); }

@@ -259,15 +259,25 @@ void frmTesselFTP::startBatchLater(ftp::QueueRequest::Kind kind, const QStringLi
 }
 
 // Runs a batch in the transfer mode the option buttons show. A session that ended in the
-// meantime (the menu stayed open, a drop waited) is reported as a transfer failure is.
+// meantime (the menu stayed open, a drop waited) is reported as a queue without one is.
 void frmTesselFTP::startBatch(ftp::QueueRequest request) {
     if (!isConnected()) {
-        platform::FailureBox(
-            this, QStringLiteral("Error!"),
-            causes::ofException(ftp::FtpError(QStringLiteral("Not connected to a server."),
-                                              ftp::FailureDetail(ftp::FailureKind::NotConnected))));
+        const ftp::FtpError none(QStringLiteral("Not connected to a server."),
+                                 ftp::FailureDetail(ftp::FailureKind::NotConnected));
+        platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(none));
         return;
     }
     request.mode = Option1[0]->isChecked() ? ftp::TextMode : ftp::BinaryMode;
     runQueue(request);
+    if (request.kind == ftp::QueueRequest::Kind::Download)
+        showNewLocalFolders();
+}
+
+// Folders that came in show in the folder list; a folder that went away meanwhile leaves
+// the list as it was.
+void frmTesselFTP::showNewLocalFolders() {
+    try {
+        Dir1->setPath(Dir1->Path());
+    } catch (const platform::VolumeError&) {
+    }
 }

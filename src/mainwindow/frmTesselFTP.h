@@ -196,6 +196,7 @@ private:
     // What drags out of this window's remote lists carry, so that no other window takes them.
     QString dragOwner() const;
     void startBatch(ftp::QueueRequest request);
+    void showNewLocalFolders();
     void startBatchLater(ftp::QueueRequest::Kind kind, const QStringList& files, const QStringList& folders,
                          const QString& target);
 

@@ -189,6 +189,16 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(tree(receiving), expected, 20000);
         QCOMPARE(boxes->texts(), QStringList());
+        QTRY_COMPARE(w->Label2->text(), upload ? QStringLiteral("フォルダの送信完了です")
+                                               : QStringLiteral("フォルダの受信完了です"));
+        // What arrived shows in the lists of the side that received it.
+        for (const QString& entry : arrived) {
+            const QString top = entry.section(u'/', 0, 0);
+            const bool folder = entry.contains(u'/');
+            QListWidget* list = upload ? (folder ? w->List1 : w->List2)
+                                       : (folder ? static_cast<QListWidget*>(w->Dir1) : w->File1);
+            QVERIFY2(!list->findItems(top, Qt::MatchEndsWith).isEmpty(), qPrintable(entry));
+        }
         const QString sample = upload ? QStringLiteral("site/in/t.txt") : QStringLiteral("tree/deep/y.txt");
         if (arrived.contains(sample))
             QCOMPARE(readAll(QDir(receiving).filePath(sample)), sample.toUtf8());

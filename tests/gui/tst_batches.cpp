@@ -147,6 +147,7 @@ private slots:
         click(s.w.File1, QStringLiteral("x.txt"));
         click(s.w.File1, QStringLiteral("y.txt"), Qt::ControlModifier);
         QCOMPARE(s.w.File1->selectedItems().size(), 2);
+        QCOMPARE(s.w.File1->FileName(), QStringLiteral("y.txt")); // the one clicked last
         click(s.w.File1, QStringLiteral("y.txt"));
         QCOMPARE(s.w.File1->FileName(), QStringLiteral("y.txt"));
     }

@@ -14,8 +14,10 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using testing::PyFtpServer;
@@ -74,6 +76,16 @@ void chooseFromMenu(QListWidget* list, const QString& entry, const char* action)
     QVERIFY(chosen && chosen->isEnabled());
     menu->close();
     chosen->trigger();
+}
+
+// Presses "実行" in the mirror's preview once it opens.
+void runMirrorWhenAsked() {
+    QTimer::singleShot(50, [] {
+        QWidget* preview = QApplication::activeModalWidget();
+        if (!preview || preview->objectName() != QLatin1String("frmMirror"))
+            return runMirrorWhenAsked();
+        preview->findChild<QPushButton*>(QStringLiteral("cmdMirrorRun"))->click();
+    });
 }
 
 // What a drag of the selected entries of a remote list carries.
@@ -146,6 +158,7 @@ private slots:
         QTest::newRow("several files, download") << "download button" << false << names({"a.txt", "b.bin"});
         QTest::newRow("フォルダをダウンロード") << "menu List1" << false << tree;
         QTest::newRow("フォルダをアップロード") << "menu Dir1" << true << site;
+        QTest::newRow("ミラーリングアップロード…") << "mirror Dir1" << true << site;
         QTest::newRow("List2 onto File1") << "drag List2" << false << names({"a.txt", "b.bin"});
         QTest::newRow("List1 onto Dir1") << "drag List1" << false << tree;
     }
@@ -180,6 +193,10 @@ private slots:
             chooseFromMenu(w->List1, QStringLiteral("tree"), "mnuFolderDownload");
         if (way == QLatin1String("menu Dir1"))
             chooseFromMenu(w->Dir1, QStringLiteral("  site"), "mnuFolderUpload");
+        if (way == QLatin1String("mirror Dir1")) {
+            runMirrorWhenAsked();
+            chooseFromMenu(w->Dir1, QStringLiteral("  site"), "mnuMirrorUpload");
+        }
         if (way == QLatin1String("drag List1"))
             click(w->List1, QStringLiteral("tree"), {});
         if (way.startsWith(QLatin1String("drag"))) {
@@ -189,8 +206,11 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(tree(receiving), expected, 20000);
         QCOMPARE(boxes->texts(), QStringList());
-        QTRY_COMPARE(w->Label2->text(), upload ? QStringLiteral("フォルダの送信完了です")
-                                               : QStringLiteral("フォルダの受信完了です"));
+        const QString done = way.startsWith(QLatin1String("mirror"))
+                                 ? QStringLiteral("ミラーリングアップロード完了です")
+                             : upload ? QStringLiteral("フォルダの送信完了です")
+                                      : QStringLiteral("フォルダの受信完了です");
+        QTRY_COMPARE(w->Label2->text(), done);
         // What arrived shows in the lists of the side that received it.
         for (const QString& entry : arrived) {
             const QString top = entry.section(u'/', 0, 0);

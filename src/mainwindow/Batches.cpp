@@ -60,8 +60,8 @@ QAction* menuEntry(QMenu* menu, const char* name, const QString& caption, const 
     return action;
 }
 
-// Opens `menu` for the entry under `pos` (viewport coordinates) of `list` by the
-// keyboard's Shift+F10 too, where the platform does not turn it into a context menu.
+// Shift+F10 asks for the list's context menu at its current entry, as the menu key does:
+// not every platform turns that key into a context menu of its own.
 void openByShiftF10(QAbstractItemView* list) {
     auto* key =
         new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), list, nullptr, nullptr, Qt::WidgetShortcut);

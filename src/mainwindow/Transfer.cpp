@@ -58,6 +58,10 @@ QString selectedEntry(const QListWidget* list) {
 } // namespace
 
 void frmTesselFTP::Command5_Click() {
+    if (File1->selectedItems().size() > 1) {
+        uploadSelected();
+        return;
+    }
     if (!transferrules::hasDot(Text3->text())) {
         platform::MsgBox(this, QStringLiteral("「選択」ボタンが押されていないようです｡ "));
         return;
@@ -80,6 +84,10 @@ void frmTesselFTP::Command5_Click() {
 }
 
 void frmTesselFTP::Command6_Click() {
+    if (List2->selectedItems().size() > 1) {
+        downloadSelected();
+        return;
+    }
     if (!transferrules::hasDot(Combo4->currentText()) || Text3->text().isEmpty()) {
         platform::MsgBox(this,
                          QStringLiteral("ファイル名が選択されていないか、保存場所を指定されていません。"));

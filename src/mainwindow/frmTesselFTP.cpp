@@ -5,6 +5,7 @@
 #include "platform/CallOwner.h"
 #include "platform/CallProgress.h"
 #include "platform/Controls.h"
+#include "platform/DragAndDrop.h"
 #include "platform/Fonts.h"
 #include "platform/LocalLists.h"
 #include "platform/LockIcon.h"
@@ -188,6 +189,7 @@ frmTesselFTP::frmTesselFTP(QWidget* parent) : QMainWindow(parent) {
     applyColours();
     setTabOrder();
     connectHandlers();
+    createBatchEntries();
     Form_Load();
     adjustSize();
     setFixedSize(size());
@@ -267,9 +269,9 @@ void frmTesselFTP::createRemotePane(QWidget* client) {
     Combo4 = combo(client, "Combo4");
     Command1 = button(client, "Command1");
     Label9 = label(client, "Label9");
-    List1 = placed<QListWidget>(client, "List1");
+    List1 = placed<platform::DragListBox>(client, "List1");
     Label10 = label(client, "Label10");
-    List2 = placed<QListWidget>(client, "List2");
+    List2 = placed<platform::DragListBox>(client, "List2");
 }
 
 // "FTP Server Connect": server, user and password.

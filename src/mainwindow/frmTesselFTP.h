@@ -194,6 +194,30 @@ private:
     void mnuVersion_Click();
     HelpWindows* helpWindows = nullptr; // the help and version windows opened from here
 
+    // ---- Batches: context menus, several selected files, drag and drop ----
+    QMenu* mnuList1Popup = nullptr; // right-click on a remote folder
+    QAction* mnuFolderDownload = nullptr;
+    QMenu* mnuDir1Popup = nullptr; // right-click on a local sub-folder
+    QAction* mnuFolderUpload = nullptr;
+    QAction* mnuMirrorUpload = nullptr;
+    void createBatchEntries();
+    void createBatchMenus();
+    void connectDrags();
+    void List1_ContextMenu(const QPoint& pos);
+    void Dir1_ContextMenu(const QPoint& pos);
+    void mnuFolderDownload_Click();
+    void mnuFolderUpload_Click();
+    void mnuMirrorUpload_Click();
+    void downloadSelected(); // the download button with several files selected in List2
+    void uploadSelected();   // the upload button with several files selected in File1
+    bool isConnected() const;
+    // What drags out of this window's remote lists carry, so that no other window takes them.
+    QString dragOwner() const;
+    void startBatch(ftp::QueueRequest request);
+    void showNewLocalFolders();
+    void startBatchLater(ftp::QueueRequest::Kind kind, const QStringList& files, const QStringList& folders,
+                         const QString& target);
+
     // ---- Window helpers ----
     platform::CallOwner* callOwner = nullptr; // runs the handlers that talk to the server one at a time
     // Writes an outcome into the status line Label2. `cause` says why a failure happened:

@@ -47,10 +47,13 @@ bool isUserInput(QEvent::Type type) {
 // open during the call (the progress window, a question the call asks) take input.
 class InputHold : public QObject {
 public:
-    InputHold() {
+    // `free`: a window that takes input all the same.
+    explicit InputHold(QWidget* free = nullptr) {
         const QList<QWidget*> windows = QApplication::topLevelWidgets();
-        for (QWidget* window : windows)
-            held_.insert(window);
+        for (QWidget* window : windows) {
+            if (window != free)
+                held_.insert(window);
+        }
         qApp->installEventFilter(this);
     }
     ~InputHold() override { qApp->removeEventFilter(this); }
@@ -95,6 +98,13 @@ public:
     }
 
     void wait(platform::CallWait& wait) override {
+        if (const OwnProgress* own = OwnProgress::current()) {
+            const InputHold hold(own->window());
+            own->called(&wait.control());
+            wait.runUntilFinished();
+            own->called(nullptr);
+            return;
+        }
         const InputHold hold;
         QPointer<ProgressWindow> window;
         QTimer delay;
@@ -119,7 +129,8 @@ public:
 
 } // namespace
 
-ProgressWindow::ProgressWindow(QWidget* parent, const platform::CallInfo& info, platform::CallControl& control)
+ProgressWindow::ProgressWindow(QWidget* parent, const platform::CallInfo& info,
+                               platform::CallControl& control)
     : QDialog(parent), control_(control),
       transfer_(info.kind == platform::CallKind::Download || info.kind == platform::CallKind::Upload) {
     setObjectName(QStringLiteral("ProgressWindow"));
@@ -184,6 +195,23 @@ void ProgressWindow::closeEvent(QCloseEvent* event) {
 
 void ProgressWindow::reject() {
     cancelCall();
+}
+
+namespace {
+thread_local const OwnProgress* currentOwnProgress = nullptr;
+}
+
+OwnProgress::OwnProgress(QWidget* window, std::function<void(platform::CallControl*)> onCall)
+    : window_(window), onCall_(std::move(onCall)), outer_(currentOwnProgress) {
+    currentOwnProgress = this;
+}
+
+OwnProgress::~OwnProgress() {
+    currentOwnProgress = outer_;
+}
+
+const OwnProgress* OwnProgress::current() {
+    return currentOwnProgress;
 }
 
 void installCallProgress() {

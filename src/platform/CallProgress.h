@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
+#include <functional>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -46,5 +48,29 @@ private:
 
 // Installs the waiter for the program's windows (once; later calls do nothing).
 void installCallProgress();
+
+// While one lives, the calls the program's windows wait for open no progress window and
+// hold no input back from `window`, which shows their progress and offers its own cancel:
+// `onCall` is given each call's control as the wait begins and nullptr once it has ended.
+class OwnProgress {
+public:
+    OwnProgress(QWidget* window, std::function<void(platform::CallControl*)> onCall);
+    ~OwnProgress();
+    OwnProgress(const OwnProgress&) = delete;
+    OwnProgress& operator=(const OwnProgress&) = delete;
+
+    QWidget* window() const { return window_; }
+    void called(platform::CallControl* control) const {
+        if (onCall_)
+            onCall_(control);
+    }
+    // The one living on this thread, if any.
+    static const OwnProgress* current();
+
+private:
+    QWidget* window_;
+    std::function<void(platform::CallControl*)> onCall_;
+    const OwnProgress* outer_;
+};
 
 } // namespace platform

@@ -242,7 +242,11 @@ void FileListBox::setPath(const QString& folder) {
     Refresh();
 }
 
+// With several selected, the one clicked last (the current one) is the file the size box
+// and "選択" speak of.
 QString FileListBox::FileName() const {
+    if (currentItem() && currentItem()->isSelected())
+        return currentItem()->text();
     const QList<QListWidgetItem*> selected = selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();
 }

@@ -116,7 +116,8 @@ public:
     // Lists `folder`'s files, none selected (the same folder again keeps the selection);
     // a folder that cannot be read gives an empty list.
     void setPath(const QString& folder);
-    // The selected entry's bare name, empty when none is selected.
+    // The selected entry's bare name (of several, the current one), empty when none is
+    // selected.
     QString FileName() const;
     // Reads the folder again, keeping the selected name where it still exists.
     void Refresh();

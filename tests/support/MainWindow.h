@@ -37,6 +37,7 @@ struct MainWindowAccess {
     static void replaceSoundPlayer(frmTesselFTP& w, platform::SoundPlayer* player);
     static void showLog(frmTesselFTP& w) { w.LogTxt(); }
     static void playSound(frmTesselFTP& w) { w.WavSing(); }
+    static void runQueue(frmTesselFTP& w, const ftp::QueueRequest& request) { w.runQueue(request); }
 };
 
 // The window with its controls at hand under their own names.

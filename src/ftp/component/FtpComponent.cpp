@@ -45,6 +45,26 @@ int FtpComponent::Command(const QString& line) {
                              [&](FtpComponent& c) { return c.Command(line); }));
 }
 
+FolderListing FtpComponent::ListFolder(const QString& path, bool identify) {
+    return offered(forwarded({CallKind::Listing, path.isEmpty() ? QStringLiteral("/") : path},
+                             [&](FtpComponent& c) { return c.ListFolder(path, identify); }));
+}
+
+int FtpComponent::MakeFolder(const QString& path) {
+    return offered(forwarded({CallKind::Command, QStringLiteral("MKD ") + path},
+                             [&](FtpComponent& c) { return c.MakeFolder(path); }));
+}
+
+QString FtpComponent::FileTime(const QString& path) {
+    return offered(forwarded({CallKind::Command, QStringLiteral("MDTM ") + path},
+                             [&](FtpComponent& c) { return c.FileTime(path); }));
+}
+
+int FtpComponent::SetFileTime(const QString& path, const QDateTime& utc) {
+    return offered(forwarded({CallKind::Command, QStringLiteral("MFMT ") + path},
+                             [&](FtpComponent& c) { return c.SetFileTime(path, utc); }));
+}
+
 QString FtpComponent::GetReply() {
     return offered(forwarded({}, [](FtpComponent& c) { return c.GetReply(); }));
 }

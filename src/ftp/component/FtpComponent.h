@@ -5,7 +5,9 @@
 #include "ftp/component/CallControl.h"
 #include "ftp/component/Certificates.h"
 #include "ftp/component/HostKeys.h"
+#include "ftp/component/ListingParser.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -63,6 +65,19 @@ inline bool isArray(const DirList& list) {
     return list.has_value();
 }
 
+// A folder's entries as a detailed listing tells them (kind, size, time, link target), for
+// walking a tree: the folder itself and its parent are left out, and every name is usable
+// as one piece of a path.
+struct FolderListing {
+    QList<ListEntry> entries;
+    // The times are MLSD's modify facts (UTC, to the second); otherwise each entry's
+    // listedTime is the LIST line's.
+    bool machineTimes = false;
+    // The folder's own unique fact where asked for and the server tells it: a folder reached
+    // again through a link shows the same one.
+    QString self;
+};
+
 // Transfer modes, passed by reference to PutFile and GetFile.
 enum TransferModeValue : int { TextMode = 0, BinaryMode = 1 };
 
@@ -106,6 +121,20 @@ public:
     // Why the last Connect failed (its result is only a number); an empty message when
     // nothing is known.
     virtual FtpError lastError();
+    // Calls for walking and mirroring whole folders.
+    // The entries of the folder `path` (MLSD where the server offers it, else LIST); with
+    // `identify`, also the folder's own unique fact where the server tells it.
+    virtual FolderListing ListFolder(const QString& path, bool identify);
+    // Creates the remote folder `path`: 1 when created, 0 when the server refused (it may
+    // exist already).
+    virtual int MakeFolder(const QString& path);
+    // The remote file's modification time as MDTM answers it ("YYYYMMDDHHMMSS", UTC); empty
+    // when the server does not tell it.
+    virtual QString FileTime(const QString& path);
+    // Sets the remote file's modification time to `utc`: 1 when set, 0 when the server
+    // offers no way to set it.
+    virtual int SetFileTime(const QString& path, const QDateTime& utc);
+
     // Ends the transcript with one note line, marked so that it cannot be taken for a
     // reply. A component without a transcript ignores it.
     virtual void LogNote(const QString& text);

@@ -204,6 +204,7 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     server_ = *address;
     dataTls_ = false;
     type_ = 0;
+    uniqueFacts_.reset();
     currentFolder_.clear();
     tlsFailure_.clear();
     listing_.reset();
@@ -423,8 +424,12 @@ void FtpEngine::readFeatures() {
     if (reply.code == 211) {
         for (qsizetype i = 1; i + 1 < reply.lines.size(); ++i) {
             const QString feature = reply.lines.at(i).trimmed().section(u' ', 0, 0).toUpper();
+            if (feature == u"MLST") // with the facts it offers (RFC 3659, section 7.9)
+                features_.mlstFacts = reply.lines.at(i).trimmed().section(u' ', 1);
             if (feature == u"MLST" || feature == u"MLSD") // RFC 3659, section 7.8: MLST implies MLSD
                 features_.mlsd = true;
+            else if (feature == u"MFMT")
+                features_.mfmt = true;
             else if (feature == u"EPSV")
                 features_.epsv = true;
             else if (feature == u"UTF8")

@@ -64,6 +64,11 @@ public:
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
+    // Whole folders (FtpEngineFolders.cpp).
+    FolderListing ListFolder(const QString& path, bool identify) override;
+    int MakeFolder(const QString& path) override;
+    QString FileTime(const QString& path) override;
+    int SetFileTime(const QString& path, const QDateTime& utc) override;
     FtpError lastError() override { return lastError_; }
     void LogNote(const QString& text) override { transcript_.note(text); }
     int CloseLog() override;
@@ -95,7 +100,9 @@ public:
         bool utf8 = false;
         bool size = false;
         bool mdtm = false;
-        HashMethod hash; // how the server tells a file's hash, if it can
+        bool mfmt = false; // draft-somers-ftp-mfxx: MFMT sets a file's time
+        QString mlstFacts; // the facts MLST offers, as FEAT lists them ("type*;size*;unique;")
+        HashMethod hash;   // how the server tells a file's hash, if it can
     };
     const Features& features() const { return features_; }
     // The folder the server put the session in at login (from PWD).
@@ -253,6 +260,13 @@ private:
     std::optional<KeptDownload> keptDownload_;
     std::optional<KeptUpload> keptUpload_;
     bool hashSelected_ = false; // OPTS HASH chose the algorithm this session
+    // Whether OPTS MLST turned the unique fact on this session (nullopt: not asked yet).
+    std::optional<bool> uniqueFacts_;
+
+    // Asks MLSD for the unique fact once, where the server offers it (RFC 3659, 7.9).
+    void askForUniqueFacts();
+    // The folder's own unique fact, by MLST (RFC 3659, 7.2); empty when not told.
+    QString uniqueOf(const QString& folder);
 
     // Removes what a broken transfer left (the part file) once nothing will resume it.
     void forgetKeptTransfers();

@@ -222,6 +222,7 @@ std::optional<ListEntry> parseUnixListLine(const QString& line) {
         return std::nullopt;
 
     qsizetype nameStart = -1;
+    qsizetype dateStart = -1;
     QStringView sizeField;
     for (qsizetype i = 2; i < tokens.size() && nameStart < 0; ++i) {
         if (!isSizeLike(tok(i - 1)))
@@ -231,12 +232,15 @@ std::optional<ListEntry> parseUnixListLine(const QString& line) {
             nameStart = tokens[i + 2].end + 1;
         else if (i + 1 < tokens.size() && isIsoDate(tok(i)) && isTimeOrYear(tok(i + 1)))
             nameStart = tokens[i + 1].end + 1;
+        if (nameStart >= 0)
+            dateStart = tokens[i].start;
     }
     if (nameStart < 0 || nameStart >= line.size())
         return std::nullopt;
 
     ListEntry entry;
     entry.name = line.mid(nameStart);
+    entry.listedTime = line.mid(dateStart, nameStart - 1 - dateStart);
     switch (mode[0].unicode()) {
     case u'd':
         entry.kind = EntryKind::Folder;
@@ -290,6 +294,9 @@ std::optional<ListEntry> parseDosListLine(const QString& line) {
     if (blanks == 0 || fieldEnd + blanks >= line.size())
         return std::nullopt;
     ListEntry entry;
+    entry.listedTime = line.left(sizeStart).trimmed();
+    if (entry.listedTime.endsWith(QLatin1String("<DIR>"), Qt::CaseInsensitive))
+        entry.listedTime = entry.listedTime.chopped(5).trimmed();
     if (folder) {
         // IIS puts ten blanks after <DIR>; more belong to the name.
         entry.kind = EntryKind::Folder;
@@ -333,6 +340,8 @@ std::optional<ListEntry> parseMlsdLine(const QString& line) {
             entry.size = byteCount(fact.mid(eq + 1));
         else if (factName.compare(u"modify", Qt::CaseInsensitive) == 0)
             entry.modified = fact.mid(eq + 1).toString();
+        else if (factName.compare(u"unique", Qt::CaseInsensitive) == 0)
+            entry.unique = fact.mid(eq + 1).toString();
         if (factName.compare(u"type", Qt::CaseInsensitive) != 0)
             continue;
         const QStringView type = fact.mid(eq + 1);

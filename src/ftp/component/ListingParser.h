@@ -33,6 +33,11 @@ struct ListEntry {
     std::optional<qint64> size;
     QString modified;
     QString target;
+    // The date and time columns of a LIST line as the server wrote them ("Jan  5 12:34",
+    // "Jan  5  2019", "12-07-26  08:13PM"), and MLSD's unique fact (RFC 3659, section
+    // 7.5.2), which names the file or folder whatever path it is reached through.
+    QString listedTime;
+    QString unique;
     // An entry is its name and kind; the facts ride along.
     friend bool operator==(const ListEntry& a, const ListEntry& b) {
         return a.name == b.name && a.kind == b.kind;

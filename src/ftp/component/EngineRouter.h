@@ -29,6 +29,7 @@ public:
     int CloseLog() override;
     void Close() override { engine_->Close(); }
     void GiveUpTransfer() override { engine_->GiveUpTransfer(); }
+    void keepAlive() override { engine_->keepAlive(); }
     void setCallControl(CallControl* control) override;
     void setCertificatePrompt(CertificatePrompt prompt) override;
     void setClearTextPrompt(ClearTextPrompt prompt) override;

@@ -45,6 +45,12 @@ public:
     void dropFirstDownloadAfter(qint64 bytes) { dropAfter_ = bytes; }
     // From the next start(), TLS data connections end without TLS's close alert.
     void endDataWithoutCloseAlert() { noCloseAlert_ = true; }
+    // From the next start(), a session idle for `seconds` is closed with a 421 (0: as
+    // pyftpdlib's own timer does); with `noopCounts` false, NOOP does not count as activity.
+    void closeIdleSessionsAfter(int seconds, bool noopCounts = true) {
+        idleSeconds_ = seconds;
+        noopCounts_ = noopCounts;
+    }
 
     bool isRunning() const;
     quint16 port() const { return port_; }
@@ -60,6 +66,8 @@ private:
     quint16 port_ = 0;
     qint64 dropAfter_ = 0;
     bool noCloseAlert_ = false;
+    int idleSeconds_ = 0;
+    bool noopCounts_ = true;
     QString error_;
 };
 

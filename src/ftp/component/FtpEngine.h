@@ -174,7 +174,7 @@ private:
     // no session to take up again; true once logged in again, back in the user's folder.
     // Throws SessionError (sessionEnded) when the new login fails.
     bool reconnectAfter(const SessionError& error);
-    [[noreturn]] void endSession(const FtpError& why);
+    [[noreturn]] void endSession(const SessionError& lost, const FtpError& why);
     // Whether what a broken transfer keeps can be picked up: the session goes on, now or
     // after logging in again.
     bool sessionGoesOn() const { return state_ == SessionState::LoggedIn; }

@@ -54,7 +54,8 @@ bool FtpEngine::reconnectAfter(const SessionError& error) {
     // reply (RFC 959, section 4.2) says the server is closing it.
     const bool lost = (error.kind() == SessionError::Closed && !control_.isOpen()) ||
                       (error.kind() == SessionError::Refused && control_.lastReply().code == 421);
-    if (!lost || state_ != SessionState::LoggedIn || loginServer_.isEmpty())
+    // A session the user ended with QUIT (its 221, RFC 959, section 4.2) stays ended.
+    if (!lost || state_ != SessionState::LoggedIn || loginServer_.isEmpty() || control_.lastReply().code == 221)
         return false;
     const QString folder = userFolder_;
     control_.drop();
@@ -63,8 +64,8 @@ bool FtpEngine::reconnectAfter(const SessionError& error) {
     // The same login as the user's: TLS again, the certificate checked again.
     const int result = connectSession(loginServer_, loginUser_, loginPassword_);
     if (result != ConnectOk)
-        endSession(connectFailure(result, control_.opens() != opensBefore,
-                                  control_.repliesRead() != repliesBefore));
+        endSession(error, connectFailure(result, control_.opens() != opensBefore,
+                                         control_.repliesRead() != repliesBefore));
     // Back where the user was; a folder that has gone since leaves the session where the
     // server put it.
     if (!folder.isEmpty()) {
@@ -79,7 +80,7 @@ bool FtpEngine::reconnectAfter(const SessionError& error) {
     return true;
 }
 
-void FtpEngine::endSession(const FtpError& why) {
+void FtpEngine::endSession(const SessionError& lost, const FtpError& why) {
     control_.drop();
     transcript_.note(QStringLiteral("再接続できませんでした: ") + why.message());
     forgetKeptTransfers();
@@ -91,8 +92,7 @@ void FtpEngine::endSession(const FtpError& why) {
     detail.sessionEnded = true;
     throw SessionError(
         SessionError::Closed,
-        QStringLiteral("The connection to the server was lost, and logging in again failed: %1").arg(why.message()),
-        detail);
+        QStringLiteral("%1 Logging in again failed: %2").arg(lost.message(), why.message()), detail);
 }
 
 void FtpEngine::forgetLogin() {

@@ -94,13 +94,13 @@ bool SftpEngine::reconnectAfter(const SessionError& error) {
     ssh_.close();
     hostKeyFailure_.clear();
     if (const int result = connectSession(QString(), user_, QString()); result != ConnectOk)
-        endSession(result);
+        endSession(error, result);
     currentFolder_ = folder;
     transcript_.note(QStringLiteral("再接続しました"));
     return true;
 }
 
-void SftpEngine::endSession(int result) {
+void SftpEngine::endSession(const SessionError& lost, int result) {
     const FtpError why = connectFailure(result, hostKeyFailure_);
     ssh_.close();
     transcript_.note(QStringLiteral("再接続できませんでした: ") + why.message());
@@ -114,8 +114,7 @@ void SftpEngine::endSession(int result) {
     detail.sessionEnded = true;
     throw SessionError(
         SessionError::Closed,
-        QStringLiteral("The connection to the server was lost, and logging in again failed: %1").arg(why.message()),
-        detail);
+        QStringLiteral("%1 Logging in again failed: %2").arg(lost.message(), why.message()), detail);
 }
 
 void SftpEngine::keepAlive() {

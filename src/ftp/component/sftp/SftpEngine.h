@@ -120,7 +120,7 @@ private:
     // in again (the host key checked again) and runs once more.
     template <typename F> auto guarded(F&& f) -> decltype(f());
     bool reconnectAfter(const SessionError& error);
-    [[noreturn]] void endSession(int result);
+    [[noreturn]] void endSession(const SessionError& lost, int result);
     [[nodiscard]] auto transcriptFlushedAtEnd() {
         return qScopeGuard([this] { transcript_.flush(); });
     }

@@ -88,6 +88,23 @@ private slots:
         e.Close();
     }
 
+    // The session dies mid-download: the call logs in again and goes on behind the bytes it
+    // kept.
+    void lostMidDownload() {
+        PyFtpServer server;
+        server.dropFirstDownloadAfter(100'000, true);
+        QVERIFY2(server.start(root_.path()) != 0, qPrintable(server.errorString()));
+        ftp::FtpEngine e;
+        e.setTimeouts({5'000, 5'000, 5'000});
+        connect(e, server.serverName());
+        const QString target = local_.filePath(QStringLiteral("broken.bin"));
+        int mode = ftp::BinaryMode;
+        QCOMPARE(e.GetFile(QStringLiteral("/pub/data.bin"), target, mode), 1);
+        QVERIFY(testing::readAll(target) == payload_);
+        QCOMPARE(notes(QStringLiteral("再接続しました")), 1);
+        QVERIFY(testing::readAll(logPath()).contains("\nREST "));
+    }
+
     // The server is gone: the call fails with the lost connection, the session ends for
     // good and nothing more is tried.
     void serverGone() {

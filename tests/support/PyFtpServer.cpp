@@ -43,7 +43,8 @@ else:
 
 class Quirky(Handler.dtp_handler):
     # The first download's data connection is reset once it has sent argv[8] bytes (0:
-    # never); with argv[9] "1" TLS data connections end without TLS's close alert.
+    # never), its session too with argv[12] "1"; with argv[9] "1" TLS data connections end
+    # without TLS's close alert.
     dropped = int(sys.argv[8]) == 0
 
     def use_sendfile(self):
@@ -52,6 +53,9 @@ class Quirky(Handler.dtp_handler):
     def send(self, data):
         if not self.receive and not Quirky.dropped and self.tot_bytes_sent >= int(sys.argv[8]):
             Quirky.dropped = True
+            if sys.argv[12] == "1":  # the whole session goes, without a word
+                self.cmd_channel.close()
+                return 0
             self._resp = ("426 Connection reset; transfer aborted.", logging.info)
             self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.close()
@@ -148,7 +152,8 @@ quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certi
                            showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls), certificate,
                            QString::number(port), QString::number(dropAfter_),
                            noCloseAlert_ ? QStringLiteral("1") : QStringLiteral("0"),
-                           QString::number(idleSeconds_), noopCounts_ ? QStringLiteral("1") : QStringLiteral("0")});
+                           QString::number(idleSeconds_), noopCounts_ ? QStringLiteral("1") : QStringLiteral("0"),
+                           dropSession_ ? QStringLiteral("1") : QStringLiteral("0")});
     process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     if (!showLog)
         process_.setStandardErrorFile(QProcess::nullDevice());

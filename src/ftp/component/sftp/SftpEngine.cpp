@@ -225,7 +225,9 @@ int SftpEngine::openConnection() {
             outcome = attempt.wait(int(std::min<qint64>(deadline.remainingTime(), kCancelPollMs)));
         }
         if (outcome == Outcome::Connected) {
-            ssh_.handshake(attempt.take(), server_.host, server_.port, timeouts_.connectMs);
+            const qintptr socket = attempt.take();
+            platform::net::setKeepAlive(socket); // a connection whose peer vanished is found out
+            ssh_.handshake(socket, server_.host, server_.port, timeouts_.connectMs);
             logReply(QStringLiteral("220 ") + ssh_.serverBanner());
             return ConnectOk;
         }

@@ -616,8 +616,10 @@ private slots:
         // Quoted for its comma, so that the log pane shows it as one line; then the failed
         // attempt to log in again.
         const QStringList lines = transcript();
-        QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("\"421 Timeout, closing control connection\""));
-        QVERIFY2(lines.constLast().startsWith(QStringLiteral("# 再接続できませんでした")), qPrintable(lines.constLast()));
+        QCOMPARE(lines.value(lines.size() - 2),
+                 QStringLiteral("\"421 Timeout, closing control connection\""));
+        QVERIFY2(lines.constLast().startsWith(QStringLiteral("# 再接続できませんでした")),
+                 qPrintable(lines.constLast()));
         e->Close();
     }
 };

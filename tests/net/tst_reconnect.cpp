@@ -31,7 +31,8 @@ class ReconnectTest : public QObject {
     void connect(ftp::FtpComponent& c, const QString& server) {
         c.OpenLog(logPath(), 0);
         QCOMPARE(c.Connect(server, PyFtpServer::kUser, PyFtpServer::kPassword), 0);
-        QCOMPARE(c.GetDir(QStringLiteral("/pub"), ftp::kFolderFlag), ftp::DirList(QStringList{QStringLiteral("deeper")}));
+        QCOMPARE(c.GetDir(QStringLiteral("/pub"), ftp::kFolderFlag),
+                 ftp::DirList(QStringList{QStringLiteral("deeper")}));
     }
 
 private slots:
@@ -152,7 +153,8 @@ private slots:
             // Neither the reply the console reads nor the transcript shows a keep-alive.
             QCOMPARE(c->GetReply(), reply);
             QVERIFY(!testing::readAll(logPath()).contains("NOOP"));
-            QCOMPARE(c->GetDir(QStringLiteral("/pub"), ftp::kFolderFlag), ftp::DirList(QStringList{QStringLiteral("deeper")}));
+            QCOMPARE(c->GetDir(QStringLiteral("/pub"), ftp::kFolderFlag),
+                     ftp::DirList(QStringList{QStringLiteral("deeper")}));
         }
         QCOMPARE(notes(QStringLiteral("再接続しました")), reconnects);
     }

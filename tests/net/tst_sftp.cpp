@@ -285,7 +285,8 @@ private slots:
             QCOMPARE(session->GetFile(QStringLiteral("big.bin"), target, mode), 1);
             QVERIFY(codepage::fromCp932(readAll(log_)).contains(QStringLiteral("# 再接続しました")));
         } else {
-            QVERIFY_THROWS_EXCEPTION(ftp::FtpError, session->GetFile(QStringLiteral("big.bin"), target, mode));
+            QVERIFY_THROWS_EXCEPTION(ftp::FtpError,
+                                     session->GetFile(QStringLiteral("big.bin"), target, mode));
             QVERIFY(!QFileInfo::exists(target));
             control.reset();
             QCOMPARE(session->GetFile(QStringLiteral("big.bin"), target, mode), 1);

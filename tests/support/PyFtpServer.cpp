@@ -152,7 +152,8 @@ quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certi
                            showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls), certificate,
                            QString::number(port), QString::number(dropAfter_),
                            noCloseAlert_ ? QStringLiteral("1") : QStringLiteral("0"),
-                           QString::number(idleSeconds_), noopCounts_ ? QStringLiteral("1") : QStringLiteral("0"),
+                           QString::number(idleSeconds_),
+                           noopCounts_ ? QStringLiteral("1") : QStringLiteral("0"),
                            dropSession_ ? QStringLiteral("1") : QStringLiteral("0")});
     process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     if (!showLog)

@@ -85,7 +85,9 @@ public:
     // nor lastReply, nor commandsSent sees them (for the keep-alive between calls).
     class Quiet {
     public:
-        explicit Quiet(ControlChannel& channel) : channel_(channel), was_(channel.quiet_) { channel.quiet_ = true; }
+        explicit Quiet(ControlChannel& channel) : channel_(channel), was_(channel.quiet_) {
+            channel.quiet_ = true;
+        }
         ~Quiet() { channel_.quiet_ = was_; }
         Quiet(const Quiet&) = delete;
         Quiet& operator=(const Quiet&) = delete;

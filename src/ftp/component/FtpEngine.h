@@ -131,8 +131,8 @@ private:
     QString loginServer_;
     QString loginUser_;
     QString loginPassword_;
-    QString userFolder_;          // the folder the session was last taken into
-    QString acceptedFingerprint_; // a certificate the user accepted for this session only
+    QString userFolder_;             // the folder the session was last taken into
+    QString acceptedFingerprint_;    // a certificate the user accepted for this session only
     bool clearTextAccepted_ = false; // the user let this session log in without TLS
     // The keep-alive's command: NOOP, until the server drops an idle session despite it.
     QString keepAliveCommand_ = QStringLiteral("NOOP");

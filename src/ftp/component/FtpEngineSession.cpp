@@ -55,7 +55,8 @@ bool FtpEngine::reconnectAfter(const SessionError& error) {
     const bool lost = (error.kind() == SessionError::Closed && !control_.isOpen()) ||
                       (error.kind() == SessionError::Refused && control_.lastReply().code == 421);
     // A session the user ended with QUIT (its 221, RFC 959, section 4.2) stays ended.
-    if (!lost || state_ != SessionState::LoggedIn || loginServer_.isEmpty() || control_.lastReply().code == 221)
+    if (!lost || state_ != SessionState::LoggedIn || loginServer_.isEmpty() ||
+        control_.lastReply().code == 221)
         return false;
     const QString folder = userFolder_;
     control_.drop();
@@ -90,9 +91,9 @@ void FtpEngine::endSession(const SessionError& lost, const FtpError& why) {
     setState(SessionState::NotConnected);
     FailureDetail detail = why.detail();
     detail.sessionEnded = true;
-    throw SessionError(
-        SessionError::Closed,
-        QStringLiteral("%1 Logging in again failed: %2").arg(lost.message(), why.message()), detail);
+    throw SessionError(SessionError::Closed,
+                       QStringLiteral("%1 Logging in again failed: %2").arg(lost.message(), why.message()),
+                       detail);
 }
 
 void FtpEngine::forgetLogin() {

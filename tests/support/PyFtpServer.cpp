@@ -75,7 +75,8 @@ class Watched(Handler):
     # NOOP does not count as activity, as on servers that count only real work.
     def on_connect(self):
         self._last = time.monotonic()
-        self._watch = self.ioloop.call_every(0.1, self._check) if idle else None
+        if idle:
+            self.ioloop.call_every(0.1, self._check)
 
     def found_terminator(self):
         if noopCounts or b"".join(self._in_buffer).strip().upper() != b"NOOP":
@@ -83,11 +84,10 @@ class Watched(Handler):
         super().found_terminator()
 
     def _check(self):
-        if not self.connected or time.monotonic() - self._last > idle:
-            self._watch.cancel()
-            if self.connected:
-                self.respond("421 Control connection timed out.")
-                self.close_when_done()
+        if self.connected and time.monotonic() - self._last > idle:
+            self._last = float("inf")
+            self.respond("421 Control connection timed out.")
+            self.close_when_done()
 
 Handler = Watched
 Handler.authorizer = authorizer

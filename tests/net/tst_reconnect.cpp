@@ -1,15 +1,12 @@
-// Sessions that last, against real pyftpdlib servers: a session the server drops is taken up
-// again by the call that finds it gone, the keep-alive holds an idle one, and a server that is
-// gone leaves the window disconnected.
+// Sessions that last, against real pyftpdlib servers: dropped, kept alive, or gone for good.
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/ThreadedComponent.h"
 #include "platform/Codepage.h"
 #include "support/Files.h"
-#include "support/MainWindow.h"
-#include "support/PyFtpServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestCertificate.h"
 #include "support/TestEnvironment.h"
+#include "support/WindowLogin.h"
 
 #include <QDir>
 #include <QScopeGuard>
@@ -75,10 +72,10 @@ private slots:
         QTest::qWait(how == 0 ? 1'800 : 0);
         QCOMPARE(e.Command(QStringLiteral("PWD")), 2);
         QVERIFY2(e.GetReply().contains(QStringLiteral("\"/pub\"")), qPrintable(e.GetReply()));
+        const QString target = local_.filePath(QStringLiteral("d.bin"));
         int mode = ftp::BinaryMode;
-        QCOMPARE(e.GetFile(QStringLiteral("/pub/data.bin"), local_.filePath(QStringLiteral("d.bin")), mode),
-                 1);
-        QVERIFY(testing::readAll(local_.filePath(QStringLiteral("d.bin"))) == payload_);
+        QCOMPARE(e.GetFile(QStringLiteral("/pub/data.bin"), target, mode), 1);
+        QVERIFY(testing::readAll(target) == payload_);
         QCOMPARE(notes(QStringLiteral("再接続しました")), 1);
         QCOMPARE(testing::readAll(logPath()).contains("\nREST "), how == 2);
         QCOMPARE(asked, tls == Tls::None ? 0 : 1);
@@ -122,10 +119,7 @@ private slots:
         testing::TestEnvironment env;
         testing::ScriptedMessageBoxes boxes;
         testing::MainWindow w;
-        w.Combo1->setEditText(server.serverName());
-        w.Combo2->setEditText(PyFtpServer::kUser);
-        w.Combo5->setEditText(PyFtpServer::kPassword);
-        w.mnuConect->trigger();
+        testing::loginAndList(w, server, QStringLiteral("/pub"));
         const int history = w.Combo4->count();
         server.stop();
         w.Command1->click();

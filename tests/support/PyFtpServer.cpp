@@ -43,7 +43,7 @@ else:
 
 class Quirky(Handler.dtp_handler):
     # The first download's data connection is reset once it has sent argv[8] bytes (0:
-    # never), its session too with argv[12] "1"; with argv[9] "1" TLS data connections end
+    # never; its session too with argv[12] "1"); with argv[9] "1" TLS data connections end
     # without TLS's close alert.
     dropped = int(sys.argv[8]) == 0
 
@@ -75,8 +75,7 @@ class Watched(Handler):
     # NOOP does not count as activity, as on servers that count only real work.
     def on_connect(self):
         self._last = time.monotonic()
-        if idle:
-            self.ioloop.call_every(0.1, self._check)
+        idle and self.ioloop.call_every(0.1, self._check)
 
     def found_terminator(self):
         if noopCounts or b"".join(self._in_buffer).strip().upper() != b"NOOP":

@@ -100,3 +100,12 @@ void frmTesselFTP::mnuClose_Click() {
     Combo4->setEditText(QString());
     setConnectedMenus(false);
 }
+
+void frmTesselFTP::endLostSession() {
+    const std::optional<ftp::FtpError> lost = FtpObj ? FtpObj->lostSession() : std::nullopt;
+    if (!lost)
+        return;
+    mnuClose_Click();
+    setStatus(QStringLiteral("接続が切れ、再接続できませんでした。"),
+              causes::ofConnect(lost->detail().connectResult, *lost, Combo1->currentText()));
+}

@@ -170,6 +170,7 @@ void frmTesselFTP::connectConsoleKeys() {
         return callOwner->waiting([this, handler] {
             int key = platform::kKeyEnter;
             (this->*handler)(key);
+            endLostSession();
         });
     };
     auto* combo3Keys = new platform::KeyPressFilter(this, onEnter(enter(&frmTesselFTP::Combo3_KeyPress)));

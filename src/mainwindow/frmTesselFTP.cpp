@@ -412,7 +412,10 @@ void frmTesselFTP::connectHandlers() {
     // at a time (see CallOwner); "終了" and "サーバーから切断" cancel a running call first.
     callOwner = new platform::CallOwner(this);
     const auto waiting = [this](void (frmTesselFTP::*handler)()) {
-        return callOwner->waiting([this, handler] { (this->*handler)(); });
+        return callOwner->waiting([this, handler] {
+            (this->*handler)();
+            endLostSession();
+        });
     };
     connect(mnuEnd2, &QAction::triggered, this, callOwner->cancelling([this] { mnuEnd2_Click(); }));
 

@@ -135,6 +135,9 @@ private:
     // ---- Connect and disconnect ----
     void mnuConect_Click();
     void mnuClose_Click();
+    // After a handler: when its call found the connection gone and logging in again failed,
+    // the window ends as after "サーバーから切断", the status line saying why.
+    void endLostSession();
 
     // ---- Saved logins ----
     platform::SecretStore* secretStore = nullptr;

@@ -116,4 +116,9 @@ qintptr PendingConnect::take() {
     return socket;
 }
 
+bool setKeepAlive(qintptr socket) {
+    const int on = 1;
+    return ::setsockopt(int(socket), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0;
+}
+
 } // namespace platform::net

@@ -36,4 +36,8 @@ private:
     Outcome fail(int number);
 };
 
+// Turns on TCP keep-alive probes (SO_KEEPALIVE) on a connected socket; false when the
+// system refuses.
+bool setKeepAlive(qintptr socket);
+
 } // namespace platform::net

@@ -9,7 +9,7 @@ namespace {
 
 // Prints the chosen port on its first line, then serves until terminated.
 const char kScript[] = R"PY(
-import logging, socket, struct, sys
+import logging, socket, struct, sys, time
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
@@ -43,7 +43,8 @@ else:
 
 class Quirky(Handler.dtp_handler):
     # The first download's data connection is reset once it has sent argv[8] bytes (0:
-    # never); with argv[9] "1" TLS data connections end without TLS's close alert.
+    # never; its session too with argv[12] "1"); with argv[9] "1" TLS data connections end
+    # without TLS's close alert.
     dropped = int(sys.argv[8]) == 0
 
     def use_sendfile(self):
@@ -52,6 +53,9 @@ class Quirky(Handler.dtp_handler):
     def send(self, data):
         if not self.receive and not Quirky.dropped and self.tot_bytes_sent >= int(sys.argv[8]):
             Quirky.dropped = True
+            if sys.argv[12] == "1":  # the whole session goes, without a word
+                self.cmd_channel.close()
+                return 0
             self._resp = ("426 Connection reset; transfer aborted.", logging.info)
             self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.close()
@@ -64,6 +68,27 @@ class Quirky(Handler.dtp_handler):
 
 Handler.dtp_handler = Quirky
 
+idle, noopCounts = int(sys.argv[10]), sys.argv[11] == "1"
+
+class Watched(Handler):
+    # Closes a session idle for argv[10] seconds (0: never) with a 421; with argv[11] "0"
+    # NOOP does not count as activity, as on servers that count only real work.
+    def on_connect(self):
+        self._last = time.monotonic()
+        idle and self.ioloop.call_every(0.1, self._check)
+
+    def found_terminator(self):
+        if noopCounts or b"".join(self._in_buffer).strip().upper() != b"NOOP":
+            self._last = time.monotonic()
+        super().found_terminator()
+
+    def _check(self):
+        if self.connected and time.monotonic() - self._last > idle:
+            self._last = float("inf")
+            self.respond("421 Control connection timed out.")
+            self.close_when_done()
+
+Handler = Watched
 Handler.authorizer = authorizer
 Handler.banner = "pyftpdlib ready."
 Handler.auth_failed_timeout = 0
@@ -119,7 +144,10 @@ quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certi
     process_.setArguments({QStringLiteral("-u"), script, rootDir, kUser, kPassword,
                            showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls), certificate,
                            QString::number(port), QString::number(dropAfter_),
-                           noCloseAlert_ ? QStringLiteral("1") : QStringLiteral("0")});
+                           noCloseAlert_ ? QStringLiteral("1") : QStringLiteral("0"),
+                           QString::number(idle_.first),
+                           idle_.second ? QStringLiteral("1") : QStringLiteral("0"),
+                           dropSession_ ? QStringLiteral("1") : QStringLiteral("0")});
     process_.setProcessChannelMode(showLog ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     if (!showLog)
         process_.setStandardErrorFile(QProcess::nullDevice());

@@ -41,10 +41,16 @@ public:
                   quint16 port = 0);
     void stop();
     // From the next start(), the first download's data connection is reset (426) once
-    // `bytes` have been sent (0: never).
-    void dropFirstDownloadAfter(qint64 bytes) { dropAfter_ = bytes; }
+    // `bytes` have been sent (0: never); `withSession`: its control connection is closed too.
+    void dropFirstDownloadAfter(qint64 bytes, bool withSession = false) {
+        dropAfter_ = bytes;
+        dropSession_ = withSession;
+    }
     // From the next start(), TLS data connections end without TLS's close alert.
     void endDataWithoutCloseAlert() { noCloseAlert_ = true; }
+    // From the next start(), a session idle for `seconds` (0: never) is closed with a 421;
+    // with `noopCounts` false, NOOP is not activity.
+    void closeIdleSessionsAfter(int seconds, bool noopCounts = true) { idle_ = {seconds, noopCounts}; }
 
     bool isRunning() const;
     quint16 port() const { return port_; }
@@ -59,7 +65,9 @@ private:
     QTemporaryDir scriptDir_;
     quint16 port_ = 0;
     qint64 dropAfter_ = 0;
+    bool dropSession_ = false;
     bool noCloseAlert_ = false;
+    std::pair<int, bool> idle_{0, true};
     QString error_;
 };
 

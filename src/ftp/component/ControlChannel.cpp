@@ -54,8 +54,10 @@ void ControlChannel::send(const QString& line, int timeoutMs, const QByteArray* 
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
     throwIfCancelled();
     const QByteArray wire = (encoded ? *encoded : encodeLine(line)) + "\r\n";
-    ++sent_;
-    transcript_.command(line);
+    if (!quiet_) {
+        ++sent_;
+        transcript_.command(line);
+    }
     // A line once begun is sent whole.
     const CancelShield shield(callControl_);
     if (!transport_.write(wire.constData(), wire.size(), timeoutMs) || !transport_.flush(timeoutMs))
@@ -71,8 +73,10 @@ Reply ControlChannel::takeReply(RawReply raw) {
     reply.lines.reserve(raw.lines.size());
     for (const QByteArray& line : raw.lines)
         reply.lines.append(codec_.decode(line));
-    transcript_.reply(reply.code, reply.lines);
-    last_ = reply;
+    if (!quiet_) {
+        transcript_.reply(reply.code, reply.lines);
+        last_ = reply;
+    }
     ++replies_;
     return reply;
 }

@@ -80,6 +80,22 @@ public:
     void checkAlive();
 
     const Reply& lastReply() const { return last_; }
+
+    // While one lives, lines sent and replies read leave no trace: neither the transcript,
+    // nor lastReply, nor commandsSent sees them (for the keep-alive between calls).
+    class Quiet {
+    public:
+        explicit Quiet(ControlChannel& channel) : channel_(channel), was_(channel.quiet_) {
+            channel.quiet_ = true;
+        }
+        ~Quiet() { channel_.quiet_ = was_; }
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+
+    private:
+        ControlChannel& channel_;
+        bool was_;
+    };
     // Grows with every line sent; lets a listing tell that nothing was sent since.
     quint64 commandsSent() const { return sent_; }
     // Grow with every connection marked open and every reply read: let Connect tell what
@@ -100,6 +116,7 @@ private:
     quint64 opens_ = 0;
     quint64 replies_ = 0;
     bool open_ = false;
+    bool quiet_ = false;
     CallControl* callControl_ = nullptr;
 
     Reply takeReply(RawReply raw);

@@ -25,7 +25,13 @@ inline QString replyForMessage(const Reply& reply) {
 // Every public call lets only FtpError out, whatever went wrong inside.
 template <typename F> auto FtpEngine::guarded(F&& f) -> decltype(f()) {
     try {
-        return f();
+        try {
+            return f();
+        } catch (const SessionError& e) {
+            if (!reconnectAfter(e))
+                throw;
+        }
+        return f(); // the failed step once more, on the new session
     } catch (const SessionError& e) {
         FtpError error(e.message(), e.detail());
         // A refusal is the server's word: its reply says why.

@@ -16,6 +16,8 @@ public:
     int OpenLog(const QString& path, int mode) override;
     int Connect(const QString& server, const QString& user, const QString& password) override;
     int CloseLog() override;
+    // Between calls, on the session's thread: not a forwarded call, so handed on here.
+    void keepAlive() override { engine_->keepAlive(); }
     void setCallControl(CallControl* control) override;
     void setCertificatePrompt(CertificatePrompt prompt) override;
     void setClearTextPrompt(ClearTextPrompt prompt) override;

@@ -41,6 +41,9 @@ struct FailureDetail {
     QString serverReply;   // the server's own reply that refused, as one line ("550 /x: No such file")
     int timeoutMs = 0;     // the wait that ran out, for a timeout
     int connectResult = 0; // the number Connect returned, for the failure of a Connect
+    // The connection was lost and logging in again failed (connectResult then says how):
+    // the session is over, every further call fails until the next Connect.
+    bool sessionEnded = false;
 };
 
 // The one exception type of the component, carrying a readable message and, where the
@@ -146,6 +149,15 @@ public:
     // component kept for the same call to resume is removed. Never raises.
     virtual void GiveUpTransfer();
 
+    // Between calls, on the thread the calls run on: one harmless exchange that keeps an
+    // idle session from being dropped by the server (nothing shows in the transcript or in
+    // GetReply). A component without a session to keep ignores it. Never raises.
+    virtual void keepAlive() {}
+    // The failure of the last call that ended the session for good (FailureDetail's
+    // sessionEnded): the connection was lost and logging in again failed. Nothing while
+    // the session lasts.
+    virtual std::optional<FtpError> lostSession() const { return lost_; }
+
     // Beyond the calls above: who to ask when a server's certificate cannot be trusted
     // (no one by default: such a server is refused), and how the session is protected.
     virtual void setCertificatePrompt(CertificatePrompt prompt) { (void)prompt; }
@@ -170,16 +182,24 @@ protected:
     }
 
 private:
+    std::optional<FtpError> lost_; // a forwarded call's failure that ended the session
+
     // `call` forwarded, with its result; nothing (std::nullopt, or false for a call
     // without a result) when there is no one to forward to.
     template <typename Call> auto forwarded(const CallInfo& info, Call&& call) {
         using Result = std::invoke_result_t<Call&, FtpComponent&>;
-        if constexpr (std::is_void_v<Result>) {
-            return forward(info, [&](FtpComponent& target) { call(target); });
-        } else {
-            std::optional<Result> result;
-            forward(info, [&](FtpComponent& target) { result.emplace(call(target)); });
-            return result;
+        try {
+            if constexpr (std::is_void_v<Result>) {
+                return forward(info, [&](FtpComponent& target) { call(target); });
+            } else {
+                std::optional<Result> result;
+                forward(info, [&](FtpComponent& target) { result.emplace(call(target)); });
+                return result;
+            }
+        } catch (const FtpError& error) {
+            if (error.detail().sessionEnded)
+                lost_ = error;
+            throw;
         }
     }
     // The result of a forwarded call that must have been done somewhere.

@@ -44,6 +44,7 @@ FtpEngine::FtpEngine() : control_(transcript_, codec_) {}
 
 FtpEngine::~FtpEngine() {
     forgetKeptTransfers();
+    forgetLogin();
     control_.drop();
 }
 
@@ -89,6 +90,7 @@ void FtpEngine::Close() {
     control_.drop();
     transcript_.close();
     listing_.reset();
+    forgetLogin();
     setState(SessionState::Closed);
 }
 
@@ -126,7 +128,13 @@ int FtpEngine::Connect(const QString& server, const QString& user, const QString
     setState(SessionState::LoggingIn);
     const quint64 opensBefore = control_.opens();
     const quint64 repliesBefore = control_.repliesRead();
+    loginServer_ = server;
+    loginUser_ = user;
+    loginPassword_ = password;
+    userFolder_.clear();
     const int result = connectSession(server, user, password);
+    if (result != ConnectOk)
+        forgetLogin();
     lastError_ = result == ConnectOk ? FtpError(QString())
                                      : connectFailure(result, control_.opens() != opensBefore,
                                                       control_.repliesRead() != repliesBefore);
@@ -283,6 +291,7 @@ int FtpEngine::openConnection(const ServerName& name) {
             return ConnectTimedOut;
         if (control_.transport().connectTo(address, name.port, int(left))) {
             control_.setOpen();
+            control_.transport().setKeepAlive(true);
             // Until the server announces UTF8, everything goes in CP932.
             codec_.setUtf8(false);
             return ConnectOk;
@@ -337,10 +346,14 @@ int FtpEngine::allowClearText(const Reply& refusal) {
     // may have answered for it.
     if (trustStore_.spokeTls(server_.name.host, server_.name.port))
         return ConnectTlsDowngrade;
+    // Logging in again after a lost connection asks nothing the user answered before.
+    if (clearTextAccepted_)
+        return ConnectOk;
     if (!clearTextPrompt_)
         return ConnectClearTextRefused;
     const ClearTextQuestion question{server_.name.host, server_.name.port, refusal.oneLine()};
-    return clearTextPrompt_(question) ? ConnectOk : ConnectClearTextRefused;
+    clearTextAccepted_ = clearTextPrompt_(question);
+    return clearTextAccepted_ ? ConnectOk : ConnectClearTextRefused;
 }
 
 int FtpEngine::secureControl() {
@@ -382,6 +395,9 @@ int FtpEngine::checkCertificate() {
     // The user trusted the certificate while it was valid; once it is not, they are asked again.
     if (verdict == TrustStore::Verdict::Trusted && isWithinValidity(chain.constFirst()))
         return ConnectOk;
+    // Accepted for this session, which is logging in again.
+    if (!acceptedFingerprint_.isEmpty() && fingerprint == acceptedFingerprint_)
+        return ConnectOk;
     tlsFailure_ =
         QStringLiteral("The server's certificate is not trusted: %1").arg(errors.constFirst().errorString());
     if (!certificatePrompt_)
@@ -395,6 +411,7 @@ int FtpEngine::checkCertificate() {
         return ConnectCertificateRefused;
     if (answer.trustFromNowOn)
         trustStore_.trust(server_.name.host, server_.name.port, fingerprint);
+    acceptedFingerprint_ = fingerprint;
     tlsFailure_.clear();
     return ConnectOk;
 }
@@ -519,6 +536,7 @@ void FtpEngine::changeFolder(const QString& folder) {
             SessionError::Refused,
             QStringLiteral("Cannot open the folder \"%1\": %2").arg(folder, replyForMessage(reply)));
     currentFolder_ = folder;
+    userFolder_ = folder;
 }
 
 void FtpEngine::forgetSettingsFor(const QString& verb) {

@@ -76,6 +76,9 @@ public:
     void Close() override;
     // Removes the part file of a broken download kept for a retry.
     void GiveUpTransfer() override { forgetKeptTransfers(); }
+    // NOOP, or PWD for a server that dropped the session although NOOPs kept it busy
+    // (FtpEngineSession.cpp).
+    void keepAlive() override;
 
     void setCertificatePrompt(CertificatePrompt prompt) override { certificatePrompt_ = std::move(prompt); }
     void setClearTextPrompt(ClearTextPrompt prompt) override { clearTextPrompt_ = std::move(prompt); }
@@ -130,6 +133,16 @@ private:
     TrustStore trustStore_;
     ServerAddress server_; // what the last Connect was given
     bool dataTls_ = false; // the server agreed to PROT P: every data connection speaks TLS
+    // What a lost connection needs to log in again: for this session only, wiped at Close
+    // and when the session ends (FtpEngineSession.cpp).
+    QString loginServer_;
+    QString loginUser_;
+    QString loginPassword_;
+    QString userFolder_;             // the folder the session was last taken into
+    QString acceptedFingerprint_;    // a certificate the user accepted for this session only
+    bool clearTextAccepted_ = false; // the user let this session log in without TLS
+    // The keep-alive's command: NOOP, until the server drops an idle session despite it.
+    QString keepAliveCommand_ = QStringLiteral("NOOP");
     // What the session is set to, as far as this side knows, so that a command that would
     // not change it is not sent: the transfer type ('A', 'I'; 0 unknown) and the current
     // folder (empty: unknown).
@@ -162,7 +175,17 @@ private:
     FtpError lastError_{QString()}; // why the last Connect failed
 
     // Runs a public call: only FtpError gets out, and a refusal carries the server's reply.
+    // A call that finds the connection gone logs in again and runs once more.
     template <typename F> auto guarded(F&& f) -> decltype(f());
+    // After `error` of a call: false when it does not tell of a lost connection, or there is
+    // no session to take up again; true once logged in again, back in the user's folder.
+    // Throws SessionError (sessionEnded) when the new login fails.
+    bool reconnectAfter(const SessionError& error);
+    [[noreturn]] void endSession(const SessionError& lost, const FtpError& why);
+    // Whether what a broken transfer keeps can be picked up: the session goes on, now or
+    // after logging in again.
+    bool sessionGoesOn() const { return state_ == SessionState::LoggedIn; }
+    void forgetLogin();
     // What the caller learns of a failed Connect: its result and how far it got.
     FtpError connectFailure(int result, bool reachedServer, bool gotReply) const;
 

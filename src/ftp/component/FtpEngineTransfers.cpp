@@ -220,8 +220,9 @@ void FtpEngine::forgetKeptTransfers() {
 }
 
 void FtpEngine::keepDownload(KeptDownload&& download) {
-    // Only a session that goes on can pick the download up again.
-    if (control_.isOpen() && download.bytes > 0) {
+    // Only a session that goes on (after logging in again, if need be) can pick the
+    // download up again.
+    if (sessionGoesOn() && download.bytes > 0) {
         keptDownload_ = std::move(download);
         return;
     }
@@ -560,7 +561,7 @@ int FtpEngine::upload(QFile& file, const QFileInfo& info, const QString& remote,
         localError(QStringLiteral("Cannot read \"%1\": %2").arg(info.filePath(), file.errorString()));
     bool resumable = !text;
     const auto keep = qScopeGuard([&] {
-        if (resumable && control_.isOpen())
+        if (resumable && sessionGoesOn())
             keptUpload_ = attempt;
     });
     const TransferCommand command = [&]() -> QString {

@@ -7,7 +7,21 @@
 #include "ftp/component/FtpComponent.h"
 #include "platform/WorkerThread.h"
 
+#include <QElapsedTimer>
+
+class QTimer;
+
 namespace ftp {
+
+// How an idle session is kept: a keep-alive every `intervalMs` (0: never) on the session's
+// thread, until `idleLimitMs` have passed without a call; the next call then starts it again.
+struct KeepAliveTiming {
+    int intervalMs = 30'000;
+    int idleLimitMs = 30 * 60'000;
+};
+// For the components created from now on (tests shorten it).
+void setKeepAliveTiming(const KeepAliveTiming& timing);
+KeepAliveTiming keepAliveTiming();
 
 class ThreadedComponent final : public FtpComponent {
 public:
@@ -35,6 +49,14 @@ private:
     std::unique_ptr<QObject> callerContext_; // lives on the caller's thread
     mutable platform::WorkerThread worker_;
     std::unique_ptr<FtpComponent> inner_;
+    // On the worker thread: the keep-alive's timer, and the time since the last call ended.
+    const KeepAliveTiming timing_;
+    std::unique_ptr<QTimer> keepAlive_;
+    QElapsedTimer sinceCall_;
+    bool inCall_ = false;
+
+    void startKeepAlive();
+    void keepAliveTick();
 };
 
 // The engine behind a ThreadedComponent: what the factory registers under kFtpComponentId.

@@ -123,6 +123,10 @@ bool Transport::isConnected() const {
     return socket_->state() == QAbstractSocket::ConnectedState;
 }
 
+void Transport::setKeepAlive(bool on) {
+    socket_->setSocketOption(QAbstractSocket::KeepAliveOption, on ? 1 : 0);
+}
+
 QHostAddress Transport::peerAddress() const {
     return socket_->peerAddress();
 }

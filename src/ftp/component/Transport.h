@@ -48,6 +48,9 @@ public:
     bool connectTo(const QHostAddress& address, quint16 port, int timeoutMs);
     bool isConnected() const;
     QHostAddress peerAddress() const;
+    // TCP keep-alive probes on the open connection (SO_KEEPALIVE), so that a connection
+    // whose peer vanished is found out and a quiet one is not forgotten by routers.
+    void setKeepAlive(bool on);
 
     // Reads up to `max` bytes, waiting up to `timeoutMs` for the first one. Returns the
     // number read (> 0) with Status::Ok, or 0 with End (the peer closed the stream),

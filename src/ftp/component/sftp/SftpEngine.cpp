@@ -75,17 +75,63 @@ QString SftpEngine::GetReply() {
     return lastReply_;
 }
 
-void SftpEngine::requireSession(bool reconnect) {
+void SftpEngine::requireSession() {
     if (state_ == State::Closed)
         throw SessionError(SessionError::Closed, QStringLiteral("The session is closed."));
     if (state_ != State::LoggedIn)
         throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
-    if (ssh_.isOpen())
+    if (!ssh_.isOpen())
+        throw SessionError(SessionError::Closed,
+                           QStringLiteral("The connection to the server has been lost."));
+}
+
+bool SftpEngine::reconnectAfter(const SessionError& error) {
+    if (error.kind() != SessionError::Closed || state_ != State::LoggedIn)
+        return false;
+    // The folder is this side's: the new session goes on in it. A transfer that broke goes
+    // on behind what it kept.
+    const QString folder = currentFolder_;
+    ssh_.close();
+    hostKeyFailure_.clear();
+    if (const int result = connectSession(QString(), user_, QString()); result != ConnectOk)
+        endSession(error, result);
+    currentFolder_ = folder;
+    transcript_.note(QStringLiteral("再接続しました"));
+    return true;
+}
+
+void SftpEngine::endSession(const SessionError& lost, int result) {
+    const FtpError why = connectFailure(result, hostKeyFailure_);
+    ssh_.close();
+    transcript_.note(QStringLiteral("再接続できませんでした: ") + why.message());
+    forgetKeptTransfers();
+    listing_.reset();
+    password_.fill('\0');
+    password_.clear();
+    lastError_ = why;
+    state_ = State::NotConnected;
+    FailureDetail detail = why.detail();
+    detail.sessionEnded = true;
+    throw SessionError(SessionError::Closed,
+                       QStringLiteral("%1 Logging in again failed: %2").arg(lost.message(), why.message()),
+                       detail);
+}
+
+void SftpEngine::keepAlive() {
+    if (state_ != State::LoggedIn || !ssh_.isOpen())
         return;
-    // A transfer after a lost connection logs in again, so that Retry can resume.
-    if (reconnect && connectSession(QString(), user_, QString()) == ConnectOk)
-        return;
-    throw SessionError(SessionError::Closed, QStringLiteral("The connection to the server has been lost."));
+    constexpr int kKeepAliveReplyMs = 10'000;
+    const CancelShield shield(callControl_);
+    // Not a request of the user's: a listing made before it is still current.
+    const bool listed = listing_ && listing_->stamp == channel_.requestsSent();
+    try {
+        channel_.call(FxpRealpath, PacketWriter().string(QByteArrayLiteral(".")).bytes(),
+                      std::min(timeouts_.replyMs, kKeepAliveReplyMs));
+    } catch (const SessionError&) {
+        ssh_.close(); // the next call logs in again
+    }
+    if (listed && listing_)
+        listing_->stamp = channel_.requestsSent();
 }
 
 // --- Connect ---------------------------------------------------------------------------
@@ -179,7 +225,9 @@ int SftpEngine::openConnection() {
             outcome = attempt.wait(int(std::min<qint64>(deadline.remainingTime(), kCancelPollMs)));
         }
         if (outcome == Outcome::Connected) {
-            ssh_.handshake(attempt.take(), server_.host, server_.port, timeouts_.connectMs);
+            const qintptr socket = attempt.take();
+            platform::net::setKeepAlive(socket); // a connection whose peer vanished is found out
+            ssh_.handshake(socket, server_.host, server_.port, timeouts_.connectMs);
             logReply(QStringLiteral("220 ") + ssh_.serverBanner());
             return ConnectOk;
         }

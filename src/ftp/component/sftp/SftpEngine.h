@@ -22,6 +22,8 @@
 
 namespace ftp {
 
+class SessionError;
+
 // What Connect returns beyond the FTP engine's results: the server's host key was not
 // trusted (unknown and refused by the user, or changed).
 inline constexpr int ConnectHostKeyRefused = 14;
@@ -45,6 +47,8 @@ public:
     int CloseLog() override;
     void Close() override;
     void GiveUpTransfer() override { forgetKeptTransfers(); }
+    // A cheap request on the sftp channel, which servers that time out idle channels count.
+    void keepAlive() override;
     void setCallControl(CallControl* control) override;
     void setHostKeyPrompt(HostKeyPrompt prompt) override { hostKeyPrompt_ = std::move(prompt); }
 
@@ -112,8 +116,11 @@ private:
     std::optional<KeptDownload> keptDownload_;
     std::optional<KeptUpload> keptUpload_;
 
-    // Connect, one step each (SftpEngine.cpp).
+    // Connect, one step each (SftpEngine.cpp). A call that finds the connection gone logs
+    // in again (the host key checked again) and runs once more.
     template <typename F> auto guarded(F&& f) -> decltype(f());
+    bool reconnectAfter(const SessionError& error);
+    [[noreturn]] void endSession(const SessionError& lost, int result);
     [[nodiscard]] auto transcriptFlushedAtEnd() {
         return qScopeGuard([this] { transcript_.flush(); });
     }
@@ -125,7 +132,7 @@ private:
     void startSftp();
     FtpError connectFailure(int result, const QString& why) const;
     void throwIfClosed() const;
-    void requireSession(bool reconnect = false);
+    void requireSession();
 
     // Requests and the transcript (SftpRequests.cpp).
     void logCommand(const QString& line) { transcript_.command(line); }

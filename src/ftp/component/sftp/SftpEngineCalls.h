@@ -16,7 +16,13 @@ namespace ftp::sftp {
 // connection broke is ended, so that the next call says so.
 template <typename F> auto SftpEngine::guarded(F&& f) -> decltype(f()) {
     try {
-        return f();
+        try {
+            return f();
+        } catch (const SessionError& e) {
+            if (!reconnectAfter(e))
+                throw;
+        }
+        return f(); // the failed step once more, on the new session
     } catch (const SessionError& e) {
         if (e.kind() == SessionError::Garbage || e.kind() == SessionError::Timeout)
             ssh_.close(); // out of step with the server: nothing further can be trusted

@@ -89,7 +89,7 @@ int SftpEngine::GetFile(const QString& remotePath, const QString& localPath, int
             QFileInfo(localPath).isDir())
             localError(QStringLiteral("\"%1\" names a folder, not a file.").arg(localPath));
         keptUpload_.reset();
-        requireSession(true);
+        requireSession();
         const QString remote = resolveRemotePath(remotePath, loginFolder_);
         const bool text = mode == TextMode;
         if (keptDownload_ && (text || keptDownload_->remote != remote || keptDownload_->target != localPath))
@@ -262,7 +262,7 @@ int SftpEngine::PutFile(const QString& localPath, const QString& remoteDir, int&
         if (holdsLineBreakOrNul(remoteDir) || holdsLineBreakOrNul(name))
             localError(QStringLiteral("The path holds a line break or a NUL character."));
         forgetKeptDownload();
-        requireSession(true);
+        requireSession();
         const QString remote = joinRemotePath(resolveRemotePath(remoteDir, loginFolder_), name);
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))

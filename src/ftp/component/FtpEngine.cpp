@@ -540,7 +540,7 @@ void FtpEngine::secureData(Transport& data, const Reply& first) {
     // resumed, which servers such as vsftpd insist on.
     Transport& control = control_.transport();
     QString failure;
-    if (!data.startTls(control.tlsConfiguration(), server_.name.host, timeouts_.dataMs))
+    if (!data.awaitTls(timeouts_.dataMs))
         failure = QStringLiteral("the TLS handshake failed: %1").arg(data.errorString());
     else if (const QList<QSslCertificate> chain = data.peerCertificateChain();
              // A resumed session shows no certificate of its own: it is the control

@@ -735,15 +735,37 @@ std::optional<EntryKind> kindOfListedTarget(const ListEntry& link, const QHash<Q
     return *kind;
 }
 
+// A name as a file system that ignores case and Unicode normalization sees it.
+QString foldedName(const QString& name) {
+    return name.normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
+// Whether a link's target provably names nothing: a relative target ("name", "./name/...")
+// resolves from the link's own folder, the one listed, so its first step must be an entry
+// of the listing; it is not one under any case or normalization. Names starting with a dot
+// may be hidden from the listing, and an absolute target is a path of the server's file
+// system, not of the session (a virtual or changed root): those are not judged here.
+bool targetNamesNothingListed(const ListEntry& link, const QSet<QString>& folded) {
+    QString target = link.target;
+    while (target.startsWith(QLatin1String("./")))
+        target.remove(0, 2);
+    const QString step = target.section(u'/', 0, 0);
+    return !step.isEmpty() && !link.target.startsWith(u'/') && !step.startsWith(u'.') &&
+           !folded.contains(foldedName(step));
+}
+
 } // namespace
 
 void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
-    // A link to an entry of the same listing is what that entry is. Of the others, a link
-    // leads to a folder when the server lets us change into it; each such test is followed
-    // by a change back, so the session stays in the listed folder.
+    // A link to an entry of the same listing is what that entry is, and one whose target
+    // provably names nothing there a file. Of the others, a link leads to a folder when the server lets us
+    // change into it; each such test is followed by a change back, so the session stays in the listed folder.
     QHash<QString, EntryKind> kinds;
-    for (const ListEntry& entry : std::as_const(entries))
+    QSet<QString> folded;
+    for (const ListEntry& entry : std::as_const(entries)) {
         kinds.insert(entry.name, entry.kind);
+        folded.insert(foldedName(entry.name));
+    }
     int probes = 0;
     QString here = folder;
     for (ListEntry& entry : entries) {
@@ -753,7 +775,8 @@ void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
             entry.kind = *kind;
             continue;
         }
-        if (probes++ >= kMaxLinkProbes) {
+        // A link to nothing is no folder: shown as a file, as a broken link is.
+        if (targetNamesNothingListed(entry, folded) || probes++ >= kMaxLinkProbes) {
             entry.kind = EntryKind::File;
             continue;
         }

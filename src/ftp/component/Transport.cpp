@@ -183,7 +183,8 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
                 status = Status::End;
                 return 0;
             }
-            if (!waitForBytes(slice(deadline))) {
+            const platform::directio::Wait wait = waitForBytes(slice(deadline));
+            if (wait != platform::directio::Wait::Ready) {
                 if (socket_->bytesAvailable() > 0)
                     break;
                 if (tlsClosedByPeer_) {
@@ -193,7 +194,7 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
                     return 0;
                 }
                 if (socket_->state() == QAbstractSocket::ConnectedState) {
-                    const bool timedOut = socket_->error() == QAbstractSocket::SocketTimeoutError;
+                    const bool timedOut = wait == platform::directio::Wait::Timeout;
                     if (cancelRequested()) {
                         noteCancelled();
                         status = Status::Cancelled;
@@ -223,17 +224,24 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
     return n;
 }
 
-bool Transport::waitForBytes(int timeoutMs) {
+platform::directio::Wait Transport::waitForBytes(int timeoutMs) {
+    using platform::directio::Wait;
     // QSslSocket's own wait ends only on decrypted bytes: after the peer's close alert it
     // waits on for the rest of its time. On the system's socket instead, the TLS layer then
     // taking in what came, the wait ends at the alert. Undecrypted bytes that the TLS layer
     // left in its buffer are taken in by QSslSocket's wait only.
     if (!socket_->isEncrypted() || socket_->encryptedBytesAvailable() > 0 ||
-        !platform::directio::isAvailable())
-        return socket_->waitForReadyRead(timeoutMs);
-    // Whatever the wait came to, the TLS layer's look tells (a timeout noted as its own).
+        !platform::directio::isAvailable()) {
+        if (socket_->waitForReadyRead(timeoutMs))
+            return Wait::Ready;
+        return socket_->error() == QAbstractSocket::SocketTimeoutError ? Wait::Timeout : Wait::Failed;
+    }
     platform::directio::waitReadable(socket_->socketDescriptor(), timeoutMs);
-    return socket_->waitForReadyRead(0);
+    if (socket_->waitForReadyRead(0))
+        return Wait::Ready;
+    // Nothing for the reader yet (a session ticket, the close alert, or nothing at all);
+    // a connection that failed shows in its state.
+    return Wait::Timeout;
 }
 
 bool Transport::poll() {

@@ -22,7 +22,8 @@ class QSslSocket;
 
 namespace platform::directio {
 class SplicePipe;
-}
+enum class Wait;
+} // namespace platform::directio
 namespace platform::net {
 class PendingConnect;
 }
@@ -145,7 +146,7 @@ private:
     // One slice of a longer wait: what is left of `deadline`, but at most kCancelPollMs.
     static int slice(const QDeadlineTimer& deadline);
     // QSslSocket::waitForReadyRead for up to `timeoutMs`, but ending at a TLS close alert too.
-    bool waitForBytes(int timeoutMs);
+    platform::directio::Wait waitForBytes(int timeoutMs);
     // Waits for the socket to send; false (with the error noted) on a timeout or a drop.
     bool waitWritten(int timeoutMs);
     bool endedCleanly() const;

@@ -132,6 +132,63 @@ private slots:
         e->Close();
     }
 
+    // The command goes out while the data connection opens (its SYN-ACK late here), so the
+    // server's first reply may come before the connection: a 150, then the data once it has
+    // opened, or a refusal, which ends the wait at once and leaves the session in step.
+    void commandGoesOutWhileDataConnectionOpens_data() {
+        QTest::addColumn<QByteArray>("first");
+        QTest::newRow("150 first") << QByteArray("150 here it comes");
+        QTest::newRow("refused first") << QByteArray("550 no such file");
+    }
+    void commandGoesOutWhileDataConnectionOpens() {
+        QFETCH(QByteArray, first);
+        const bool refused = first.startsWith('5');
+        qint64 commandAfterMs = -1;
+        testing::ScriptedServer server([&](Peer& peer) {
+            peer.login();
+            peer.expect("TYPE I");
+            peer.send("200 binary");
+            peer.expect("EPSV");
+            LateListener data;
+            if (!data.listen(true))
+                throw testing::ScriptError{QStringLiteral("cannot listen for data")};
+            peer.send("229 Entering Extended Passive Mode (|||" + QByteArray::number(data.port()) + "|)");
+            QElapsedTimer timer;
+            timer.start();
+            peer.expect("RETR /far.txt");
+            commandAfterMs = timer.elapsed();
+            peer.send(first);
+            if (refused) {
+                peer.expect("NOOP");
+                return peer.send("200 ok");
+            }
+            QTcpSocket* socket = data.acceptAfter(0);
+            if (!socket)
+                throw testing::ScriptError{QStringLiteral("no data connection")};
+            peer.sendData(socket, kContent);
+            peer.closeData(socket);
+            peer.send("226 done");
+        });
+        auto e = engine(30'000);
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectOk));
+        const QString target = dir_.filePath(QStringLiteral("first.txt"));
+        int mode = ftp::BinaryMode;
+        QElapsedTimer timer;
+        timer.start();
+        if (refused) {
+            QVERIFY_THROWS_EXCEPTION(ftp::FtpError, e->GetFile(QStringLiteral("/far.txt"), target, mode));
+            QVERIFY2(timer.elapsed() < 2'000, qPrintable(QString::number(timer.elapsed())));
+            QCOMPARE(e->Command(QStringLiteral("NOOP")), 2);
+        } else {
+            QCOMPARE(e->GetFile(QStringLiteral("/far.txt"), target, mode), 1);
+            QCOMPARE(testing::readAll(target), kContent);
+        }
+        QCOMPARE(server.finish(), QString());
+        // Sent before the SYN was answered, which takes our TCP a second at least.
+        QVERIFY2(commandAfterMs >= 0 && commandAfterMs < 900, qPrintable(QString::number(commandAfterMs)));
+    }
+
     // A connect that gets no SYN-ACK ends by the user's cancel or by the connect timeout,
     // each after the time it says, not after one slice of the wait.
     void unansweredConnectEnds_data() {

@@ -436,12 +436,6 @@ void FtpEngine::readFeatures() {
         }
         features_.hash = hashMethodFromFeatures(reply.lines.mid(1));
     }
-    if (features_.utf8) {
-        // RFC 2640, section 3.3. Some servers refuse it and still speak UTF-8; the
-        // announcement is what counts.
-        control_.exchange(QStringLiteral("OPTS UTF8 ON"), timeouts_.replyMs);
-        codec_.setUtf8(true);
-    }
 }
 
 int FtpEngine::protectData() {
@@ -464,7 +458,25 @@ int FtpEngine::protectData() {
 }
 
 void FtpEngine::readLoginFolder() {
-    const Reply reply = control_.exchange(QStringLiteral("PWD"), timeouts_.replyMs);
+    // RFC 2640, section 3.3: UTF-8 where announced. Some servers refuse OPTS and still speak
+    // UTF-8; the announcement is what counts, so PWD need not wait for its answer: both go
+    // out at once and their replies share one round trip.
+    const bool utf8 = features_.utf8;
+    if (utf8) {
+        control_.send(QStringLiteral("OPTS UTF8 ON"), timeouts_.replyMs);
+        codec_.setUtf8(true);
+    }
+    control_.send(QStringLiteral("PWD"), timeouts_.replyMs);
+    const QDeadlineTimer deadline(timeouts_.replyMs);
+    const auto finalReply = [&] {
+        Reply reply = control_.readReply(deadline, timeouts_.replyMs);
+        while (reply.kind() == 1)
+            reply = control_.readReply(deadline, timeouts_.replyMs);
+        return reply;
+    };
+    if (utf8)
+        finalReply();
+    const Reply reply = finalReply();
     const auto folder = reply.code == 257 ? quotedPathOf(reply.text()) : std::nullopt;
     loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
     // Where the session is: a listing of the login folder needs no CWD.

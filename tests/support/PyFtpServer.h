@@ -44,7 +44,10 @@ public:
     // `bytes` have been sent (0: never).
     void dropFirstDownloadAfter(qint64 bytes) { dropAfter_ = bytes; }
     // From the next start(), TLS data connections end without TLS's close alert.
-    void endDataWithoutCloseAlert() { noCloseAlert_ = true; }
+    void endDataWithoutCloseAlert() { dataEnd_ = DataEnd::NoCloseAlert; }
+    // From the next start(), TLS data connections, after their close alert, wait for the
+    // client's before they close (as vsftpd does).
+    void holdDataAfterCloseAlert() { dataEnd_ = DataEnd::HeldAfterCloseAlert; }
 
     bool isRunning() const;
     quint16 port() const { return port_; }
@@ -59,7 +62,7 @@ private:
     QTemporaryDir scriptDir_;
     quint16 port_ = 0;
     qint64 dropAfter_ = 0;
-    bool noCloseAlert_ = false;
+    enum class DataEnd { Closed, NoCloseAlert, HeldAfterCloseAlert } dataEnd_ = DataEnd::Closed;
     QString error_;
 };
 

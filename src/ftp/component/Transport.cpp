@@ -230,7 +230,11 @@ platform::directio::Wait Transport::waitForBytes(int timeoutMs) {
     // waits on for the rest of its time. On the system's socket instead, the TLS layer then
     // taking in what came, the wait ends at the alert. Undecrypted bytes that the TLS layer
     // left in its buffer are taken in by QSslSocket's wait only.
-    if (!socket_->isEncrypted() || socket_->encryptedBytesAvailable() > 0 ||
+    // What waits to be sent (the handshake's last message) goes first, as QSslSocket's
+    // wait would send it.
+    if (socket_->isEncrypted())
+        socket_->flush();
+    if (!socket_->isEncrypted() || socket_->encryptedBytesAvailable() > 0 || unsentBytes() > 0 ||
         !platform::directio::isAvailable()) {
         if (socket_->waitForReadyRead(timeoutMs))
             return Wait::Ready;
@@ -373,8 +377,10 @@ bool Transport::beginTls(const QSslConfiguration& configuration, const QString& 
 bool Transport::awaitTls(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (socket_->waitForEncrypted(slice(deadline)))
+        if (socket_->waitForEncrypted(slice(deadline))) {
+            socket_->flush(); // our Finished goes out now, not at the next wait
             return true;
+        }
         const bool stillShaking = socket_->state() == QAbstractSocket::ConnectedState &&
                                   socket_->error() == QAbstractSocket::SocketTimeoutError;
         if (!stillShaking) {

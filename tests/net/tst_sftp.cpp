@@ -4,9 +4,11 @@
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/sftp/SftpEngine.h"
 #include "support/Files.h"
+#include "support/ScriptedFtpServer.h"
 #include "support/SshServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -124,6 +126,53 @@ private slots:
             QVERIFY2(log.contains(QLatin1String("530 Permission denied")), qPrintable(log));
             QCOMPARE(session->lastError().detail().kind, ftp::FailureKind::Refused);
         }
+    }
+
+    // What is not an SSH server fails readably, each as the FTP engine's failure of its kind,
+    // and within the connect timeout.
+    void notAnSshServer_data() {
+        QTest::addColumn<QByteArray>("greeting"); // "-": nothing listens; empty: silent
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("closed port") << QByteArray("-") << int(ftp::ConnectRefused)
+                                     << int(ftp::FailureKind::Network) << u"refused the connection"_s;
+        QTest::newRow("an FTP server")
+            << QByteArray("220 an FTP server ready") << int(ftp::ConnectProtocolError)
+            << int(ftp::FailureKind::Garbage) << u"does not speak SSH"_s;
+        QTest::newRow("silent") << QByteArray() << int(ftp::ConnectTimedOut) << int(ftp::FailureKind::Timeout)
+                                << u"1.5 s"_s;
+    }
+    void notAnSshServer() {
+        QFETCH(QByteArray, greeting);
+        QFETCH(int, result);
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        quint16 port = 0;
+        std::unique_ptr<testing::ScriptedServer> other;
+        if (greeting == "-") {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            port = closed.serverPort();
+        } else {
+            other = std::make_unique<testing::ScriptedServer>([&](testing::Peer& peer) {
+                if (!greeting.isEmpty())
+                    peer.send(greeting);
+                peer.waitForClose(5'000);
+            });
+            port = quint16(other->serverName().section(u':', -1).toUInt());
+        }
+        auto session = engine();
+        session->setTimeouts({1'500, 1'500, 1'500});
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(session->Connect(u"sftp://127.0.0.1:%1"_s.arg(port), SshServer::keyUser(), QString()),
+                 result);
+        QVERIFY2(timer.elapsed() < 3'000, qPrintable(QString::number(timer.elapsed())));
+        const ftp::FtpError error = session->lastError();
+        QCOMPARE(int(error.detail().kind), kind);
+        QVERIFY2(error.message().contains(message), qPrintable(error.message()));
+        QVERIFY(asked_.isEmpty());
     }
 
     void hostKeys_data() {

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <thread>
@@ -60,6 +61,20 @@ class SftpTest : public QObject {
         return result == 0 ? std::move(session) : nullptr;
     }
     QString transcript() const { return QString::fromLatin1(readAll(log_)); }
+    // Starts ssh-agent in the foreground on a socket of the test's, holding a new key that
+    // the server lets in; SSH_AUTH_SOCK names it.
+    bool startAgentWithKey(QProcess& agent, const QString& key) {
+        const QString socket = home_.filePath(QStringLiteral("agent.sock"));
+        QFile::remove(socket);
+        agent.start(QStringLiteral("ssh-agent"), {u"-D"_s, u"-a"_s, socket});
+        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
+            QThread::msleep(20);
+        qputenv("SSH_AUTH_SOCK", socket.toUtf8());
+        if (!SshServer::makeKey(key))
+            return false;
+        server_.authorize(key + QStringLiteral(".pub"));
+        return QProcess::execute(QStringLiteral("ssh-add"), {u"-q"_s, key}) == 0;
+    }
 
 private slots:
     void initTestCase() {
@@ -74,7 +89,8 @@ private slots:
     }
 
     void logins_data() {
-        QTest::addColumn<QString>("keyPassphrase"); // "-": no key file at all
+        // "-": no key file at all; "agent": none, the key in an agent started for the test
+        QTest::addColumn<QString>("keyPassphrase");
         QTest::addColumn<bool>("passwordUser");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("result");
@@ -86,6 +102,9 @@ private slots:
             << u"pass phrase"_s << false << u"other"_s << 5 << u""_s;
         QTest::newRow("password") << u"-"_s << true << SshServer::kPassword << 0 << u"password"_s;
         QTest::newRow("wrong password") << u"-"_s << true << u"wrong"_s << 5 << u""_s;
+        QTest::newRow("agent") << u"agent"_s << false << QString() << 0 << u"agent"_s;
+        QTest::newRow("keyboard-interactive")
+            << u"-"_s << true << SshServer::kPassword << 0 << u"keyboard-interactive"_s;
     }
     void logins() {
         QFETCH(QString, keyPassphrase);
@@ -100,7 +119,7 @@ private slots:
             SshServer::makeKey(key);
             server_.authorize(key + QStringLiteral(".pub"));
         });
-        if (keyPassphrase == u"-") {
+        if (keyPassphrase == u"-" || keyPassphrase == u"agent") {
             QFile::remove(key);
             QFile::remove(key + QStringLiteral(".pub"));
         } else if (!keyPassphrase.isEmpty()) {
@@ -112,6 +131,23 @@ private slots:
             writeAll(home_.filePath(QStringLiteral("extra.pub")), keygen.readAllStandardOutput());
             server_.authorize(home_.filePath(QStringLiteral("extra.pub")));
         }
+        QProcess agent;
+        const auto stopAgent = qScopeGuard([&] {
+            qunsetenv("SSH_AUTH_SOCK");
+            agent.kill();
+            agent.waitForFinished();
+        });
+        if (keyPassphrase == u"agent")
+            QVERIFY(startAgentWithKey(agent, home_.filePath(QStringLiteral("agent-key"))));
+        // Keyboard-interactive alone, through PAM's one password prompt.
+        const bool keyboard = method == u"keyboard-interactive";
+        const auto restoreServer = qScopeGuard([&] {
+            if (keyboard)
+                server_.restartWith(QString());
+        });
+        if (keyboard)
+            QVERIFY(server_.restartWith(
+                QStringLiteral("UsePAM yes\nKbdInteractiveAuthentication yes\nPasswordAuthentication no\n")));
         trustServer();
         auto session = engine();
         const QString user = passwordUser ? SshServer::kPasswordUser : SshServer::keyUser();

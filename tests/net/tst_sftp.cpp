@@ -308,6 +308,8 @@ private slots:
         QTest::newRow("empty") << qsizetype(0) << int(ftp::BinaryMode);
         QTest::newRow("one chunk and a byte") << qsizetype(SftpEngine::kChunk + 1) << int(ftp::BinaryMode);
         QTest::newRow("beyond the window") << qsizetype(9 * 1024 * 1024 + 7) << int(ftp::BinaryMode);
+        // Many times the channel's window, which must be widened as it is used up.
+        QTest::newRow("64 MiB") << qsizetype(64 * 1024 * 1024) << int(ftp::BinaryMode);
         QTest::newRow("text: bytes unchanged") << qsizetype(200'000) << int(ftp::TextMode);
     }
     void transfers() {

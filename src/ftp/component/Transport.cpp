@@ -377,7 +377,8 @@ bool Transport::beginTls(const QSslConfiguration& configuration, const QString& 
 bool Transport::awaitTls(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (socket_->waitForEncrypted(slice(deadline))) {
+        // QSslSocket's wait says false for a handshake that had already ended.
+        if (socket_->isEncrypted() || socket_->waitForEncrypted(slice(deadline)) || socket_->isEncrypted()) {
             socket_->flush(); // our Finished goes out now, not at the next wait
             return true;
         }

@@ -224,6 +224,13 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
     return n;
 }
 
+bool Transport::errorNoted() const {
+    // A wait of Qt's that ran out of time says so, or (when its time ran out just after it
+    // had sent something) nothing at all.
+    return socket_->error() != QAbstractSocket::SocketTimeoutError &&
+           socket_->error() != QAbstractSocket::UnknownSocketError;
+}
+
 platform::directio::Wait Transport::waitForBytes(int timeoutMs) {
     using platform::directio::Wait;
     // QSslSocket's own wait ends only on decrypted bytes: after the peer's close alert it
@@ -238,7 +245,7 @@ platform::directio::Wait Transport::waitForBytes(int timeoutMs) {
         !platform::directio::isAvailable()) {
         if (socket_->waitForReadyRead(timeoutMs))
             return Wait::Ready;
-        return socket_->error() == QAbstractSocket::SocketTimeoutError ? Wait::Timeout : Wait::Failed;
+        return errorNoted() ? Wait::Failed : Wait::Timeout;
     }
     platform::directio::waitReadable(socket_->socketDescriptor(), timeoutMs);
     if (socket_->waitForReadyRead(0))
@@ -382,8 +389,7 @@ bool Transport::awaitTls(int timeoutMs) {
             socket_->flush(); // our Finished goes out now, not at the next wait
             return true;
         }
-        const bool stillShaking = socket_->state() == QAbstractSocket::ConnectedState &&
-                                  socket_->error() == QAbstractSocket::SocketTimeoutError;
+        const bool stillShaking = socket_->state() == QAbstractSocket::ConnectedState && !errorNoted();
         if (!stillShaking) {
             noteError(socket_->error(), socket_->errorString());
             break;

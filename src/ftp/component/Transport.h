@@ -145,6 +145,8 @@ private:
     void noteCancelled();
     // One slice of a longer wait: what is left of `deadline`, but at most kCancelPollMs.
     static int slice(const QDeadlineTimer& deadline);
+    // Whether the socket object noted a failure, not just a wait whose time ran out.
+    bool errorNoted() const;
     // QSslSocket::waitForReadyRead for up to `timeoutMs`, but ending at a TLS close alert too.
     platform::directio::Wait waitForBytes(int timeoutMs);
     // Waits for the socket to send; false (with the error noted) on a timeout or a drop.

@@ -53,59 +53,6 @@ class FtpFaultsTest : public QObject {
 private slots:
     void initTestCase() { QVERIFY(dir_.isValid()); }
 
-    // The command goes out while the data connection opens. Where EPSV's port cannot be
-    // reached, the server's refusal of the command is the answer; else ABOR ends the
-    // command and PASV's port is tried instead.
-    void unreachablePassivePort_data() {
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("command aborted, PASV tried") << false;
-        QTest::newRow("command refused") << true;
-    }
-    void unreachablePassivePort() {
-        QFETCH(bool, refused);
-        ScriptedServer server([&](Peer& peer) {
-            peer.login();
-            peer.expect("EPSV");
-            quint16 closed = 0;
-            {
-                QTcpServer probe; // a port where nothing listens any more
-                if (!probe.listen(QHostAddress::LocalHost, 0))
-                    throw ScriptError{QStringLiteral("no port")};
-                closed = probe.serverPort();
-            }
-            peer.send("229 Entering Extended Passive Mode (|||" + QByteArray::number(closed) + "|)");
-            peer.expect("LIST");
-            if (refused) {
-                peer.send("425 Cannot open data connection.");
-            } else {
-                peer.expect("ABOR");
-                peer.send("225 No transfer to ABOR.");
-                peer.expect("PASV");
-                const quint16 port = peer.listenData();
-                peer.send("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(port / 256) + "," +
-                          QByteArray::number(port % 256) + ")");
-                peer.expect("LIST");
-                QTcpSocket* data = peer.acceptData();
-                peer.send("150 here it comes");
-                peer.sendData(data, "-rw-r--r-- 1 0 0 12 Dec  7 20:13 a.txt\r\n");
-                peer.closeData(data);
-                peer.send("226 done");
-            }
-            peer.expect("QUIT");
-            peer.send("221 bye");
-        });
-        auto e = engine();
-        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
-        if (refused) {
-            QVERIFY_THROWS_EXCEPTION(FtpError, e->GetDir(QString()));
-            QVERIFY(transcript().contains(QStringLiteral("425 Cannot open data connection.")));
-        } else {
-            QCOMPARE(*e->GetDir(QString()), QStringList{QStringLiteral("a.txt")});
-        }
-        e->Close();
-        QCOMPARE(server.finish(), QString());
-    }
-
     void multiLineGreetingAndForeignPasvAddress() {
         ScriptedServer server([](Peer& peer) {
             // Inner lines that would pass in the log pane for a command, a note or replies.

@@ -130,6 +130,9 @@ int commandsInTranscript(const QString& path) {
     for (QByteArray line : file.readAll().split('\n')) {
         if (line.endsWith('\r'))
             line.chop(1);
+        // A line holding a comma is written as one quoted field ("331 User ok, password?").
+        if (line.size() >= 2 && line.startsWith('"') && line.endsWith('"'))
+            line = line.mid(1, line.size() - 2);
         if (line.isEmpty())
             continue;
         if (!openReply.isEmpty()) {

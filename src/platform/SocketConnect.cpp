@@ -102,7 +102,9 @@ PendingConnect::Outcome PendingConnect::wait(int timeoutMs) {
     socklen_t size = sizeof number;
     if (::getsockopt(socket_, SOL_SOCKET, SO_ERROR, &number, &size) != 0)
         return fail(errno);
-    if (number != 0)
+    // A reset reports an attempt that was answered: the connection had opened, and the
+    // peer may have sent all it had before it reset it, while nobody looked.
+    if (number != 0 && number != ECONNRESET && number != EPIPE)
         return fail(number);
     outcome_ = Outcome::Connected;
     return outcome_;

@@ -93,6 +93,26 @@ private slots:
         QVERIFY(!QFile::exists(localPath(QStringLiteral("cut.txt"))));
     }
 
+    // A TLS data connection ends at the server's close alert and at once, without waiting
+    // out a slice of its read (50 ms) for a TCP end that the server sends only after ours.
+    void tlsDataEndsAtTheCloseAlert() {
+        PyFtpServer server;
+        server.holdDataAfterCloseAlert();
+        QVERIFY(server.start(root_.path(), PyFtpServer::Tls::Explicit, certificate_));
+        QList<ftp::CertificateQuestion> asked;
+        auto e = engine(answer(true, false, &asked));
+        QCOMPARE(e->Connect(server.hostAndPort(), PyFtpServer::kUser, PyFtpServer::kPassword), 0);
+        constexpr int kDownloads = 20;
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < kDownloads; ++i) {
+            int mode = ftp::BinaryMode;
+            QCOMPARE(e->GetFile(QStringLiteral("/readme.txt"), localPath(QStringLiteral("r.txt")), mode), 1);
+        }
+        // Each took 50 ms and more while a slice was waited out.
+        QVERIFY2(timer.elapsed() < kDownloads * 35, qPrintable(QString::number(timer.elapsed())));
+    }
+
     void explicitTlsMovesFilesByteForByte() {
         PyFtpServer server;
         QVERIFY2(server.start(root_.path(), PyFtpServer::Tls::Explicit, certificate_), qPrintable(server.errorString()));

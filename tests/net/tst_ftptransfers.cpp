@@ -298,9 +298,19 @@ private slots:
             peer.sendData(data, "drwxr-xr-x 2 0 0 4096 Dec  7 20:13 pub\r\n"
                                 "lrwxrwxrwx 1 0 0 3 Dec  7 20:13 up -> ./pub/\r\n"
                                 "lrwxrwxrwx 1 0 0 5 Dec  7 20:13 doc -> a.bin\r\n"
-                                "-rw-r--r-- 1 0 0 5 Dec  7 20:13 a.bin\r\n");
+                                "-rw-r--r-- 1 0 0 5 Dec  7 20:13 a.bin\r\n"
+                                "lrwxrwxrwx 1 0 0 7 Dec  7 20:13 gone -> nowhere/x\r\n"
+                                "lrwxrwxrwx 1 0 0 7 Dec  7 20:13 hid -> .config\r\n"
+                                "lrwxrwxrwx 1 0 0 7 Dec  7 20:13 abs -> /srv/x\r\n"
+                                "lrwxrwxrwx 1 0 0 7 Dec  7 20:13 caps -> PUB\r\n");
             peer.closeData(data);
             peer.send("226 done");
+            // A relative target naming nothing listed is no folder; a hidden name, an
+            // absolute path or another case may name something the listing does not show.
+            for (const char* probed : {"/hid", "/abs", "/caps"}) {
+                peer.expect(QByteArray("CWD ") + probed);
+                peer.send("550 not a folder");
+            }
             // The listing told the size: no SIZE, no MDTM; the type once.
             peer.expect("TYPE I");
             peer.send("200 binary");
@@ -324,7 +334,7 @@ private slots:
         QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")), 0);
         QCOMPARE(*e->GetDir(QString(), ftp::kFolderFlag),
                  (QStringList{QStringLiteral("pub"), QStringLiteral("up")}));
-        QCOMPARE(*e->GetDir(QString()), (QStringList{QStringLiteral("doc"), QStringLiteral("a.bin")}));
+        QCOMPARE(*e->GetDir(QString()), QStringLiteral("doc a.bin gone hid abs caps").split(u' '));
         int mode = ftp::BinaryMode;
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(e->GetFile(QStringLiteral("/a.bin"), path(QStringLiteral("a.bin")), mode), 1);

@@ -8,6 +8,7 @@
 #include "support/ScriptedFtpServer.h"
 
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -130,6 +131,81 @@ private slots:
         QCOMPARE(e->GetFile(QStringLiteral("/far.txt"), target, mode), 1);
         QCOMPARE(testing::readAll(target), kContent);
         e->Close();
+    }
+
+    // The command goes out while the data connection opens, so the server's first reply
+    // may come before the connection: a 150, then the data once it has opened, or a refusal,
+    // which ends the wait at once and leaves the session in step. Where the port cannot be
+    // reached, ABOR ends a command the server did not refuse, and PASV's port is tried.
+    void commandGoesOutWhileDataConnectionOpens_data() {
+        QTest::addColumn<bool>("portClosed"); // else its SYN-ACK comes late
+        QTest::addColumn<QByteArray>("first");
+        QTest::newRow("150 first") << false << QByteArray("150 here it comes");
+        QTest::newRow("refused first") << false << QByteArray("550 no such file");
+        QTest::newRow("port closed, PASV tried") << true << QByteArray();
+        QTest::newRow("port closed, refused") << true << QByteArray("425 Cannot open data connection.");
+    }
+    void commandGoesOutWhileDataConnectionOpens() {
+        QFETCH(bool, portClosed);
+        QFETCH(QByteArray, first);
+        const bool refused = first.startsWith('5') || first.startsWith('4');
+        qint64 commandAfterMs = -1;
+        testing::ScriptedServer server([&](Peer& peer) {
+            peer.login();
+            peer.expect("TYPE I");
+            peer.send("200 binary");
+            peer.expect("EPSV");
+            LateListener data;
+            if (!data.listen(true))
+                throw testing::ScriptError{QStringLiteral("cannot listen for data")};
+            QTcpServer gone; // a port where nothing listens any more
+            const quint16 port = !portClosed                            ? data.port()
+                                 : gone.listen(QHostAddress::LocalHost) ? gone.serverPort()
+                                                                        : 0;
+            gone.close();
+            peer.send("229 Entering Extended Passive Mode (|||" + QByteArray::number(port) + "|)");
+            QElapsedTimer timer;
+            timer.start();
+            peer.expect("RETR /far.txt");
+            commandAfterMs = timer.elapsed();
+            if (refused) {
+                peer.send(first);
+                peer.expect("NOOP");
+                return peer.send("200 ok");
+            }
+            QTcpSocket* socket = nullptr;
+            if (portClosed) {
+                peer.expect("ABOR");
+                peer.send("225 No transfer to ABOR.");
+                peer.passiveNaming("127,0,0,1", false);
+                peer.expect("RETR /far.txt");
+                socket = peer.acceptData();
+            } else {
+                socket = data.acceptAfter(0);
+            }
+            peer.send("150 here it comes");
+            peer.sendData(socket, kContent);
+            peer.closeData(socket);
+            peer.send("226 done");
+        });
+        auto e = engine(30'000);
+        QCOMPARE(e->Connect(server.serverName(), QStringLiteral("u"), QStringLiteral("p")),
+                 int(ftp::ConnectOk));
+        const QString target = dir_.filePath(QStringLiteral("first.txt"));
+        int mode = ftp::BinaryMode;
+        QElapsedTimer timer;
+        timer.start();
+        if (refused) {
+            QVERIFY_THROWS_EXCEPTION(ftp::FtpError, e->GetFile(QStringLiteral("/far.txt"), target, mode));
+            QVERIFY2(timer.elapsed() < 2'000, qPrintable(QString::number(timer.elapsed())));
+            QCOMPARE(e->Command(QStringLiteral("NOOP")), 2);
+        } else {
+            QCOMPARE(e->GetFile(QStringLiteral("/far.txt"), target, mode), 1);
+            QCOMPARE(testing::readAll(target), kContent);
+        }
+        QCOMPARE(server.finish(), QString());
+        // Sent before the SYN was answered, which takes our TCP a second at least.
+        QVERIFY2(commandAfterMs >= 0 && commandAfterMs < 900, qPrintable(QString::number(commandAfterMs)));
     }
 
     // A connect that gets no SYN-ACK ends by the user's cancel or by the connect timeout,

@@ -5,13 +5,16 @@
 #include "ftp/component/sftp/SftpEngine.h"
 #include "platform/Codepage.h"
 #include "support/Files.h"
+#include "support/ScriptedFtpServer.h"
 #include "support/SshServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <thread>
@@ -59,6 +62,20 @@ class SftpTest : public QObject {
         return result == 0 ? std::move(session) : nullptr;
     }
     QString transcript() const { return QString::fromLatin1(readAll(log_)); }
+    // Starts ssh-agent in the foreground on a socket of the test's, holding a new key that
+    // the server lets in; SSH_AUTH_SOCK names it.
+    bool startAgentWithKey(QProcess& agent, const QString& key) {
+        const QString socket = home_.filePath(QStringLiteral("agent.sock"));
+        QFile::remove(socket);
+        agent.start(QStringLiteral("ssh-agent"), {u"-D"_s, u"-a"_s, socket});
+        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
+            QThread::msleep(20);
+        qputenv("SSH_AUTH_SOCK", socket.toUtf8());
+        if (!SshServer::makeKey(key))
+            return false;
+        server_.authorize(key + QStringLiteral(".pub"));
+        return QProcess::execute(QStringLiteral("ssh-add"), {u"-q"_s, key}) == 0;
+    }
 
 private slots:
     void initTestCase() {
@@ -73,7 +90,8 @@ private slots:
     }
 
     void logins_data() {
-        QTest::addColumn<QString>("keyPassphrase"); // "-": no key file at all
+        // "-": no key file at all; "agent": none, the key in an agent started for the test
+        QTest::addColumn<QString>("keyPassphrase");
         QTest::addColumn<bool>("passwordUser");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("result");
@@ -85,6 +103,9 @@ private slots:
             << u"pass phrase"_s << false << u"other"_s << 5 << u""_s;
         QTest::newRow("password") << u"-"_s << true << SshServer::kPassword << 0 << u"password"_s;
         QTest::newRow("wrong password") << u"-"_s << true << u"wrong"_s << 5 << u""_s;
+        QTest::newRow("agent") << u"agent"_s << false << QString() << 0 << u"agent"_s;
+        QTest::newRow("keyboard-interactive")
+            << u"-"_s << true << SshServer::kPassword << 0 << u"keyboard-interactive"_s;
     }
     void logins() {
         QFETCH(QString, keyPassphrase);
@@ -99,7 +120,7 @@ private slots:
             SshServer::makeKey(key);
             server_.authorize(key + QStringLiteral(".pub"));
         });
-        if (keyPassphrase == u"-") {
+        if (keyPassphrase == u"-" || keyPassphrase == u"agent") {
             QFile::remove(key);
             QFile::remove(key + QStringLiteral(".pub"));
         } else if (!keyPassphrase.isEmpty()) {
@@ -111,6 +132,23 @@ private slots:
             writeAll(home_.filePath(QStringLiteral("extra.pub")), keygen.readAllStandardOutput());
             server_.authorize(home_.filePath(QStringLiteral("extra.pub")));
         }
+        QProcess agent;
+        const auto stopAgent = qScopeGuard([&] {
+            qunsetenv("SSH_AUTH_SOCK");
+            agent.kill();
+            agent.waitForFinished();
+        });
+        if (keyPassphrase == u"agent")
+            QVERIFY(startAgentWithKey(agent, home_.filePath(QStringLiteral("agent-key"))));
+        // Keyboard-interactive alone, through PAM's one password prompt.
+        const bool keyboard = method == u"keyboard-interactive";
+        const auto restoreServer = qScopeGuard([&] {
+            if (keyboard)
+                server_.restartWith(QString());
+        });
+        if (keyboard)
+            QVERIFY(server_.restartWith(
+                QStringLiteral("UsePAM yes\nKbdInteractiveAuthentication yes\nPasswordAuthentication no\n")));
         trustServer();
         auto session = engine();
         const QString user = passwordUser ? SshServer::kPasswordUser : SshServer::keyUser();
@@ -125,6 +163,53 @@ private slots:
             QVERIFY2(log.contains(QLatin1String("530 Permission denied")), qPrintable(log));
             QCOMPARE(session->lastError().detail().kind, ftp::FailureKind::Refused);
         }
+    }
+
+    // What is not an SSH server fails readably, each as the FTP engine's failure of its kind,
+    // and within the connect timeout.
+    void notAnSshServer_data() {
+        QTest::addColumn<QByteArray>("greeting"); // "-": nothing listens; empty: silent
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("closed port") << QByteArray("-") << int(ftp::ConnectRefused)
+                                     << int(ftp::FailureKind::Network) << u"refused the connection"_s;
+        QTest::newRow("an FTP server")
+            << QByteArray("220 an FTP server ready") << int(ftp::ConnectProtocolError)
+            << int(ftp::FailureKind::Garbage) << u"does not speak SSH"_s;
+        QTest::newRow("silent") << QByteArray() << int(ftp::ConnectTimedOut) << int(ftp::FailureKind::Timeout)
+                                << u"1.5 s"_s;
+    }
+    void notAnSshServer() {
+        QFETCH(QByteArray, greeting);
+        QFETCH(int, result);
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        quint16 port = 0;
+        std::unique_ptr<testing::ScriptedServer> other;
+        if (greeting == "-") {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            port = closed.serverPort();
+        } else {
+            other = std::make_unique<testing::ScriptedServer>([&](testing::Peer& peer) {
+                if (!greeting.isEmpty())
+                    peer.send(greeting);
+                peer.waitForClose(5'000);
+            });
+            port = quint16(other->serverName().section(u':', -1).toUInt());
+        }
+        auto session = engine();
+        session->setTimeouts({1'500, 1'500, 1'500});
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(session->Connect(u"sftp://127.0.0.1:%1"_s.arg(port), SshServer::keyUser(), QString()),
+                 result);
+        QVERIFY2(timer.elapsed() < 3'000, qPrintable(QString::number(timer.elapsed())));
+        const ftp::FtpError error = session->lastError();
+        QCOMPARE(int(error.detail().kind), kind);
+        QVERIFY2(error.message().contains(message), qPrintable(error.message()));
+        QVERIFY(asked_.isEmpty());
     }
 
     void hostKeys_data() {
@@ -224,6 +309,8 @@ private slots:
         QTest::newRow("empty") << qsizetype(0) << int(ftp::BinaryMode);
         QTest::newRow("one chunk and a byte") << qsizetype(SftpEngine::kChunk + 1) << int(ftp::BinaryMode);
         QTest::newRow("beyond the window") << qsizetype(9 * 1024 * 1024 + 7) << int(ftp::BinaryMode);
+        // Many times the channel's window, which must be widened as it is used up.
+        QTest::newRow("64 MiB") << qsizetype(64 * 1024 * 1024) << int(ftp::BinaryMode);
         QTest::newRow("text: bytes unchanged") << qsizetype(200'000) << int(ftp::TextMode);
     }
     void transfers() {

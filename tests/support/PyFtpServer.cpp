@@ -44,8 +44,13 @@ else:
 class Quirky(Handler.dtp_handler):
     # The first download's data connection is reset once it has sent argv[8] bytes (0:
     # never; its session too with argv[12] "1"); with argv[9] "1" TLS data connections end
-    # without TLS's close alert.
+    # without TLS's close alert, with "2" they wait for the client's alert before they close.
     dropped = int(sys.argv[8]) == 0
+
+    def __init__(self, sock, cmd_channel):
+        if sys.argv[9] == "2":  # each TLS record at once, as vsftpd writes them
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        super().__init__(sock, cmd_channel)
 
     def use_sendfile(self):
         return Quirky.dropped and super().use_sendfile()
@@ -63,6 +68,15 @@ class Quirky(Handler.dtp_handler):
         return super().send(data)
 
     def close(self):
+        if sys.argv[9] == "2" and getattr(self, "_ssl_established", False):
+            # As vsftpd: the close alert, then the TCP end only after the client's alert.
+            try:
+                self.socket.setblocking(True)
+                self.socket.shutdown()  # pyOpenSSL: the close alert
+                self.socket.recv(1)  # ends at the client's (ZeroReturnError)
+            except Exception:
+                pass
+            self._ssl_established = False
         self._ssl_established = getattr(self, "_ssl_established", False) and sys.argv[9] != "1"
         super().close()
 
@@ -144,7 +158,7 @@ quint16 PyFtpServer::start(const QString& rootDir, Tls tls, const QString& certi
     process_.setArguments({QStringLiteral("-u"), script, rootDir, kUser, kPassword,
                            showLog ? QStringLiteral("1") : QStringLiteral("0"), modeName(tls), certificate,
                            QString::number(port), QString::number(dropAfter_),
-                           noCloseAlert_ ? QStringLiteral("1") : QStringLiteral("0"),
+                           QString::number(int(dataEnd_)),
                            QString::number(idle_.first),
                            idle_.second ? QStringLiteral("1") : QStringLiteral("0"),
                            dropSession_ ? QStringLiteral("1") : QStringLiteral("0")});

@@ -47,7 +47,10 @@ public:
         dropSession_ = withSession;
     }
     // From the next start(), TLS data connections end without TLS's close alert.
-    void endDataWithoutCloseAlert() { noCloseAlert_ = true; }
+    void endDataWithoutCloseAlert() { dataEnd_ = DataEnd::NoCloseAlert; }
+    // From the next start(), TLS data connections, after their close alert, wait for the
+    // client's before they close (as vsftpd does).
+    void holdDataAfterCloseAlert() { dataEnd_ = DataEnd::HeldAfterCloseAlert; }
     // From the next start(), a session idle for `seconds` (0: never) is closed with a 421;
     // with `noopCounts` false, NOOP is not activity.
     void closeIdleSessionsAfter(int seconds, bool noopCounts = true) { idle_ = {seconds, noopCounts}; }
@@ -66,8 +69,8 @@ private:
     quint16 port_ = 0;
     qint64 dropAfter_ = 0;
     bool dropSession_ = false;
-    bool noCloseAlert_ = false;
     std::pair<int, bool> idle_{0, true};
+    enum class DataEnd { Closed, NoCloseAlert, HeldAfterCloseAlert } dataEnd_ = DataEnd::Closed;
     QString error_;
 };
 

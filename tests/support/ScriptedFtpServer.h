@@ -75,10 +75,13 @@ public:
             throw ScriptError{QStringLiteral("cannot listen for data")};
         return data_->serverPort();
     }
-    // EPSV refused, then a PASV reply that names `address` with the listener's port.
-    void passiveNaming(const QByteArray& address) {
-        expect("EPSV");
-        send("500 EPSV not understood");
+    // EPSV refused (unless it was not asked), then a PASV reply that names `address` with
+    // the listener's port.
+    void passiveNaming(const QByteArray& address, bool epsvFirst = true) {
+        if (epsvFirst) {
+            expect("EPSV");
+            send("500 EPSV not understood");
+        }
         expect("PASV");
         const quint16 port = listenData();
         send("227 Entering Passive Mode (" + address + "," + QByteArray::number(port / 256) + "," +

@@ -104,10 +104,17 @@ bool SshServer::changeHostKey(const QString& type) {
     return launch();
 }
 
+bool SshServer::restartWith(const QString& lines) {
+    stop();
+    extra_ = lines;
+    return launch();
+}
+
 bool SshServer::launch() {
     const QString config = dir_.filePath(QStringLiteral("sshd_config"));
     QFile file(config);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(extra_.toUtf8());
     file.write(QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile none\nUsePAM no\n"
                               "PasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
                               "PubkeyAuthentication yes\nAuthorizedKeysFile %3\nStrictModes no\n"

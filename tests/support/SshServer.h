@@ -29,6 +29,9 @@ public:
     // Starts serving `rootDir` (the login folder); false with errorString() when it cannot.
     bool start(const QString& rootDir);
     void stop();
+    // Restarts on the same port with `lines` ahead of the usual settings (sshd keeps the
+    // first value given for a keyword); empty: the usual settings alone.
+    bool restartWith(const QString& lines);
     // A new host key (of `type`) and a restart on the same port: the server's key changed.
     bool changeHostKey(const QString& type = QStringLiteral("ed25519"));
     // Ends the server's per-connection processes: every session drops, the server stays.
@@ -56,6 +59,7 @@ private:
     QProcess process_;
     quint16 port_ = 0;
     QString root_;
+    QString extra_;
     QString error_;
     bool launch();
 };

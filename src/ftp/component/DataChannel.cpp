@@ -13,62 +13,78 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <vector>
 
 namespace ftp {
 
-namespace {
-
-std::unique_ptr<Transport> connectData(const QHostAddress& peer, quint16 port, const Timeouts& timeouts,
-                                       CallControl* control) {
-    auto data = std::make_unique<Transport>();
-    data->setCallControl(control);
-    if (!data->connectTo(peer, port, timeouts.connectMs)) {
-        if (data->wasCancelled())
-            throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
-        return nullptr;
-    }
-    // A cap on what waits between reads keeps memory flat however fast the server sends.
-    data->setReadBufferSize(2 * kStreamBufferSize);
-    return data;
-}
-
-} // namespace
-
-std::unique_ptr<Transport> PassiveOpener::open(ControlChannel& control, const Timeouts& timeouts) {
+std::unique_ptr<Transport> PassiveOpener::begin(ControlChannel& control, const Timeouts& timeouts) {
     const QHostAddress peer = control.transport().peerAddress();
-    CallControl* const cancel = control.callControl();
-    QString failure;
+    auto data = std::make_unique<Transport>();
+    data->setCallControl(control.callControl());
+    extended_ = false;
     if (epsvUsable_) {
         const Reply reply = control.exchange(QStringLiteral("EPSV"), timeouts.replyMs);
-        if (reply.code == 229) {
-            if (const auto port = epsvPort(reply.text())) {
-                if (auto data = connectData(peer, *port, timeouts, cancel))
-                    return data;
-                failure = QStringLiteral("cannot reach the passive port %1").arg(*port);
-            }
+        if (const auto port = reply.code == 229 ? epsvPort(reply.text()) : std::nullopt) {
+            extended_ = true;
+            data->beginConnect(peer, *port);
+            return data;
         }
-        // Refused, unreadable or unreachable: PASV from now on.
+        // Refused or unreadable: PASV from now on.
         epsvUsable_ = false;
     }
     // PASV is also tried on IPv6: its address is never used, only its port.
     const Reply reply = control.exchange(QStringLiteral("PASV"), timeouts.replyMs);
     if (reply.code != 227)
-        throw SessionError(
-            SessionError::Refused,
-            QStringLiteral("The server refused passive mode%1: %2")
-                .arg(failure.isEmpty() ? QString() : QStringLiteral(" (") + failure + u')', reply.text()));
+        throw SessionError(SessionError::Refused,
+                           QStringLiteral("The server refused passive mode: %1").arg(reply.text()));
     const auto port = pasvPort(reply.text());
     if (!port)
         throw SessionError(SessionError::Refused,
                            QStringLiteral("The server's passive reply is unreadable: %1").arg(reply.text()));
     // The address inside the reply is ignored: it may be private, wrong or chosen to
     // make the client connect somewhere else.
-    if (auto data = connectData(peer, *port, timeouts, cancel))
-        return data;
-    throw SessionError(SessionError::Network,
-                       QStringLiteral("Cannot open the data connection to port %1.").arg(*port));
+    data->beginConnect(peer, *port);
+    return data;
+}
+
+bool PassiveOpener::giveUpExtended() {
+    const bool was = std::exchange(extended_, false);
+    if (was)
+        epsvUsable_ = false;
+    return was;
+}
+
+DataOpening awaitDataOpen(Transport& data, ControlChannel& control, int connectMs,
+                          std::optional<Reply>& first) {
+    // A server may answer before the connection is there (150 at once, or a refusal and
+    // its port closed), or only once it is: both are watched for.
+    const QDeadlineTimer deadline(connectMs);
+    const CallControl* const cancel = control.callControl();
+    for (;;) {
+        const Transport::Status status =
+            data.awaitConnected(int(std::clamp<qint64>(deadline.remainingTime(), 0, kCancelPollMs)));
+        if (status == Transport::Status::Ok) {
+            // A cap on what waits between reads keeps memory flat however fast the server sends.
+            data.setReadBufferSize(2 * kStreamBufferSize);
+            return DataOpening::Open;
+        }
+        if (status == Transport::Status::Failed)
+            return DataOpening::Failed;
+        if (!first)
+            first = control.awaitReply(QDeadlineTimer(0));
+        if (first && first->kind() != 1 && first->kind() != 2) {
+            data.abort();
+            return DataOpening::Refused;
+        }
+        if (cancel && cancel->isCancelled())
+            return DataOpening::Cancelled;
+        if (deadline.hasExpired()) {
+            data.abort();
+            return DataOpening::TimedOut;
+        }
+    }
 }
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCryptographicHash;
 class QFile;
@@ -18,16 +19,36 @@ namespace ftp {
 
 class ControlChannel;
 class CrlfToLf;
+struct Reply;
 
 class PassiveOpener {
 public:
-    // Asks for a passive port and connects to it. Throws SessionError: Refused when
-    // the server grants no passive port, Network when the port cannot be reached.
-    std::unique_ptr<Transport> open(ControlChannel& control, const Timeouts& timeouts);
+    // Asks for a passive port and starts connecting to it without waiting, so that the
+    // transfer's command can go out while the connection opens. Throws SessionError::Refused
+    // when the server grants no passive port.
+    std::unique_ptr<Transport> begin(ControlChannel& control, const Timeouts& timeouts);
+    // After a connection begun on EPSV's port could not be opened: PASV from now on. True
+    // when that connection was EPSV's, so that PASV is worth a try.
+    bool giveUpExtended();
 
 private:
     bool epsvUsable_ = true; // cleared once a server refuses EPSV or its port fails
+    bool extended_ = false;  // the last connection begun is on EPSV's port
 };
+
+// How the wait for a data connection begun ended.
+enum class DataOpening {
+    Open,      // connected
+    Refused,   // the server refused the command first (its reply in `first`)
+    Failed,    // the connection could not be opened (noted in the data connection)
+    TimedOut,  // nor within the connect timeout
+    Cancelled, // the user cancelled
+};
+// Waits for `data`, begun by PassiveOpener, to open, the transfer's command sent meanwhile.
+// The command's first reply may come before the connection opens, which is kept in `first`;
+// a refusal ends the wait. The connection gets the stream's read cap once open.
+DataOpening awaitDataOpen(Transport& data, ControlChannel& control, int connectMs,
+                          std::optional<Reply>& first);
 
 // The size of the one buffer a transfer streams through.
 inline constexpr qint64 kStreamBufferSize = 1024 * 1024;

@@ -458,12 +458,6 @@ void FtpEngine::readFeatures() {
         }
         features_.hash = hashMethodFromFeatures(reply.lines.mid(1));
     }
-    if (features_.utf8) {
-        // RFC 2640, section 3.3. Some servers refuse it and still speak UTF-8; the
-        // announcement is what counts.
-        control_.exchange(QStringLiteral("OPTS UTF8 ON"), timeouts_.replyMs);
-        codec_.setUtf8(true);
-    }
 }
 
 int FtpEngine::protectData() {
@@ -486,7 +480,25 @@ int FtpEngine::protectData() {
 }
 
 void FtpEngine::readLoginFolder() {
-    const Reply reply = control_.exchange(QStringLiteral("PWD"), timeouts_.replyMs);
+    // RFC 2640, section 3.3: UTF-8 where announced. Some servers refuse OPTS and still speak
+    // UTF-8; the announcement is what counts, so PWD need not wait for its answer: both go
+    // out at once and their replies share one round trip.
+    const bool utf8 = features_.utf8;
+    if (utf8) {
+        control_.send(QStringLiteral("OPTS UTF8 ON"), timeouts_.replyMs);
+        codec_.setUtf8(true);
+    }
+    control_.send(QStringLiteral("PWD"), timeouts_.replyMs);
+    const QDeadlineTimer deadline(timeouts_.replyMs);
+    const auto finalReply = [&] {
+        Reply reply = control_.readReply(deadline, timeouts_.replyMs);
+        while (reply.kind() == 1)
+            reply = control_.readReply(deadline, timeouts_.replyMs);
+        return reply;
+    };
+    if (utf8)
+        finalReply();
+    const Reply reply = finalReply();
     const auto folder = reply.code == 257 ? quotedPathOf(reply.text()) : std::nullopt;
     loginFolder_ = folder && !folder->isEmpty() ? *folder : QStringLiteral("/");
     // Where the session is: a listing of the login folder needs no CWD.
@@ -563,7 +575,7 @@ void FtpEngine::secureData(Transport& data, const Reply& first) {
     // resumed, which servers such as vsftpd insist on.
     Transport& control = control_.transport();
     QString failure;
-    if (!data.startTls(control.tlsConfiguration(), server_.name.host, timeouts_.dataMs))
+    if (!data.awaitTls(timeouts_.dataMs))
         failure = QStringLiteral("the TLS handshake failed: %1").arg(data.errorString());
     else if (const QList<QSslCertificate> chain = data.peerCertificateChain();
              // A resumed session shows no certificate of its own: it is the control
@@ -758,15 +770,37 @@ std::optional<EntryKind> kindOfListedTarget(const ListEntry& link, const QHash<Q
     return *kind;
 }
 
+// A name as a file system that ignores case and Unicode normalization sees it.
+QString foldedName(const QString& name) {
+    return name.normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
+// Whether a link's target provably names nothing: a relative target ("name", "./name/...")
+// resolves from the link's own folder, the one listed, so its first step must be an entry
+// of the listing; it is not one under any case or normalization. Names starting with a dot
+// may be hidden from the listing, and an absolute target is a path of the server's file
+// system, not of the session (a virtual or changed root): those are not judged here.
+bool targetNamesNothingListed(const ListEntry& link, const QSet<QString>& folded) {
+    QString target = link.target;
+    while (target.startsWith(QLatin1String("./")))
+        target.remove(0, 2);
+    const QString step = target.section(u'/', 0, 0);
+    return !step.isEmpty() && !link.target.startsWith(u'/') && !step.startsWith(u'.') &&
+           !folded.contains(foldedName(step));
+}
+
 } // namespace
 
 void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
-    // A link to an entry of the same listing is what that entry is. Of the others, a link
-    // leads to a folder when the server lets us change into it; each such test is followed
-    // by a change back, so the session stays in the listed folder.
+    // A link to an entry of the same listing is what that entry is, and one whose target
+    // provably names nothing there a file. Of the others, a link leads to a folder when the server lets us
+    // change into it; each such test is followed by a change back, so the session stays in the listed folder.
     QHash<QString, EntryKind> kinds;
-    for (const ListEntry& entry : std::as_const(entries))
+    QSet<QString> folded;
+    for (const ListEntry& entry : std::as_const(entries)) {
         kinds.insert(entry.name, entry.kind);
+        folded.insert(foldedName(entry.name));
+    }
     int probes = 0;
     QString here = folder;
     for (ListEntry& entry : entries) {
@@ -776,7 +810,8 @@ void FtpEngine::sortOutLinks(QList<ListEntry>& entries, const QString& folder) {
             entry.kind = *kind;
             continue;
         }
-        if (probes++ >= kMaxLinkProbes) {
+        // A link to nothing is no folder: shown as a file, as a broken link is.
+        if (targetNamesNothingListed(entry, folded) || probes++ >= kMaxLinkProbes) {
             entry.kind = EntryKind::File;
             continue;
         }

@@ -211,8 +211,8 @@ private:
     static int connectResultFor(const SessionError& error, LoginStep step);
     void throwIfClosed() const;
 
-    // After the 1xx reply (the order every server accepts): TLS on `data`, resuming the
-    // control connection's session. Throws SessionError::Refused when it fails.
+    // After the 1xx reply: the end of the TLS handshake begun on `data` once it opened,
+    // resuming the control connection's session. Throws SessionError::Refused when it fails.
     void secureData(Transport& data, const Reply& first);
     // Closes a data connection the transfer has run through; a TLS one with its close alert
     // first, which some servers wait for before they send the final reply.
@@ -240,6 +240,17 @@ private:
     // dead session.
     // With `direct`, a plain data connection passes its bytes straight into that file
     // instead of through `sink`.
+    // A transfer's data connection, opened while its command went out (nullptr when the
+    // server refused the command first), and the command's first reply.
+    struct OpenedTransfer {
+        std::unique_ptr<Transport> data;
+        Reply first;
+    };
+    OpenedTransfer openTransfer(const TransferCommand& command);
+    // After the data connection of a command sent could not be opened: true with the
+    // server's refusal in `first` where it refused the command, else false once ABOR has
+    // ended it. Throws SessionError::Network when the server does not answer ABOR.
+    bool endUnopenedTransfer(std::optional<Reply>& first);
     Reply retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* first = nullptr,
                    const FileTarget* direct = nullptr);
     Reply retrieve(const QString& line, const ChunkSink& sink);
@@ -332,6 +343,9 @@ private:
     // ABOR and reads the replies to the transfer and to ABOR, so that the session stays
     // in step; then throws SessionError::Cancelled.
     [[noreturn]] void abortTransfer(Transport& data);
+    // Sends ABOR and reads the replies to it and to the command it ends, within the time a
+    // cancel may take; false, the session dropped, when the server does not answer.
+    bool abortCommand();
     // Deletes what the server kept of a cancelled upload, where it lets us.
     void removeCancelledUpload(const QString& remote);
 };

@@ -97,50 +97,98 @@ Reply FtpEngine::retrieve(const QString& line, const ChunkSink& sink) {
     return retrieve([&line] { return line; }, sink);
 }
 
+FtpEngine::OpenedTransfer FtpEngine::openTransfer(const TransferCommand& command) {
+    for (;;) {
+        std::unique_ptr<Transport> data = passive_.begin(control_, timeouts_);
+        // The command goes out while the connection opens: a round trip less than waiting
+        // for it, and servers take the two in either order.
+        control_.send(command(), timeouts_.replyMs);
+        std::optional<Reply> first;
+        const DataOpening opening = awaitDataOpen(*data, control_, timeouts_.connectMs, first);
+        if (opening == DataOpening::Open) {
+            // RFC 4217, section 7: the data connection's handshake starts at once; it ends
+            // after the first reply (secureData).
+            if (dataTls_)
+                data->beginTls(control_.transport().tlsConfiguration(), server_.name.host);
+            return {std::move(data), first ? *first : control_.readReply(timeouts_.replyMs)};
+        }
+        if (opening == DataOpening::Refused)
+            return {nullptr, *first};
+        if (opening == DataOpening::Cancelled)
+            abortTransfer(*data);
+        const QString why = opening == DataOpening::TimedOut
+                                ? QStringLiteral("no answer within %1 s").arg(timeouts_.connectMs / 1000.0)
+                                : data->errorString();
+        if (endUnopenedTransfer(first))
+            return {nullptr, *first};
+        // An unreachable EPSV port: PASV's once.
+        if (!passive_.giveUpExtended())
+            throw SessionError(SessionError::Network,
+                               QStringLiteral("Cannot open the data connection (%1).").arg(why));
+    }
+}
+
+bool FtpEngine::endUnopenedTransfer(std::optional<Reply>& first) {
+    // The server may have refused the command and closed its port: its word comes soon.
+    const CancelShield shield(callControl_);
+    if (!first || first->kind() == 1)
+        first = control_.awaitReply(QDeadlineTimer(kAbortMs));
+    if (first && first->isRefusal())
+        return true;
+    // It waits for a connection that will not come.
+    if (!abortCommand())
+        throw SessionError(
+            SessionError::Network,
+            QStringLiteral("Cannot open the data connection; the server did not answer ABOR."));
+    return false;
+}
+
 Reply FtpEngine::retrieve(const TransferCommand& command, const ChunkSink& sink, Reply* firstReply,
                           const FileTarget* direct) {
-    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
-    control_.send(command(), timeouts_.replyMs);
-    const Reply first = control_.readReply(timeouts_.replyMs);
+    OpenedTransfer opened = openTransfer(command);
+    const Reply& first = opened.first;
     if (firstReply)
         *firstReply = first;
     if (callControl_ && callControl_->total() < 0) {
         if (const auto size = announcedSize(first))
             callControl_->setTotal(*size);
     }
-    if (first.kind() != 1 && first.kind() != 2) {
-        data->abort();
+    if (!opened.data || (first.kind() != 1 && first.kind() != 2)) {
+        if (opened.data)
+            opened.data->abort();
         return first;
     }
+    Transport& data = *opened.data;
     if (dataTls_)
-        secureData(*data, first);
-    const StreamResult stream = direct && canReceiveIntoFile(*data)
-                                    ? receiveIntoFile(*data, timeouts_.dataMs, *direct)
-                                    : receiveStream(*data, timeouts_.dataMs, sink);
+        secureData(data, first);
+    const StreamResult stream = direct && canReceiveIntoFile(data)
+                                    ? receiveIntoFile(data, timeouts_.dataMs, *direct)
+                                    : receiveStream(data, timeouts_.dataMs, sink);
     if (stream.outcome == StreamResult::Cancelled)
-        abortTransfer(*data);
-    closeData(*data);
+        abortTransfer(data);
+    closeData(data);
     return endTransfer(first, stream, QStringLiteral("transfer"));
 }
 
 Reply FtpEngine::store(const TransferCommand& command, const UploadSource& source, bool& accepted) {
-    std::unique_ptr<Transport> data = passive_.open(control_, timeouts_);
-    control_.send(command(), timeouts_.replyMs);
-    const Reply first = control_.readReply(timeouts_.replyMs);
-    accepted = first.kind() == 1;
+    OpenedTransfer opened = openTransfer(command);
+    const Reply& first = opened.first;
+    accepted = opened.data && first.kind() == 1;
     if (!accepted) {
-        data->abort();
+        if (opened.data)
+            opened.data->abort();
         // A server that answers 2xx before any data came would have stored nothing.
         if (first.kind() == 2)
             refused(QStringLiteral("The server did not wait for the file: %1").arg(replyForMessage(first)));
         return first;
     }
+    Transport& data = *opened.data;
     if (dataTls_)
-        secureData(*data, first);
-    const StreamResult stream = sendStream(source, *data, timeouts_.dataMs);
+        secureData(data, first);
+    const StreamResult stream = sendStream(source, data, timeouts_.dataMs);
     if (stream.outcome == StreamResult::Cancelled)
-        abortTransfer(*data);
-    closeData(*data);
+        abortTransfer(data);
+    closeData(data);
     return endTransfer(first, stream, QStringLiteral("upload"));
 }
 
@@ -171,6 +219,13 @@ Reply FtpEngine::endTransfer(const Reply& first, const StreamResult& stream, con
 
 void FtpEngine::abortTransfer(Transport& data) {
     data.abort();
+    if (!abortCommand())
+        throw SessionError(SessionError::Cancelled,
+                           QStringLiteral("Cancelled by the user; the server did not answer ABOR in time."));
+    throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
+}
+
+bool FtpEngine::abortCommand() {
     const CancelShield shield(callControl_);
     // The whole clean-up keeps within the second that a cancel may take; a server that
     // does not answer ABOR in that time loses the session.
@@ -179,11 +234,10 @@ void FtpEngine::abortTransfer(Transport& data) {
     // Two replies are usual: the transfer's (426, or 226 when it had ended) and ABOR's.
     if (!control_.awaitReply(deadline)) {
         control_.drop();
-        throw SessionError(SessionError::Cancelled,
-                           QStringLiteral("Cancelled by the user; the server did not answer ABOR in time."));
+        return false;
     }
     control_.awaitReply(deadline);
-    throw SessionError(SessionError::Cancelled, QStringLiteral("Cancelled by the user."));
+    return true;
 }
 
 void FtpEngine::removeCancelledUpload(const QString& remote) {

@@ -80,27 +80,21 @@ int Transport::slice(const QDeadlineTimer& deadline) {
 }
 
 bool Transport::connectTo(const QHostAddress& address, quint16 port, int timeoutMs) {
-    using Outcome = platform::net::PendingConnect::Outcome;
-    // A socket that carried TLS before keeps its TLS state through an abort; a new
-    // connection starts on a new, plain one.
-    renewSocket();
+    beginConnect(address, port);
     // The attempt outlives every slice of the wait: a server whose SYN-ACK comes late (far
     // away, or a SYN lost and sent again by our TCP a second later) is still reached.
-    platform::net::PendingConnect attempt(address, port);
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        const Outcome outcome = attempt.wait(slice(deadline));
-        if (outcome == Outcome::Connected)
-            return adoptConnected(attempt.take());
-        if (outcome != Outcome::Pending) {
-            noteError(connectError(outcome), attempt.errorString());
-            return false;
-        }
+        const Status status = awaitConnected(slice(deadline));
+        if (status != Status::Timeout)
+            return status == Status::Ok;
         if (cancelRequested()) {
+            pending_.reset();
             noteCancelled();
             return false;
         }
         if (deadline.hasExpired()) {
+            pending_.reset();
             noteError(QAbstractSocket::SocketTimeoutError,
                       QStringLiteral("No answer from %1 port %2 within %3 s")
                           .arg(address.toString())
@@ -109,6 +103,31 @@ bool Transport::connectTo(const QHostAddress& address, quint16 port, int timeout
             return false;
         }
     }
+}
+
+void Transport::beginConnect(const QHostAddress& address, quint16 port) {
+    // A socket that carried TLS before keeps its TLS state through an abort; a new
+    // connection starts on a new, plain one.
+    renewSocket();
+    pending_ = std::make_unique<platform::net::PendingConnect>(address, port);
+}
+
+Transport::Status Transport::awaitConnected(int timeoutMs) {
+    using Outcome = platform::net::PendingConnect::Outcome;
+    if (!pending_) {
+        if (isConnected())
+            return Status::Ok;
+        noteError(QAbstractSocket::UnknownSocketError, QStringLiteral("No connection is being opened"));
+        return Status::Failed;
+    }
+    const Outcome outcome = pending_->wait(timeoutMs);
+    if (outcome == Outcome::Pending)
+        return Status::Timeout;
+    const auto attempt = std::move(pending_);
+    if (outcome == Outcome::Connected)
+        return adoptConnected(attempt->take()) ? Status::Ok : Status::Failed;
+    noteError(connectError(outcome), attempt->errorString());
+    return Status::Failed;
 }
 
 bool Transport::adoptConnected(qintptr descriptor) {
@@ -163,7 +182,13 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
         }
         const QDeadlineTimer deadline(timeoutMs);
         while (socket_->bytesAvailable() == 0) {
-            if (!socket_->waitForReadyRead(slice(deadline))) {
+            // The close alert may have come with the last bytes: nothing more to wait for.
+            if (tlsClosedByPeer_) {
+                status = Status::End;
+                return 0;
+            }
+            const platform::directio::Wait wait = waitForBytes(slice(deadline));
+            if (wait != platform::directio::Wait::Ready) {
                 if (socket_->bytesAvailable() > 0)
                     break;
                 if (tlsClosedByPeer_) {
@@ -173,7 +198,7 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
                     return 0;
                 }
                 if (socket_->state() == QAbstractSocket::ConnectedState) {
-                    const bool timedOut = socket_->error() == QAbstractSocket::SocketTimeoutError;
+                    const bool timedOut = wait == platform::directio::Wait::Timeout;
                     if (cancelRequested()) {
                         noteCancelled();
                         status = Status::Cancelled;
@@ -201,6 +226,37 @@ qint64 Transport::read(char* buffer, qint64 max, int timeoutMs, Status& status) 
     }
     status = Status::Ok;
     return n;
+}
+
+bool Transport::errorNoted() const {
+    // A wait of Qt's that ran out of time says so, or (when its time ran out just after it
+    // had sent something) nothing at all.
+    return socket_->error() != QAbstractSocket::SocketTimeoutError &&
+           socket_->error() != QAbstractSocket::UnknownSocketError;
+}
+
+platform::directio::Wait Transport::waitForBytes(int timeoutMs) {
+    using platform::directio::Wait;
+    // QSslSocket's own wait ends only on decrypted bytes: after the peer's close alert it
+    // waits on for the rest of its time. On the system's socket instead, the TLS layer then
+    // taking in what came, the wait ends at the alert. Undecrypted bytes that the TLS layer
+    // left in its buffer are taken in by QSslSocket's wait only.
+    // What waits to be sent (the handshake's last message) goes first, as QSslSocket's
+    // wait would send it.
+    if (socket_->isEncrypted())
+        socket_->flush();
+    if (!socket_->isEncrypted() || socket_->encryptedBytesAvailable() > 0 || unsentBytes() > 0 ||
+        !platform::directio::isAvailable()) {
+        if (socket_->waitForReadyRead(timeoutMs))
+            return Wait::Ready;
+        return errorNoted() ? Wait::Failed : Wait::Timeout;
+    }
+    platform::directio::waitReadable(socket_->socketDescriptor(), timeoutMs);
+    if (socket_->waitForReadyRead(0))
+        return Wait::Ready;
+    // Nothing for the reader yet (a session ticket, the close alert, or nothing at all);
+    // a connection that failed shows in its state.
+    return Wait::Timeout;
 }
 
 bool Transport::poll() {
@@ -285,7 +341,8 @@ bool Transport::finish(int timeoutMs) {
         socket_->abort();
         return false;
     }
-    if (socket_->isEncrypted())
+    // After the peer's close alert no ticket will come.
+    if (socket_->isEncrypted() && !tlsClosedByPeer_)
         awaitSessionTicket(QDeadlineTimer(std::min(timeoutMs, kTicketWaitMs)));
     socket_->disconnectFromHost();
     const QDeadlineTimer deadline(timeoutMs);
@@ -305,10 +362,15 @@ bool Transport::finish(int timeoutMs) {
 }
 
 void Transport::abort() {
+    pending_.reset();
     socket_->abort();
 }
 
 bool Transport::startTls(const QSslConfiguration& configuration, const QString& peerName, int timeoutMs) {
+    return beginTls(configuration, peerName) && awaitTls(timeoutMs);
+}
+
+bool Transport::beginTls(const QSslConfiguration& configuration, const QString& peerName) {
     if (socket_->state() != QAbstractSocket::ConnectedState) {
         noteError(socket_->error(), QStringLiteral("The connection is closed"));
         return false;
@@ -318,12 +380,20 @@ bool Transport::startTls(const QSslConfiguration& configuration, const QString& 
     socket_->setSslConfiguration(configuration);
     socket_->setPeerVerifyName(peerName);
     socket_->startClientEncryption();
+    // The first handshake message goes out now, not at the first wait.
+    socket_->flush();
+    return true;
+}
+
+bool Transport::awaitTls(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (socket_->waitForEncrypted(slice(deadline)))
+        // QSslSocket's wait says false for a handshake that had already ended.
+        if (socket_->isEncrypted() || socket_->waitForEncrypted(slice(deadline)) || socket_->isEncrypted()) {
+            socket_->flush(); // our Finished goes out now, not at the next wait
             return true;
-        const bool stillShaking = socket_->state() == QAbstractSocket::ConnectedState &&
-                                  socket_->error() == QAbstractSocket::SocketTimeoutError;
+        }
+        const bool stillShaking = socket_->state() == QAbstractSocket::ConnectedState && !errorNoted();
         if (!stillShaking) {
             noteError(socket_->error(), socket_->errorString());
             break;

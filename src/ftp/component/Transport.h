@@ -22,6 +22,10 @@ class QSslSocket;
 
 namespace platform::directio {
 class SplicePipe;
+enum class Wait;
+} // namespace platform::directio
+namespace platform::net {
+class PendingConnect;
 }
 
 namespace ftp {
@@ -46,6 +50,12 @@ public:
 
     // Opens a connection; on failure error() tells refused, timed out or other.
     bool connectTo(const QHostAddress& address, quint16 port, int timeoutMs);
+    // The same in two steps, so that the caller may do other things while the connection
+    // opens: beginConnect() starts the attempt, each awaitConnected() waits up to
+    // `timeoutMs` for it to end: Ok once connected, Timeout while it still runs, Failed
+    // (noted as connectTo's) when it failed. The attempt lives until it ends or abort().
+    void beginConnect(const QHostAddress& address, quint16 port);
+    Status awaitConnected(int timeoutMs);
     bool isConnected() const;
     QHostAddress peerAddress() const;
     // TCP keep-alive probes on the open connection (SO_KEEPALIVE), so that a connection
@@ -76,6 +86,10 @@ public:
     // not judged here: the caller checks the chain afterwards. False (with the error
     // noted) when the handshake fails or does not end in time.
     bool startTls(const QSslConfiguration& configuration, const QString& peerName, int timeoutMs);
+    // The same in two steps: beginTls() sends the first handshake message without waiting
+    // (false, noted, when the connection is closed); awaitTls() waits for the handshake's end.
+    bool beginTls(const QSslConfiguration& configuration, const QString& peerName);
+    bool awaitTls(int timeoutMs);
     bool isEncrypted() const;
     // The session's settings as now, with the server's session ticket once one came:
     // what a data connection copies to resume this session.
@@ -134,6 +148,10 @@ private:
     void noteCancelled();
     // One slice of a longer wait: what is left of `deadline`, but at most kCancelPollMs.
     static int slice(const QDeadlineTimer& deadline);
+    // Whether the socket object noted a failure, not just a wait whose time ran out.
+    bool errorNoted() const;
+    // QSslSocket::waitForReadyRead for up to `timeoutMs`, but ending at a TLS close alert too.
+    platform::directio::Wait waitForBytes(int timeoutMs);
     // Waits for the socket to send; false (with the error noted) on a timeout or a drop.
     bool waitWritten(int timeoutMs);
     bool endedCleanly() const;
@@ -146,6 +164,7 @@ private:
     qint64 takeBulk(const BulkOutcome& outcome, Status& status);
     qint64 unsentBytes() const;
     void awaitSessionTicket(const QDeadlineTimer& deadline);
+    std::unique_ptr<platform::net::PendingConnect> pending_; // a connection being opened
     int ticketsReceived_ = 0;
     bool tlsClosedByPeer_ = false;
 };

@@ -314,6 +314,28 @@ void SftpEngine::startSftp() {
     logReply(QStringLiteral("257 \"%1\" is the current directory").arg(loginFolder_));
 }
 
+namespace {
+
+// What a failed connect says where nothing more particular is known, in the FTP engine's words.
+QString plainConnectFailure(int result, int connectMs) {
+    switch (result) {
+    case ConnectHostNotFound:
+        return QStringLiteral("The server name could not be resolved.");
+    case ConnectRefused:
+        return QStringLiteral("The server refused the connection.");
+    case ConnectTimedOut:
+        return QStringLiteral("No answer within %1 s.").arg(connectMs / 1000.0);
+    case ConnectCancelled:
+        return QStringLiteral("Cancelled by the user.");
+    case ConnectBadServerName:
+        return QStringLiteral("The server name is not usable.");
+    default:
+        return QStringLiteral("The connection failed (%1).").arg(result);
+    }
+}
+
+} // namespace
+
 FtpError SftpEngine::connectFailure(int result, const QString& why) const {
     FailureDetail detail;
     detail.connectResult = result;
@@ -344,7 +366,7 @@ FtpError SftpEngine::connectFailure(int result, const QString& why) const {
         break;
     }
     if (message.isEmpty())
-        message = QStringLiteral("The connection failed (%1).").arg(result);
+        message = plainConnectFailure(result, timeouts_.connectMs);
     return FtpError(message, detail);
 }
 

@@ -2,6 +2,7 @@
 // share with the listings, and what a broken transfer keeps for the same call to resume.
 #include "ftp/component/FtpEngine.h"
 
+#include "ftp/component/CallArguments.h"
 #include "ftp/component/CallControl.h"
 #include "ftp/component/EngineCalls.h"
 #include "ftp/component/LineEnds.h"
@@ -358,13 +359,7 @@ void FtpEngine::checkHash(const QString& remote, const QByteArray& ours) {
 int FtpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
-        if (mode != TextMode && mode != BinaryMode)
-            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
-        if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
-            localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
-        if (localPath.isEmpty() || localPath.endsWith(u'/') || localPath.endsWith(QDir::separator()) ||
-            QFileInfo(localPath).isDir())
-            localError(QStringLiteral("\"%1\" names a folder, not a file.").arg(localPath));
+        checkDownloadArguments(remotePath, localPath, mode);
         keptUpload_.reset();
         requireSession();
         const QString remote = resolveRemotePath(remotePath, loginFolder_);
@@ -569,14 +564,8 @@ void FtpEngine::checkDownload(KeptDownload& job, std::optional<qint64> expected)
 int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
-        if (mode != TextMode && mode != BinaryMode)
-            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
+        const QString name = checkedUploadName(localPath, remoteDir, mode);
         const QFileInfo info(localPath);
-        if (!info.isFile())
-            localError(QStringLiteral("\"%1\" is not a file.").arg(localPath));
-        const QString name = info.fileName();
-        if (holdsLineBreakOrNul(remoteDir) || holdsLineBreakOrNul(name))
-            localError(QStringLiteral("The path holds a line break or a NUL character."));
         forgetKeptDownload();
         requireSession();
         const QString remote = joinRemotePath(resolveRemotePath(remoteDir, loginFolder_), name);

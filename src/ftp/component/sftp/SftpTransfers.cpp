@@ -3,6 +3,7 @@
 // draft-ietf-secsh-filexfer-02), part files and resume as the FTP path keeps them.
 #include "ftp/component/sftp/SftpEngine.h"
 
+#include "ftp/component/CallArguments.h"
 #include "ftp/component/CallControl.h"
 #include "ftp/component/PartFile.h"
 #include "ftp/component/RemotePath.h"
@@ -81,13 +82,7 @@ void SftpEngine::settle(int inFlight, const QByteArray& handle) {
 int SftpEngine::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
-        if (mode != TextMode && mode != BinaryMode)
-            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
-        if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
-            localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
-        if (localPath.isEmpty() || localPath.endsWith(u'/') || localPath.endsWith(QDir::separator()) ||
-            QFileInfo(localPath).isDir())
-            localError(QStringLiteral("\"%1\" names a folder, not a file.").arg(localPath));
+        checkDownloadArguments(remotePath, localPath, mode);
         keptUpload_.reset();
         requireSession();
         const QString remote = resolveRemotePath(remotePath, loginFolder_);
@@ -253,14 +248,8 @@ qint64 SftpEngine::pull(const QByteArray& handle, qint64 offset, std::optional<q
 int SftpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& mode) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
-        if (mode != TextMode && mode != BinaryMode)
-            localError(QStringLiteral("Unknown transfer mode %1.").arg(mode));
+        const QString name = checkedUploadName(localPath, remoteDir, mode);
         const QFileInfo info(localPath);
-        if (!info.isFile())
-            localError(QStringLiteral("\"%1\" is not a file.").arg(localPath));
-        const QString name = info.fileName();
-        if (holdsLineBreakOrNul(remoteDir) || holdsLineBreakOrNul(name))
-            localError(QStringLiteral("The path holds a line break or a NUL character."));
         forgetKeptDownload();
         requireSession();
         const QString remote = joinRemotePath(resolveRemotePath(remoteDir, loginFolder_), name);

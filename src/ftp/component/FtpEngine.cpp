@@ -61,21 +61,6 @@ void FtpEngine::setState(SessionState next) {
     state_ = next;
 }
 
-void FtpEngine::throwIfClosed() const {
-    if (state_ == SessionState::Closed)
-        throw FtpError(QStringLiteral("The session is closed."));
-}
-
-int FtpEngine::OpenLog(const QString& path, int mode) {
-    throwIfClosed();
-    return transcript_.open(path, mode == 0 ? Transcript::Mode::Replace : Transcript::Mode::Append) ? 0 : -1;
-}
-
-int FtpEngine::CloseLog() {
-    transcript_.close();
-    return 0;
-}
-
 void FtpEngine::Close() {
     forgetKeptTransfers();
     if (control_.isOpen()) {

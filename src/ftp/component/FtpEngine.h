@@ -10,6 +10,7 @@
 #include "ftp/component/NameCodec.h"
 #include "ftp/component/ServerAddress.h"
 #include "ftp/component/Timeouts.h"
+#include "ftp/component/TranscribedEngine.h"
 #include "ftp/component/Transcript.h"
 #include "ftp/component/TransferChecks.h"
 #include "ftp/component/TrustStore.h"
@@ -49,13 +50,11 @@ enum ConnectResult : int {
     ConnectTlsDowngrade = 13,       // a server that spoke TLS before refused AUTH TLS: nothing sent
 };
 
-class FtpEngine final : public FtpComponent {
+class FtpEngine final : public TranscribedEngine {
 public:
     FtpEngine();
     ~FtpEngine() override;
 
-    // Mode 0 replaces an older transcript; any other mode appends to it.
-    int OpenLog(const QString& path, int mode) override;
     int Connect(const QString& server, const QString& user, const QString& password) override;
     // 1 when the file was stored; a failure raises.
     int PutFile(const QString& localPath, const QString& remoteDir, int& mode) override;
@@ -69,9 +68,6 @@ public:
     int MakeFolder(const QString& path) override;
     QString FileTime(const QString& path) override;
     int SetFileTime(const QString& path, const QDateTime& utc) override;
-    FtpError lastError() override { return lastError_; }
-    void LogNote(const QString& text) override { transcript_.note(text); }
-    int CloseLog() override;
     // Never raises, also on a dropped connection or a second call.
     void Close() override;
     // Removes the part file of a broken download kept for a retry.
@@ -120,7 +116,6 @@ protected:
 
 private:
     Timeouts timeouts_;
-    Transcript transcript_;
     NameCodec codec_;
     ControlChannel control_;
     PassiveOpener passive_;
@@ -172,7 +167,6 @@ private:
         QHash<QString, ListEntry> plainFiles; // by name: what the listing told of each
     };
     std::optional<Listing> listing_;
-    FtpError lastError_{QString()}; // why the last Connect failed
 
     // Runs a public call: only FtpError gets out, and a refusal carries the server's reply.
     // A call that finds the connection gone logs in again and runs once more.
@@ -189,11 +183,6 @@ private:
     // What the caller learns of a failed Connect: its result and how far it got.
     FtpError connectFailure(int result, bool reachedServer, bool gotReply) const;
 
-    // Writes the transcript out when the call ends, however it ends: the window reads the
-    // file only between calls.
-    [[nodiscard]] auto transcriptFlushedAtEnd() {
-        return qScopeGuard([this] { transcript_.flush(); });
-    }
     int connectSession(const QString& server, const QString& user, const QString& password);
     // The login, one step each; each returns ConnectOk to go on or the result to end with,
     // and throws SessionError for a broken or silent connection.
@@ -209,7 +198,7 @@ private:
     int protectData();
     void readLoginFolder();
     static int connectResultFor(const SessionError& error, LoginStep step);
-    void throwIfClosed() const;
+    bool closedForGood() const override { return state_ == SessionState::Closed; }
 
     // After the 1xx reply: the end of the TLS handshake begun on `data` once it opened,
     // resuming the control connection's session. Throws SessionError::Refused when it fails.

@@ -41,21 +41,6 @@ void SftpEngine::setCallControl(CallControl* control) {
     ssh_.setCallControl(control);
 }
 
-void SftpEngine::throwIfClosed() const {
-    if (state_ == State::Closed)
-        throw FtpError(QStringLiteral("The session is closed."));
-}
-
-int SftpEngine::OpenLog(const QString& path, int mode) {
-    throwIfClosed();
-    return transcript_.open(path, mode == 0 ? Transcript::Mode::Replace : Transcript::Mode::Append) ? 0 : -1;
-}
-
-int SftpEngine::CloseLog() {
-    transcript_.close();
-    return 0;
-}
-
 void SftpEngine::Close() {
     forgetKeptTransfers();
     if (ssh_.isOpen())

@@ -8,6 +8,7 @@
 #include "ftp/component/NameCodec.h"
 #include "ftp/component/ServerAddress.h"
 #include "ftp/component/Timeouts.h"
+#include "ftp/component/TranscribedEngine.h"
 #include "ftp/component/Transcript.h"
 #include "ftp/component/sftp/SftpChannel.h"
 #include "ftp/component/sftp/SshSession.h"
@@ -30,21 +31,17 @@ inline constexpr int ConnectHostKeyRefused = 14;
 
 namespace sftp {
 
-class SftpEngine final : public FtpComponent {
+class SftpEngine final : public TranscribedEngine {
 public:
     SftpEngine();
     ~SftpEngine() override;
 
-    int OpenLog(const QString& path, int mode) override;
     int Connect(const QString& server, const QString& user, const QString& password) override;
     int PutFile(const QString& localPath, const QString& remoteDir, int& mode) override;
     int GetFile(const QString& remotePath, const QString& localPath, int& mode) override;
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;
-    FtpError lastError() override { return lastError_; }
-    void LogNote(const QString& text) override { transcript_.note(text); }
-    int CloseLog() override;
     void Close() override;
     void GiveUpTransfer() override { forgetKeptTransfers(); }
     // A cheap request on the sftp channel, which servers that time out idle channels count.
@@ -65,7 +62,6 @@ protected:
 
 private:
     Timeouts timeouts_;
-    Transcript transcript_;
     NameCodec codec_;
     SshSession ssh_;
     SftpChannel channel_{ssh_};
@@ -82,7 +78,6 @@ private:
     QString loginFolder_;
     QString currentFolder_; // what PWD shows: the folder listed last, moved by CDUP
     QString lastReply_;
-    FtpError lastError_{QString()};
 
     struct Listing {
         QString folder;
@@ -121,9 +116,6 @@ private:
     template <typename F> auto guarded(F&& f) -> decltype(f());
     bool reconnectAfter(const SessionError& error);
     [[noreturn]] void endSession(const SessionError& lost, int result);
-    [[nodiscard]] auto transcriptFlushedAtEnd() {
-        return qScopeGuard([this] { transcript_.flush(); });
-    }
     int connectSession(const QString& server, const QString& user, const QString& password);
     int openConnection();
     int checkHostKey();
@@ -131,7 +123,7 @@ private:
     int logInWith(const QString& method, const std::function<SshSession::Auth()>& attempt);
     void startSftp();
     FtpError connectFailure(int result, const QString& why) const;
-    void throwIfClosed() const;
+    bool closedForGood() const override { return state_ == State::Closed; }
     void requireSession();
 
     // Requests and the transcript (SftpRequests.cpp).

@@ -256,18 +256,11 @@ int FtpEngine::connectResultFor(const SessionError& error, LoginStep step) {
 }
 
 int FtpEngine::openConnection(const ServerName& name) {
-    QList<QHostAddress> addresses;
     const QDeadlineTimer connectDeadline(timeouts_.connectMs);
-    if (name.isLiteral) {
-        addresses.append(QHostAddress(name.host));
-    } else {
-        const auto info = lookUpHost(name.host, timeouts_.connectMs, callControl_);
-        if (!info)
-            return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
-        if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
-            return ConnectHostNotFound;
-        addresses = info->addresses();
-    }
+    const ServerAddresses server = addressesOf(name.host, name.isLiteral, timeouts_.connectMs, callControl_);
+    if (server.failure != ConnectOk)
+        return server.failure;
+    const QList<QHostAddress>& addresses = server.addresses;
 
     int failure = ConnectNetworkError;
     for (const QHostAddress& address : std::as_const(addresses)) {

@@ -1,6 +1,7 @@
 #include "ftp/component/HostLookup.h"
 
 #include "ftp/component/CallControl.h"
+#include "ftp/component/FtpEngine.h"
 
 #include <QDeadlineTimer>
 
@@ -34,6 +35,17 @@ std::optional<QHostInfo> lookUpHost(const QString& host, int timeoutMs, const Ca
                               [&] { return shared->info.has_value(); });
     }
     return shared->info;
+}
+
+ServerAddresses addressesOf(const QString& host, bool isLiteral, int timeoutMs, const CallControl* cancel) {
+    if (isLiteral)
+        return {{QHostAddress(host)}, ConnectOk};
+    const auto info = lookUpHost(host, timeoutMs, cancel);
+    if (!info)
+        return {{}, cancel && cancel->isCancelled() ? ConnectCancelled : ConnectTimedOut};
+    if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
+        return {{}, ConnectHostNotFound};
+    return {info->addresses(), ConnectOk};
 }
 
 } // namespace ftp

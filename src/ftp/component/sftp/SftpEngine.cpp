@@ -185,18 +185,12 @@ int SftpEngine::connectSession(const QString& server, const QString& user, const
 }
 
 int SftpEngine::openConnection() {
-    QList<QHostAddress> addresses;
     const QDeadlineTimer deadline(timeouts_.connectMs);
-    if (server_.isLiteral) {
-        addresses.append(QHostAddress(server_.host));
-    } else {
-        const auto info = lookUpHost(server_.host, timeouts_.connectMs, callControl_);
-        if (!info)
-            return callControl_ && callControl_->isCancelled() ? ConnectCancelled : ConnectTimedOut;
-        if (info->error() != QHostInfo::NoError || info->addresses().isEmpty())
-            return ConnectHostNotFound;
-        addresses = info->addresses();
-    }
+    const ServerAddresses server =
+        addressesOf(server_.host, server_.isLiteral, timeouts_.connectMs, callControl_);
+    if (server.failure != ConnectOk)
+        return server.failure;
+    const QList<QHostAddress>& addresses = server.addresses;
     int failure = ConnectNetworkError;
     for (const QHostAddress& address : std::as_const(addresses)) {
         platform::net::PendingConnect attempt(address, server_.port);

@@ -18,6 +18,10 @@ public:
     int PutFile(const QString& localPath, const QString& remoteDir, int& mode) override {
         return engine_->PutFile(localPath, remoteDir, mode);
     }
+    int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                     const QDateTime& utc) override {
+        return engine_->PutFileTimed(localPath, remoteDir, mode, utc);
+    }
     int GetFile(const QString& remotePath, const QString& localPath, int& mode) override {
         return engine_->GetFile(remotePath, localPath, mode);
     }

@@ -110,6 +110,10 @@ public:
 
     // Stores `localPath` into `remoteDir` (ending in "/") under the local file's name.
     virtual int PutFile(const QString& localPath, const QString& remoteDir, int& mode);
+    // PutFile, then the stored file's modification time set to `utc` where the server offers
+    // a way to (a refusal to set it fails the call; the file stays stored).
+    virtual int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                             const QDateTime& utc);
     // Fetches `remotePath` into `localPath`.
     virtual int GetFile(const QString& remotePath, const QString& localPath, int& mode);
     // Non-zero when the server deleted the file, 0 when it refused.

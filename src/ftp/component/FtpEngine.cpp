@@ -205,6 +205,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     dataTls_ = false;
     type_ = 0;
     uniqueFacts_.reset();
+    walkedFacts_.clear();
+    madeFolders_.clear();
     currentFolder_.clear();
     tlsFailure_.clear();
     listing_.reset();

@@ -4,6 +4,8 @@
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/RemotePath.h"
 
+#include <QScopeGuard>
+
 namespace ftp {
 
 namespace {
@@ -32,6 +34,9 @@ FolderListing FtpEngine::ListFolder(const QString& path, bool identify) {
         listing.machineTimes = features_.mlsd && mlsdAllowed_;
         if (identify && listing.machineTimes && uniqueFacts_.value_or(false))
             listing.self = uniqueOf(folder);
+        if (identify)
+            walkedFacts_.clear(); // a new walk
+        rememberWalked(folder, listing);
         return listing;
     });
 }
@@ -57,6 +62,54 @@ QString FtpEngine::uniqueOf(const QString& folder) {
         return {};
     const auto entry = parseMlsdLine(reply.lines.at(1).trimmed());
     return entry ? entry->unique : QString();
+}
+
+int FtpEngine::PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                            const QDateTime& utc) {
+    uploadTime_ = utc;
+    const auto forget = qScopeGuard([this] { uploadTime_ = QDateTime(); });
+    return PutFile(localPath, remoteDir, mode);
+}
+
+std::optional<qint64> FtpEngine::finishStored(const QString& remote, bool text) {
+    const bool askSize = !text && features_.size;
+    const bool setTime = uploadTime_.isValid() && features_.mfmt;
+    // Both lines go out before either reply is read: one round trip for the two (RFC 959,
+    // section 4.2: the replies come in the order of the commands).
+    const QString mfmt = QStringLiteral("MFMT %1 %2")
+                             .arg(uploadTime_.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")), remote);
+    if (askSize)
+        control_.send(QStringLiteral("SIZE ") + remote, timeouts_.replyMs);
+    if (setTime)
+        control_.send(mfmt, timeouts_.replyMs);
+    const std::optional<qint64> size =
+        askSize ? sizeFromReply(control_.readReply(timeouts_.replyMs)) : std::nullopt;
+    if (setTime) {
+        const Reply reply = control_.readReply(timeouts_.replyMs);
+        if (reply.kind() != 2)
+            refused(QStringLiteral("Cannot set the time of \"%1\": %2").arg(remote, replyForMessage(reply)));
+    }
+    return size;
+}
+
+void FtpEngine::rememberWalked(const QString& folder, const FolderListing& listing) {
+    for (const ListEntry& entry : listing.entries) {
+        if (entry.kind == EntryKind::File && entry.size)
+            walkedFacts_.insert(joinRemotePath(folder, entry.name),
+                                RemoteFacts{entry.size, listing.machineTimes ? entry.modified : QString()});
+    }
+}
+
+std::optional<FtpEngine::RemoteFacts> FtpEngine::walkedFacts(const QString& remote) const {
+    const auto facts = walkedFacts_.constFind(remote);
+    if (facts == walkedFacts_.cend())
+        return std::nullopt;
+    return *facts;
+}
+
+bool FtpEngine::inFolderMadeHere(const QString& remote) const {
+    const qsizetype slash = remote.lastIndexOf(u'/');
+    return slash > 0 && madeFolders_.contains(remote.left(slash));
 }
 
 int FtpEngine::MakeFolder(const QString& path) {

@@ -99,11 +99,9 @@ void QueueRunner::download(const TransferJob& job) {
 
 void QueueRunner::upload(const TransferJob& job) {
     int mode = mode_;
-    session_.PutFile(job.source, job.target + u'/', mode);
     // The local time on the server's copy (where it lets us), so that the next comparison
     // of the two folders sees the file unchanged.
-    if (job.time.known())
-        session_.SetFileTime(joinRemotePath(job.target, QFileInfo(job.source).fileName()), job.time.utc);
+    session_.PutFileTimed(job.source, job.target + u'/', mode, job.time.known() ? job.time.utc : QDateTime());
 }
 
 } // namespace ftp::folders

@@ -2,6 +2,7 @@
 // against pyftpdlib on loopback: trees with empty folders, Japanese names and a link loop
 // both ways, the mirror upload's preview and what it sends, a failure and a stop mid-queue.
 #include "support/Files.h"
+#include "support/FolderTrees.h"
 #include "support/MainWindow.h"
 #include "support/PyFtpServer.h"
 #include "support/RecordingSoundPlayer.h"
@@ -21,49 +22,15 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+using testing::kTree;
+using testing::makeTree;
 using testing::PyFtpServer;
 using testing::readAll;
+using testing::treeOf;
 using testing::writeAll;
 using Kind = ftp::QueueRequest::Kind;
 
 namespace {
-
-// Every file and folder below `root` ("a/", "a/b.txt"), links left out, sorted.
-QStringList treeOf(const QString& root) {
-    QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        if (info.isSymLink())
-            continue;
-        const QString relative = QDir(root).relativeFilePath(info.filePath());
-        paths.append(info.isDir() ? relative + u'/' : relative);
-    }
-    paths.sort();
-    return paths;
-}
-
-void makeTree(const QString& root) {
-    QDir dir(root);
-    QVERIFY(dir.mkpath(QStringLiteral("tree/空のフォルダ")));
-    QVERIFY(dir.mkpath(QStringLiteral("tree/日本語")));
-    QVERIFY(dir.mkpath(QStringLiteral("tree/sub/deep")));
-    writeAll(dir.filePath(QStringLiteral("tree/a.txt")), "alpha\n");
-    writeAll(dir.filePath(QStringLiteral("tree/日本語/ファイル.bin")), testing::randomBytes(70'000, 3));
-    writeAll(dir.filePath(QStringLiteral("tree/sub/deep/x.bin")), testing::randomBytes(1000, 4));
-    // A link back up the tree: followed, it would never end.
-    QVERIFY(QFile::link(QStringLiteral(".."), dir.filePath(QStringLiteral("tree/sub/loop"))));
-}
-
-const QStringList kTree = {QStringLiteral("tree/"),
-                           QStringLiteral("tree/a.txt"),
-                           QStringLiteral("tree/sub/"),
-                           QStringLiteral("tree/sub/deep/"),
-                           QStringLiteral("tree/sub/deep/x.bin"),
-                           QStringLiteral("tree/日本語/"),
-                           QStringLiteral("tree/日本語/ファイル.bin"),
-                           QStringLiteral("tree/空のフォルダ/")};
 
 QStringList queueStates(QWidget* window) {
     QStringList states;

@@ -119,9 +119,12 @@ int FtpEngine::MakeFolder(const QString& path) {
         checkPath(path);
         requireSession();
         // RFC 959, section 4.1.3.
-        const Reply reply = control_.exchange(QStringLiteral("MKD ") + resolveRemotePath(path, loginFolder_),
-                                              timeouts_.replyMs);
-        return reply.kind() == 2 ? 1 : 0;
+        const QString folder = tidyRemotePath(resolveRemotePath(path, loginFolder_));
+        const Reply reply = control_.exchange(QStringLiteral("MKD ") + folder, timeouts_.replyMs);
+        if (reply.kind() != 2)
+            return 0;
+        madeFolders_.insert(folder);
+        return 1;
     });
 }
 

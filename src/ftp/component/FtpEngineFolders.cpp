@@ -78,10 +78,13 @@ std::optional<qint64> FtpEngine::finishStored(const QString& remote, bool text) 
     // section 4.2: the replies come in the order of the commands).
     const QString mfmt = QStringLiteral("MFMT %1 %2")
                              .arg(uploadTime_.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")), remote);
+    QStringList lines;
     if (askSize)
-        control_.send(QStringLiteral("SIZE ") + remote, timeouts_.replyMs);
+        lines.append(QStringLiteral("SIZE ") + remote);
     if (setTime)
-        control_.send(mfmt, timeouts_.replyMs);
+        lines.append(mfmt);
+    if (!lines.isEmpty())
+        control_.sendTogether(lines, timeouts_.replyMs);
     const std::optional<qint64> size =
         askSize ? sizeFromReply(control_.readReply(timeouts_.replyMs)) : std::nullopt;
     if (setTime) {

@@ -2,11 +2,13 @@
 // and over LIST: the tree comes and goes whole (the link loop not followed), with no command
 // per file beyond the transfer's own, and the times carried over.
 #include "ftp/component/FtpEngine.h"
+#include "ftp/component/sftp/SftpEngine.h"
 #include "ftp/folders/FolderWalk.h"
 #include "ftp/folders/QueueRunner.h"
 #include "platform/Codepage.h"
 #include "support/FolderTrees.h"
 #include "support/PyFtpServer.h"
+#include "support/SshServer.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +21,21 @@ namespace {
 
 QString causeOf(const std::exception& e) {
     return QString::fromUtf8(e.what());
+}
+
+// Walks `from` into `into` and runs the jobs; then sends `into`'s tree to `upTo`.
+void bothWays(ftp::FtpComponent& session, const QString& from, const QString& into, const QString& upTo) {
+    RemoteWalk walk([&](const QString& path, bool identify) { return session.ListFolder(path, identify); },
+                    causeOf);
+    walk.addFolder(from, into);
+    JobList down = walk.jobs();
+    QueueRunner(session, ftp::BinaryMode, causeOf).run(down, {});
+    JobList up = localFolderJobs(QDir(into).filePath(QStringLiteral("tree")), upTo);
+    QCOMPARE(session.MakeFolder(upTo), 1);
+    QueueRunner(session, ftp::BinaryMode, causeOf).run(up, {});
+    for (const TransferJob& job : down + up)
+        QVERIFY2(job.state == TransferJob::State::Done,
+                 qPrintable(job.shown + QStringLiteral(": ") + job.cause));
 }
 
 QStringList failures(const JobList& jobs) {
@@ -104,6 +121,32 @@ private slots:
                  QFileInfo(QDir(into).filePath(QStringLiteral("tree/sub/deep/x.bin")))
                      .lastModified()
                      .toSecsSinceEpoch());
+        engine.Close();
+    }
+
+    void sftpTreeBothWays() {
+        QTemporaryDir home;
+        qputenv("HOME", home.path().toUtf8());
+        qunsetenv("SSH_AUTH_SOCK");
+        testing::SshServer ssh;
+        QVERIFY2(ssh.start(root_.path()), qPrintable(ssh.errorString()));
+        const QString keys = home.filePath(QStringLiteral(".ssh"));
+        QVERIFY(QDir().mkpath(keys));
+        QVERIFY(testing::SshServer::makeKey(keys + QStringLiteral("/id_ed25519")));
+        ssh.authorize(keys + QStringLiteral("/id_ed25519.pub"));
+        testing::writeAll(keys + QStringLiteral("/known_hosts"), ssh.knownHostsLine());
+        ftp::sftp::SftpEngine engine;
+        QCOMPARE(engine.Connect(ssh.serverName(), testing::SshServer::keyUser(), QString()), 0);
+        const QString into = local_.filePath(QStringLiteral("sftp"));
+        QVERIFY(QDir().mkpath(into));
+        const QString pub = engine.loginFolder() + QStringLiteral("/pub");
+        bothWays(engine, pub + QStringLiteral("/tree"), into, pub + QStringLiteral("/up-sftp"));
+        QCOMPARE(testing::treeOf(into), testing::kTree);
+        QCOMPARE(testing::treeOf(root_.filePath(QStringLiteral("pub/up-sftp"))), testing::kTree);
+        const QString x = QStringLiteral("/tree/sub/deep/x.bin");
+        QCOMPARE(
+            QFileInfo(root_.filePath(QStringLiteral("pub/up-sftp") + x)).lastModified().toSecsSinceEpoch(),
+            QFileInfo(root_.filePath(QStringLiteral("pub") + x)).lastModified().toSecsSinceEpoch());
         engine.Close();
     }
 };

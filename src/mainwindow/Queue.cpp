@@ -29,9 +29,11 @@ void frmTesselFTP::runQueue(const ftp::QueueRequest& request) {
     queuewindow::QueueOutcome outcome;
     try {
         outcome = queuewindow::runQueue(this, session(), request);
-    } catch (const std::exception& e) {
-        // No session, or the mirror's comparison could not be made.
-        platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(e));
+    } catch (const ftp::FtpError& e) {
+        // No session, or the mirror's comparison could not be made (unless the user
+        // cancelled it).
+        if (e.detail().kind != ftp::FailureKind::Cancelled)
+            platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofError(e));
         return;
     }
     if (!outcome.ran)

@@ -37,8 +37,7 @@ JobList transferJobs(ftp::FtpComponent& session, const QueueRequest& request, co
         RemoteWalk walk(listerFor(session, &runner), causeOf);
         for (const QString& folder : request.folders)
             walk.addFolder(folder, request.target);
-        for (const QString& file : request.files)
-            walk.addFile(file, request.target);
+        walk.addFiles(request.files, request.target);
         return walk.jobs();
     }
     JobList jobs;
@@ -53,9 +52,26 @@ JobList transferJobs(ftp::FtpComponent& session, const QueueRequest& request, co
 bool mirrorJobs(QWidget* parent, ftp::FtpComponent& session, const QueueRequest& request, JobList& jobs) {
     const QString local = request.folders.value(0);
     const JobList localJobs = localFolderJobs(local, request.target);
-    RemoteWalk walk(listerFor(session, nullptr), causeOf);
+    // A folder the server does not have (it refuses the listing) is all new; any other
+    // failure to list it leaves nothing to compare with.
+    std::optional<ftp::FtpError> broken;
+    const FolderLister lister = [&](const QString& path, bool identify) {
+        try {
+            return session.ListFolder(path, identify);
+        } catch (const ftp::FtpError& e) {
+            if (e.detail().kind != ftp::FailureKind::Refused &&
+                e.detail().kind != ftp::FailureKind::Cancelled)
+                broken = e;
+            throw;
+        }
+    };
+    RemoteWalk walk(lister, causeOf);
     walk.addFolder(ftp::joinRemotePath(ftp::tidyRemotePath(request.target), QFileInfo(local).fileName()),
                    QString());
+    if (broken)
+        throw *broken;
+    if (walk.stopped())
+        return false;
     MirrorPlan plan(localJobs, walk.jobs());
     // Where the listing told the time only to the minute or the day: MDTM, where offered.
     const QStringList wanting = plan.filesWantingTime();

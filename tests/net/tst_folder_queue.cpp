@@ -168,6 +168,22 @@ private slots:
         QCOMPARE(sound->plays(), 1);
     }
 
+    void downloadsSeveralFiles() {
+        // Files from two folders, one name that is a folder; each folder listed once.
+        run(Kind::Download,
+            {QStringLiteral("/pub/tree/a.txt"), QStringLiteral("/pub/tree/日本語/ファイル.bin"),
+             QStringLiteral("/pub/tree/sub/deep")},
+            {}, local.path());
+        QCOMPARE(boxes->texts(), QStringList());
+        QCOMPARE(testing::treeOf(local.path()).join(u' '),
+                 (QStringList{QStringLiteral("a.txt"), QStringLiteral("deep/"), QStringLiteral("deep/x.bin"),
+                              QStringLiteral("ファイル.bin")})
+                     .join(u' '));
+        // The sizes came with the listings: the window counts them all.
+        auto* bytes = queueWindow()->findChild<QLabel*>(QStringLiteral("QueueBytes"));
+        QVERIFY2(bytes->text().startsWith(QStringLiteral("69.3 KB / 69.3 KB")), qPrintable(bytes->text()));
+    }
+
     void uploadsATreeAndSeveralFiles() {
         makeTree(local.path());
         writeAll(onLocal(QStringLiteral("one.txt")), "1");

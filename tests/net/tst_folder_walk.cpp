@@ -1,6 +1,7 @@
-// The folder walks and the queue runner on the engine itself against pyftpdlib, over MLSD
-// and over LIST: the tree comes and goes whole (the link loop not followed), with no command
-// per file beyond the transfer's own, and the times carried over.
+// The folder walks and the queue runner on the engines themselves: over FTP with MLSD and with
+// LIST against pyftpdlib, and over SFTP against sshd. The tree comes and goes whole (the link
+// loop not followed), the times are carried over both ways, and FTP sends no command per file
+// beyond the transfer's own.
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/sftp/SftpEngine.h"
 #include "ftp/folders/FolderWalk.h"
@@ -17,137 +18,91 @@ using namespace ftp::folders;
 using testing::PyFtpServer;
 using testing::readAll;
 
-namespace {
-
-QString causeOf(const std::exception& e) {
-    return QString::fromUtf8(e.what());
-}
-
-// Walks `from` into `into` and runs the jobs; then sends `into`'s tree to `upTo`.
-void bothWays(ftp::FtpComponent& session, const QString& from, const QString& into, const QString& upTo) {
-    RemoteWalk walk([&](const QString& path, bool identify) { return session.ListFolder(path, identify); },
-                    causeOf);
-    walk.addFolder(from, into);
-    JobList down = walk.jobs();
-    QueueRunner(session, ftp::BinaryMode, causeOf).run(down, {});
-    JobList up = localFolderJobs(QDir(into).filePath(QStringLiteral("tree")), upTo);
-    QCOMPARE(session.MakeFolder(upTo), 1);
-    QueueRunner(session, ftp::BinaryMode, causeOf).run(up, {});
-    for (const TransferJob& job : down + up)
-        QVERIFY2(job.state == TransferJob::State::Done,
-                 qPrintable(job.shown + QStringLiteral(": ") + job.cause));
-}
-
-QStringList failures(const JobList& jobs) {
-    QStringList failed;
-    for (const TransferJob& job : jobs) {
-        if (job.state != TransferJob::State::Done)
-            failed.append(job.shown + QStringLiteral(": ") + job.cause);
-    }
-    return failed;
-}
-
-} // namespace
-
 class FolderWalkTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir root_, local_;
-    PyFtpServer server_;
+    QTemporaryDir home_, root_, local_;
+    PyFtpServer ftpServer_;
+    testing::SshServer sshServer_;
 
+    QString pub(const QString& relative) const { return root_.filePath(QStringLiteral("pub/") + relative); }
     QString logPath() const { return local_.filePath(QStringLiteral("log.txt")); }
-    QStringList transcript() const { return codepage::splitLines(codepage::fromCp932(readAll(logPath()))); }
-    qsizetype sent(const QString& verb) const {
-        const QStringList lines = transcript();
-        return std::count_if(lines.cbegin(), lines.cend(),
-                             [&](const QString& line) { return line.startsWith(verb); });
+    int sent(const QString& verb) const {
+        const QStringList lines = codepage::splitLines(codepage::fromCp932(readAll(logPath())));
+        return int(std::count_if(lines.cbegin(), lines.cend(),
+                                 [&](const QString& l) { return l.startsWith(verb); }));
     }
+    static qint64 secondsOf(const QString& path) { return QFileInfo(path).lastModified().toSecsSinceEpoch(); }
 
 private slots:
     void initTestCase() {
         QVERIFY(QDir(root_.path()).mkpath(QStringLiteral("pub")));
         testing::makeTree(root_.filePath(QStringLiteral("pub")));
-        QVERIFY2(server_.start(root_.path()) != 0, qPrintable(server_.errorString()));
+        QVERIFY2(ftpServer_.start(root_.path()) != 0, qPrintable(ftpServer_.errorString()));
+        qputenv("HOME", home_.path().toUtf8());
+        qunsetenv("SSH_AUTH_SOCK");
+        QVERIFY2(sshServer_.start(root_.path()), qPrintable(sshServer_.errorString()));
+        const QString keys = home_.filePath(QStringLiteral(".ssh"));
+        QVERIFY(QDir().mkpath(keys) && testing::SshServer::makeKey(keys + QStringLiteral("/id_ed25519")));
+        sshServer_.authorize(keys + QStringLiteral("/id_ed25519.pub"));
+        testing::writeAll(keys + QStringLiteral("/known_hosts"), sshServer_.knownHostsLine());
     }
 
     void treeBothWays_data() {
-        QTest::addColumn<bool>("mlsd");
-        QTest::newRow("MLSD") << true;
-        QTest::newRow("LIST") << false;
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FTP, MLSD") << QStringLiteral("mlsd");
+        QTest::newRow("FTP, LIST") << QStringLiteral("list");
+        QTest::newRow("SFTP") << QStringLiteral("sftp");
     }
     void treeBothWays() {
-        QFETCH(bool, mlsd);
-        const QString into = local_.filePath(mlsd ? QStringLiteral("mlsd") : QStringLiteral("list"));
-        QVERIFY(QDir().mkpath(into));
-        ftp::FtpEngine engine;
-        engine.setMlsdAllowed(mlsd);
-        engine.OpenLog(logPath(), 0);
-        QCOMPARE(engine.Connect(server_.serverName(), PyFtpServer::kUser, PyFtpServer::kPassword), 0);
+        QFETCH(QString, kind);
+        std::unique_ptr<ftp::FtpComponent> session;
+        QString top; // the server's root as the session names it
+        if (kind == u"sftp") {
+            auto sftp = std::make_unique<ftp::sftp::SftpEngine>();
+            QCOMPARE(sftp->Connect(sshServer_.serverName(), testing::SshServer::keyUser(), QString()), 0);
+            top = sftp->loginFolder();
+            session = std::move(sftp);
+        } else {
+            auto ftpEngine = std::make_unique<ftp::FtpEngine>();
+            ftpEngine->setMlsdAllowed(kind == u"mlsd");
+            ftpEngine->OpenLog(logPath(), 0);
+            QCOMPARE(ftpEngine->Connect(ftpServer_.serverName(), PyFtpServer::kUser, PyFtpServer::kPassword),
+                     0);
+            session = std::move(ftpEngine);
+        }
+        const auto causeOf = [](const std::exception& e) { return QString::fromUtf8(e.what()); };
+        const QString into = local_.filePath(kind);
+        RemoteWalk walk(
+            [&](const QString& path, bool identify) { return session->ListFolder(path, identify); }, causeOf);
+        walk.addFolder(top + QStringLiteral("/pub/tree"), into);
+        JobList jobs = walk.jobs();
+        QueueRunner(*session, ftp::BinaryMode, causeOf).run(jobs, {});
+        const QString upTo = top + QStringLiteral("/pub/up-") + kind;
+        QCOMPARE(session->MakeFolder(upTo), 1);
+        JobList up = localFolderJobs(into + QStringLiteral("/tree"), upTo);
+        QueueRunner(*session, ftp::BinaryMode, causeOf).run(up, {});
+        for (const TransferJob& job : jobs + up)
+            QVERIFY2(job.state == TransferJob::State::Done,
+                     qPrintable(job.shown + QStringLiteral(": ") + job.cause));
+        session->Close();
 
-        RemoteWalk walk([&](const QString& path, bool identify) { return engine.ListFolder(path, identify); },
-                        causeOf);
-        walk.addFolder(QStringLiteral("/pub/tree"), into);
-        JobList down = walk.jobs();
-        QueueRunner(engine, ftp::BinaryMode, causeOf).run(down, {});
-        QCOMPARE(failures(down), QStringList());
         QCOMPARE(testing::treeOf(into), testing::kTree);
-        const QString binary = QStringLiteral("tree/日本語/ファイル.bin");
-        QCOMPARE(readAll(QDir(into).filePath(binary)),
-                 readAll(root_.filePath(QStringLiteral("pub/") + binary)));
-        // The server's times on the copies (to the minute, as LIST tells them).
-        const QDateTime remoteTime =
-            QFileInfo(root_.filePath(QStringLiteral("pub/") + binary)).lastModified();
-        QVERIFY(qAbs(QFileInfo(QDir(into).filePath(binary)).lastModified().secsTo(remoteTime)) <
-                (mlsd ? 1 : 60));
-        // The type once; nothing asked per file: the listings told the sizes.
-        QCOMPARE(sent(QStringLiteral("TYPE ")), 1);
-        QCOMPARE(sent(QStringLiteral("SIZE ")) + sent(QStringLiteral("MDTM ")), 0);
-        QCOMPARE(sent(QStringLiteral("RETR ")), 3);
-
-        const QString upTo = mlsd ? QStringLiteral("/pub/up-mlsd") : QStringLiteral("/pub/up-list");
-        JobList up = localFolderJobs(QDir(into).filePath(QStringLiteral("tree")), upTo);
-        QCOMPARE(engine.MakeFolder(upTo), 1);
-        QueueRunner(engine, ftp::BinaryMode, causeOf).run(up, {});
-        QCOMPARE(failures(up), QStringList());
-        QCOMPARE(testing::treeOf(root_.filePath(upTo.mid(1))), testing::kTree);
-        // Each folder made once; each file stored, checked and given its time, no more.
-        QCOMPARE(sent(QStringLiteral("MKD ")), 1 + 5);
-        QCOMPARE(sent(QStringLiteral("STOR ")), 3);
-        QCOMPARE(sent(QStringLiteral("SIZE ")), 3);
-        QCOMPARE(sent(QStringLiteral("MFMT ")), 3);
-        QCOMPARE(sent(QStringLiteral("TYPE ")), 1);
-        const QString stored = root_.filePath(upTo.mid(1) + QStringLiteral("/tree/sub/deep/x.bin"));
-        QCOMPARE(QFileInfo(stored).lastModified().toSecsSinceEpoch(),
-                 QFileInfo(QDir(into).filePath(QStringLiteral("tree/sub/deep/x.bin")))
-                     .lastModified()
-                     .toSecsSinceEpoch());
-        engine.Close();
-    }
-
-    void sftpTreeBothWays() {
-        QTemporaryDir home;
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("SSH_AUTH_SOCK");
-        testing::SshServer ssh;
-        QVERIFY2(ssh.start(root_.path()), qPrintable(ssh.errorString()));
-        const QString keys = home.filePath(QStringLiteral(".ssh"));
-        QVERIFY(QDir().mkpath(keys));
-        QVERIFY(testing::SshServer::makeKey(keys + QStringLiteral("/id_ed25519")));
-        ssh.authorize(keys + QStringLiteral("/id_ed25519.pub"));
-        testing::writeAll(keys + QStringLiteral("/known_hosts"), ssh.knownHostsLine());
-        ftp::sftp::SftpEngine engine;
-        QCOMPARE(engine.Connect(ssh.serverName(), testing::SshServer::keyUser(), QString()), 0);
-        const QString into = local_.filePath(QStringLiteral("sftp"));
-        QVERIFY(QDir().mkpath(into));
-        const QString pub = engine.loginFolder() + QStringLiteral("/pub");
-        bothWays(engine, pub + QStringLiteral("/tree"), into, pub + QStringLiteral("/up-sftp"));
-        QCOMPARE(testing::treeOf(into), testing::kTree);
-        QCOMPARE(testing::treeOf(root_.filePath(QStringLiteral("pub/up-sftp"))), testing::kTree);
-        const QString x = QStringLiteral("/tree/sub/deep/x.bin");
-        QCOMPARE(
-            QFileInfo(root_.filePath(QStringLiteral("pub/up-sftp") + x)).lastModified().toSecsSinceEpoch(),
-            QFileInfo(root_.filePath(QStringLiteral("pub") + x)).lastModified().toSecsSinceEpoch());
-        engine.Close();
+        QCOMPARE(testing::treeOf(pub(QStringLiteral("up-")) + kind), testing::kTree);
+        const QString binary = QStringLiteral("/tree/日本語/ファイル.bin");
+        QCOMPARE(readAll(pub(QStringLiteral("up-") + kind + binary)), readAll(pub(binary)));
+        // The server's times on the copies (LIST tells them to the minute), and the copies'
+        // times on what went back.
+        QVERIFY(qAbs(secondsOf(into + binary) - secondsOf(pub(binary))) < (kind == u"list" ? 60 : 1));
+        QCOMPARE(secondsOf(pub(QStringLiteral("up-") + kind + binary)), secondsOf(into + binary));
+        if (kind == u"sftp")
+            return;
+        // The type once; nothing asked per download (the listings told the sizes); each folder
+        // made once; each upload stored, checked and given its time.
+        const QList<std::pair<const char*, int>> counts = {
+            {"TYPE ", 1}, {"MDTM ", 0}, {"RETR ", 3}, {"MKD ", 6}, {"STOR ", 3}, {"SIZE ", 3}, {"MFMT ", 3}};
+        for (const auto& [verb, count] : counts)
+            QVERIFY2(sent(QLatin1String(verb)) == count, verb);
     }
 };
 

@@ -40,7 +40,7 @@ void frmTesselFTP::runQueue(const ftp::QueueRequest& request) {
         return;
     if (request.kind == ftp::QueueRequest::Kind::Download) {
         File1->Refresh();
-    } else {
+    } else if (!outcome.stopped) { // a stop may have come with the end of the session
         // The folders sent show in the remote lists.
         Combo4->setEditText(RemoteDir.isEmpty() ? QStringLiteral("/") : RemoteDir);
         mnuDirChenge_Click();

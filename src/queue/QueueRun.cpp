@@ -23,18 +23,20 @@ QString causeOf(const std::exception& e) {
 }
 
 // The session's detailed listing, given up at once once the user has stopped the queue.
-FolderLister listerFor(ftp::FtpComponent& session, const QueueRunner* runner) {
-    return [&session, runner](const QString& path, bool identify) {
-        if (runner && runner->stopped())
+FolderLister listerFor(ftp::FtpComponent& session, const QueueRunner& runner, frmQueue* window) {
+    return [&session, &runner, window](const QString& path, bool identify) {
+        if (runner.stopped())
             throw ftp::FtpError(QueueRunner::cancelledCause(),
                                 ftp::FailureDetail(ftp::FailureKind::Cancelled));
+        window->setPhase(QStringLiteral("一覧を取得しています: %1").arg(path));
         return session.ListFolder(path, identify);
     };
 }
 
-JobList transferJobs(ftp::FtpComponent& session, const QueueRequest& request, const QueueRunner& runner) {
+JobList transferJobs(ftp::FtpComponent& session, const QueueRequest& request, const QueueRunner& runner,
+                     frmQueue* window) {
     if (request.kind == QueueRequest::Kind::Download) {
-        RemoteWalk walk(listerFor(session, &runner), causeOf);
+        RemoteWalk walk(listerFor(session, runner, window), causeOf);
         for (const QString& folder : request.folders)
             walk.addFolder(folder, request.target);
         walk.addFiles(request.files, request.target);
@@ -110,7 +112,7 @@ QueueOutcome runQueue(QWidget* parent, ftp::FtpComponent& session, const QueueRe
                                         [window](platform::CallControl* call) { window->setCall(call); });
         if (request.kind != QueueRequest::Kind::MirrorUpload) {
             window->setPhase(QStringLiteral("一覧を取得しています…"));
-            jobs = transferJobs(session, request, runner);
+            jobs = transferJobs(session, request, runner, window);
         }
         window->setJobs(jobs);
         const auto show = [&](int index) { window->showJob(index, jobs.at(index)); };

@@ -90,7 +90,10 @@ private:
 
     void look() {
         auto* window = parent_->findChild<QWidget*>(QStringLiteral("frmQueue"));
-        if (!queueStates(window).contains(row_ + QStringLiteral(" 転送中")))
+        const QStringList states = queueStates(window);
+        if (std::none_of(states.cbegin(), states.cend(), [&](const QString& state) {
+                return state.startsWith(row_ + QStringLiteral(" 転送中"));
+            }))
             return;
         timer_.stop();
         window->findChild<QPushButton*>(QStringLiteral("cmdQueueStop"))->click();

@@ -102,6 +102,8 @@ QueueOutcome runQueue(QWidget* parent, ftp::FtpComponent& session, const QueueRe
     JobList jobs;
     if (request.kind == QueueRequest::Kind::MirrorUpload && !mirrorJobs(parent, session, request, jobs))
         return {};
+    // One transfer window: the last queue's goes (no queue runs while another does).
+    qDeleteAll(parent->findChildren<frmQueue*>(Qt::FindDirectChildrenOnly));
     auto* window = new frmQueue(parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

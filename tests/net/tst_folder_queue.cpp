@@ -276,6 +276,13 @@ private slots:
         QVERIFY(w->Label2->text() != QStringLiteral("フォルダの受信完了です"));
     }
 
+    void withoutASessionNothingRuns() {
+        w->mnuClose->trigger();
+        run(Kind::Upload, {}, {onLocal(QString())}, QStringLiteral("/pub/"));
+        QCOMPARE(boxes->texts(), QStringList{QStringLiteral("ERROR !!")});
+        QVERIFY(!queueWindow());
+    }
+
     void stopEndsTheQueueWithoutPartFiles() {
         QDir(root.path()).mkpath(QStringLiteral("pub/big"));
         writeAll(onServer(QStringLiteral("pub/big/1.txt")), "1");

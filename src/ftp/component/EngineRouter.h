@@ -15,32 +15,7 @@ public:
 
     int OpenLog(const QString& path, int mode) override;
     int Connect(const QString& server, const QString& user, const QString& password) override;
-    int PutFile(const QString& localPath, const QString& remoteDir, int& mode) override {
-        return engine_->PutFile(localPath, remoteDir, mode);
-    }
-    int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
-                     const QDateTime& utc) override {
-        return engine_->PutFileTimed(localPath, remoteDir, mode, utc);
-    }
-    int GetFile(const QString& remotePath, const QString& localPath, int& mode) override {
-        return engine_->GetFile(remotePath, localPath, mode);
-    }
-    int DeleteFile(const QString& remotePath) override { return engine_->DeleteFile(remotePath); }
-    int Command(const QString& line) override { return engine_->Command(line); }
-    FolderListing ListFolder(const QString& path, bool identify) override {
-        return engine_->ListFolder(path, identify);
-    }
-    int MakeFolder(const QString& path) override { return engine_->MakeFolder(path); }
-    QString FileTime(const QString& path) override { return engine_->FileTime(path); }
-    int SetFileTime(const QString& path, const QDateTime& utc) override {
-        return engine_->SetFileTime(path, utc);
-    }
-    QString GetReply() override { return engine_->GetReply(); }
-    FtpError lastError() override { return engine_->lastError(); }
-    void LogNote(const QString& text) override { engine_->LogNote(text); }
     int CloseLog() override;
-    void Close() override { engine_->Close(); }
-    void GiveUpTransfer() override { engine_->GiveUpTransfer(); }
     void setCallControl(CallControl* control) override;
     void setCertificatePrompt(CertificatePrompt prompt) override;
     void setClearTextPrompt(ClearTextPrompt prompt) override;
@@ -48,8 +23,11 @@ public:
     TlsStatus tlsStatus() const override { return engine_->tlsStatus(); }
 
 protected:
-    DirList listNames(const QString& path, bool folders) override {
-        return engine_->GetDir(path, folders ? kFolderFlag : 0);
+    // Every other call goes to the engine of the moment, as its default forwards it.
+    bool forward(const CallInfo& info, const std::function<void(FtpComponent&)>& call) override {
+        (void)info;
+        call(*engine_);
+        return true;
     }
 
 private:

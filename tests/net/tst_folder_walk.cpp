@@ -104,6 +104,29 @@ private slots:
         for (const auto& [verb, count] : counts)
             QVERIFY2(sent(QLatin1String(verb)) == count, verb);
     }
+
+    void aTextQueueSetsTheTypeOnce() {
+        QVERIFY(QDir(root_.path()).mkpath(QStringLiteral("pub/texts")));
+        for (const char* name : {"1.txt", "2.txt", "3.txt"})
+            testing::writeAll(pub(QStringLiteral("texts/") + QLatin1String(name)), "line\n");
+        ftp::FtpEngine engine;
+        engine.OpenLog(logPath(), 0);
+        QCOMPARE(engine.Connect(ftpServer_.serverName(), PyFtpServer::kUser, PyFtpServer::kPassword), 0);
+        const auto causeOf = [](const std::exception& e) { return QString::fromUtf8(e.what()); };
+        RemoteWalk walk([&](const QString& path, bool identify) { return engine.ListFolder(path, identify); },
+                        causeOf);
+        walk.addFolder(QStringLiteral("/pub/texts"), local_.path());
+        JobList down = walk.jobs();
+        QueueRunner(engine, ftp::TextMode, causeOf).run(down, {});
+        QCOMPARE(engine.MakeFolder(QStringLiteral("/pub/texts-up")), 1);
+        JobList up =
+            localFolderJobs(local_.filePath(QStringLiteral("texts")), QStringLiteral("/pub/texts-up"));
+        QueueRunner(engine, ftp::TextMode, causeOf).run(up, {});
+        QCOMPARE(testing::treeOf(pub(QStringLiteral("texts-up"))).size(), 4);
+        // Text for each whole queue, binary again once it has ended.
+        QCOMPARE(sent(QStringLiteral("TYPE A")), 2);
+        QCOMPARE(sent(QStringLiteral("TYPE I")), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(FolderWalkTest)

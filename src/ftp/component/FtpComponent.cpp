@@ -80,6 +80,10 @@ FtpError FtpComponent::lastError() {
     return forwarded({}, [](FtpComponent& c) { return c.lastError(); }).value_or(FtpError(QString()));
 }
 
+void FtpComponent::SetBatch(bool on) {
+    forwarded({}, [&](FtpComponent& c) { c.SetBatch(on); });
+}
+
 void FtpComponent::LogNote(const QString& text) {
     forwarded({}, [&](FtpComponent& c) { c.LogNote(text); });
 }

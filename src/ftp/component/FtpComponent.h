@@ -126,6 +126,10 @@ public:
     // nothing is known.
     virtual FtpError lastError();
     // Calls for walking and mirroring whole folders.
+    // While on, transfers follow one another as a queue: a text transfer leaves the session in
+    // the text type for the next one instead of going back to binary after each (once off,
+    // the session is in binary again). A component without types ignores it.
+    virtual void SetBatch(bool on);
     // The entries of the folder `path` (MLSD where the server offers it, else LIST); with
     // `identify`, also the folder's own unique fact where the server tells it.
     virtual FolderListing ListFolder(const QString& path, bool identify);

@@ -482,7 +482,7 @@ void FtpEngine::readLoginFolder() {
 // on servers that refuse it in ASCII.
 FtpEngine::BinaryAfterwards FtpEngine::binaryAfterwards(bool textTransfer) {
     return qScopeGuard(std::function<void()>([this, textTransfer] {
-        if (textTransfer)
+        if (textTransfer && !batch_)
             restoreBinary();
     }));
 }

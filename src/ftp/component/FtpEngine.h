@@ -68,6 +68,7 @@ public:
     // Whole folders (FtpEngineFolders.cpp).
     int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
                      const QDateTime& utc) override;
+    void SetBatch(bool on) override;
     FolderListing ListFolder(const QString& path, bool identify) override;
     int MakeFolder(const QString& path) override;
     QString FileTime(const QString& path) override;
@@ -271,6 +272,7 @@ private:
     QHash<QString, RemoteFacts> walkedFacts_;
     void rememberWalked(const QString& folder, const FolderListing& listing);
     std::optional<RemoteFacts> walkedFacts(const QString& remote) const;
+    bool batch_ = false; // SetBatch: the type stays as the last transfer set it
     // The time PutFileTimed gives the file it stores (invalid: none).
     QDateTime uploadTime_;
     // After an upload's final reply: the size the server now holds (SIZE, where it tells it

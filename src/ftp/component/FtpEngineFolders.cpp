@@ -71,6 +71,14 @@ int FtpEngine::PutFileTimed(const QString& localPath, const QString& remoteDir, 
     return PutFile(localPath, remoteDir, mode);
 }
 
+void FtpEngine::SetBatch(bool on) {
+    const auto flushed = transcriptFlushedAtEnd();
+    batch_ = on;
+    // After the queue, binary as after any text transfer.
+    if (!on && type_ == 'A' && state_ == SessionState::LoggedIn)
+        restoreBinary();
+}
+
 std::optional<qint64> FtpEngine::finishStored(const QString& remote, bool text) {
     const bool askSize = !text && features_.size;
     const bool setTime = uploadTime_.isValid() && features_.mfmt;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace ftp::folders {
 
@@ -19,6 +20,16 @@ QString QueueRunner::cancelledCause() {
 }
 
 void QueueRunner::run(JobList& jobs, const Hooks& hooks) {
+    // Only the number of commands depends on it: a session that will not take it still runs
+    // the queue.
+    const auto batch = [this](bool on) {
+        try {
+            session_.SetBatch(on);
+        } catch (const std::exception&) {
+        }
+    };
+    batch(true);
+    const auto unbatched = qScopeGuard([&batch] { batch(false); });
     for (qsizetype i = 0; i < jobs.size() && !stopping_; ++i) {
         TransferJob& job = jobs[i];
         if (job.state != State::Waiting)

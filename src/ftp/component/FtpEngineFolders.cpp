@@ -44,8 +44,10 @@ FolderListing FtpEngine::ListFolder(const QString& path, bool identify) {
 void FtpEngine::askForUniqueFacts() {
     if (uniqueFacts_ || !features_.mlsd || !mlsdAllowed_)
         return;
-    uniqueFacts_ = false;
-    if (!features_.mlstFacts.contains(QLatin1String("unique"), Qt::CaseInsensitive))
+    const QStringList facts = features_.mlstFacts.toLower().split(u';', Qt::SkipEmptyParts);
+    // Marked with "*", the fact is given already (RFC 3659, section 7.8).
+    uniqueFacts_ = facts.contains(QLatin1String("unique*"));
+    if (*uniqueFacts_ || !facts.contains(QLatin1String("unique")))
         return;
     // RFC 3659, section 7.9: the facts MLSD gives from now on. The unique fact tells a
     // folder reached again through a link, which a server that follows links shows as a

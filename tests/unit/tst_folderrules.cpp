@@ -228,6 +228,22 @@ private slots:
         QCOMPARE(jobs.at(kMaxDepth - 1).shown.count(u'/'), kMaxDepth); // "t/d/.../d/"
     }
 
+    void aLinkBackToTheRealTopIsNotFollowed() {
+        // The top reached through a link: the server tells its real path, the loop points there.
+        const FolderLister lister = [](const QString& path, bool identify) {
+            FolderListing listing;
+            listing.realPath = identify ? u"/real/t"_s : QString();
+            listing.entries.append(*ftp::parseListLine(link(u"again"_s, u"/real/t"_s)));
+            if (path != u"/via-link/t"_s)
+                throw ftp::FtpError(u"walked into the loop"_s);
+            return listing;
+        };
+        RemoteWalk walk(
+            lister, [](const std::exception& e) { return QString::fromUtf8(e.what()); }, kNow);
+        walk.addFolder(u"/via-link/t"_s, u"/dl"_s);
+        QCOMPARE(described(walk.jobs()), QStringList{u"L t/"_s});
+    }
+
     void mirror_data() {
         QTest::addColumn<JobList>("local");
         QTest::addColumn<JobList>("remote");

@@ -76,6 +76,9 @@ struct FolderListing {
     // The folder's own unique fact where asked for and the server tells it: a folder reached
     // again through a link shows the same one.
     QString self;
+    // The folder's path with every link on the way resolved, where the server tells it
+    // (SFTP's REALPATH); links found below point into it by such paths.
+    QString realPath;
 };
 
 // Transfer modes, passed by reference to PutFile and GetFile.

@@ -68,6 +68,8 @@ void RemoteWalk::addFolder(const QString& remote, const QString& localParent) {
     Folder top{path, normalizedRemotePath(path), joinLocal(localParent, name), name, 1, {}};
     if (!listInto(top, true, false))
         return;
+    if (!top.listing.realPath.isEmpty())
+        top.real = normalizedRemotePath(top.listing.realPath);
     visited_.insert(keyOf(top.listing.self, top.real));
     pending_.enqueue(std::move(top));
     while (!pending_.isEmpty())

@@ -31,7 +31,6 @@ FolderListing SftpEngine::ListFolder(const QString& path, bool identify) {
         if (holdsLineBreakOrNul(path))
             localError(QStringLiteral("The path holds a line break or a NUL character."));
         requireSession(true);
-        (void)identify; // SFTP tells no unique fact: folders are told apart by their real paths
         const QString folder = resolveRemotePath(path, loginFolder_);
         listing_.reset();
         logCommand(QStringLiteral("MLSD ") + folder);
@@ -43,6 +42,9 @@ FolderListing SftpEngine::ListFolder(const QString& path, bool identify) {
         closeHandle(handle);
         FolderListing listing;
         listing.machineTimes = true;
+        // SFTP tells no unique fact: folders are told apart by their real paths.
+        if (identify)
+            listing.realPath = realPath(folder);
         for (const auto& [name, attributes] : entries)
             listing.entries.append(folderEntry(folder, name, attributes));
         logReply(QStringLiteral("226 %1 entries.").arg(entries.size()));

@@ -29,16 +29,18 @@ void frmTesselFTP::runQueue(const ftp::QueueRequest& request) {
     queuewindow::QueueOutcome outcome;
     try {
         outcome = queuewindow::runQueue(this, session(), request);
-    } catch (const std::exception& e) {
-        // No session, or the mirror's comparison could not be made.
-        platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofException(e));
+    } catch (const ftp::FtpError& e) {
+        // No session, or the mirror's comparison could not be made (unless the user
+        // cancelled it).
+        if (e.detail().kind != ftp::FailureKind::Cancelled)
+            platform::FailureBox(this, QStringLiteral("ERROR !!"), causes::ofError(e));
         return;
     }
     if (!outcome.ran)
         return;
     if (request.kind == ftp::QueueRequest::Kind::Download) {
         File1->Refresh();
-    } else {
+    } else if (!outcome.stopped) { // a stop may have come with the end of the session
         // The folders sent show in the remote lists.
         Combo4->setEditText(RemoteDir.isEmpty() ? QStringLiteral("/") : RemoteDir);
         mnuDirChenge_Click();

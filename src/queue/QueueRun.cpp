@@ -23,22 +23,23 @@ QString causeOf(const std::exception& e) {
 }
 
 // The session's detailed listing, given up at once once the user has stopped the queue.
-FolderLister listerFor(ftp::FtpComponent& session, const QueueRunner* runner) {
-    return [&session, runner](const QString& path, bool identify) {
-        if (runner && runner->stopped())
+FolderLister listerFor(ftp::FtpComponent& session, const QueueRunner& runner, frmQueue* window) {
+    return [&session, &runner, window](const QString& path, bool identify) {
+        if (runner.stopped())
             throw ftp::FtpError(QueueRunner::cancelledCause(),
                                 ftp::FailureDetail(ftp::FailureKind::Cancelled));
+        window->setPhase(QStringLiteral("一覧を取得しています: %1").arg(path));
         return session.ListFolder(path, identify);
     };
 }
 
-JobList transferJobs(ftp::FtpComponent& session, const QueueRequest& request, const QueueRunner& runner) {
+JobList transferJobs(ftp::FtpComponent& session, const QueueRequest& request, const QueueRunner& runner,
+                     frmQueue* window) {
     if (request.kind == QueueRequest::Kind::Download) {
-        RemoteWalk walk(listerFor(session, &runner), causeOf);
+        RemoteWalk walk(listerFor(session, runner, window), causeOf);
         for (const QString& folder : request.folders)
             walk.addFolder(folder, request.target);
-        for (const QString& file : request.files)
-            walk.addFile(file, request.target);
+        walk.addFiles(request.files, request.target);
         return walk.jobs();
     }
     JobList jobs;
@@ -53,9 +54,26 @@ JobList transferJobs(ftp::FtpComponent& session, const QueueRequest& request, co
 bool mirrorJobs(QWidget* parent, ftp::FtpComponent& session, const QueueRequest& request, JobList& jobs) {
     const QString local = request.folders.value(0);
     const JobList localJobs = localFolderJobs(local, request.target);
-    RemoteWalk walk(listerFor(session, nullptr), causeOf);
+    // A folder the server does not have (it refuses the listing) is all new; any other
+    // failure to list it leaves nothing to compare with.
+    std::optional<ftp::FtpError> broken;
+    const FolderLister lister = [&](const QString& path, bool identify) {
+        try {
+            return session.ListFolder(path, identify);
+        } catch (const ftp::FtpError& e) {
+            if (e.detail().kind != ftp::FailureKind::Refused &&
+                e.detail().kind != ftp::FailureKind::Cancelled)
+                broken = e;
+            throw;
+        }
+    };
+    RemoteWalk walk(lister, causeOf);
     walk.addFolder(ftp::joinRemotePath(ftp::tidyRemotePath(request.target), QFileInfo(local).fileName()),
                    QString());
+    if (broken)
+        throw *broken;
+    if (walk.stopped())
+        return false;
     MirrorPlan plan(localJobs, walk.jobs());
     // Where the listing told the time only to the minute or the day: MDTM, where offered.
     const QStringList wanting = plan.filesWantingTime();
@@ -84,6 +102,8 @@ QueueOutcome runQueue(QWidget* parent, ftp::FtpComponent& session, const QueueRe
     JobList jobs;
     if (request.kind == QueueRequest::Kind::MirrorUpload && !mirrorJobs(parent, session, request, jobs))
         return {};
+    // One transfer window: the last queue's goes (no queue runs while another does).
+    qDeleteAll(parent->findChildren<frmQueue*>(Qt::FindDirectChildrenOnly));
     auto* window = new frmQueue(parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
@@ -94,7 +114,7 @@ QueueOutcome runQueue(QWidget* parent, ftp::FtpComponent& session, const QueueRe
                                         [window](platform::CallControl* call) { window->setCall(call); });
         if (request.kind != QueueRequest::Kind::MirrorUpload) {
             window->setPhase(QStringLiteral("一覧を取得しています…"));
-            jobs = transferJobs(session, request, runner);
+            jobs = transferJobs(session, request, runner, window);
         }
         window->setJobs(jobs);
         const auto show = [&](int index) { window->showJob(index, jobs.at(index)); };

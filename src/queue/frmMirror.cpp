@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMap>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -54,6 +55,13 @@ void frmMirror::fill() {
                                           job.shown}));
     MirrorList->clear();
     MirrorList->addTopLevelItems(items);
+    // How many of each: "更新 2 件、新規 3 件".
+    QMap<QString, int> counts;
+    for (const ftp::folders::TransferJob& job : planned)
+        ++counts[job.reason.isEmpty() ? QStringLiteral("送信不可") : job.reason];
+    QStringList parts;
+    for (auto count = counts.cbegin(); count != counts.cend(); ++count)
+        parts.append(QStringLiteral("%1 %2 件").arg(count.key()).arg(count.value()));
     MirrorSummary->setText(planned.isEmpty() ? QStringLiteral("送るものはありません。")
-                                             : QStringLiteral("%1 件").arg(planned.size()));
+                                             : parts.join(QStringLiteral("、")));
 }

@@ -29,6 +29,7 @@ frmQueue::frmQueue(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     QueueList = new QTreeWidget(this);
     QueueList->setObjectName(QStringLiteral("QueueList"));
+    QueueList->setAccessibleName(QStringLiteral("転送するファイル"));
     QueueList->setHeaderLabels(
         {QStringLiteral("ファイル"), QStringLiteral("状態"), QStringLiteral("サイズ")});
     QueueList->setRootIsDecorated(false);
@@ -52,7 +53,7 @@ frmQueue::frmQueue(QWidget* parent) : QDialog(parent) {
     connect(cmdQueueStop, &QPushButton::clicked, this, &frmQueue::cmdQueueStop_Click);
     ticker_ = new QTimer(this);
     connect(ticker_, &QTimer::timeout, this, &frmQueue::refresh);
-    running_ = true;
+    queueRunning_ = true;
     elapsed_.start();
     ticker_->start(200);
 }
@@ -103,8 +104,11 @@ void frmQueue::showJob(int index, const TransferJob& job) {
     if (job.state == TransferJob::State::Running) {
         QueueList->scrollToItem(item);
         QueueStatus->setText(job.shown);
-    } else if (job.isTransfer()) {
-        doneBytes_ += job.size;
+        running_ = {index, job.isTransfer() ? job.size : 0};
+    } else {
+        running_ = {-1, 0};
+        if (job.isTransfer())
+            doneBytes_ += job.size;
     }
     refresh();
 }
@@ -118,6 +122,10 @@ void frmQueue::setCall(platform::CallControl* control) {
 void frmQueue::refresh() {
     const qint64 running = call_ && call_->done() > 0 ? call_->done() : 0;
     const qint64 done = std::min(doneBytes_ + running, totalBytes_);
+    // The running file's own share, where its size is known.
+    if (QTreeWidgetItem* item = QueueList->topLevelItem(running_.index); item && running_.size > 0)
+        item->setText(StateColumn,
+                      QStringLiteral("転送中 %1%").arg(std::min<qint64>(running * 100 / running_.size, 100)));
     if (totalBytes_ > 0) {
         // In KiB, so that sizes beyond 2 GiB fit the bar's int range.
         QueueProgress->setRange(
@@ -125,13 +133,13 @@ void frmQueue::refresh() {
         QueueProgress->setValue(int(done / 1024));
     } else {
         QueueProgress->setRange(0, 1);
-        QueueProgress->setValue(running_ ? 0 : 1);
+        QueueProgress->setValue(queueRunning_ ? 0 : 1);
     }
     QueueBytes->setText(progresstext::transferLine(done, totalBytes_, elapsed_.elapsed()));
 }
 
 void frmQueue::cmdQueueStop_Click() {
-    if (!running_) {
+    if (!queueRunning_) {
         close();
         return;
     }
@@ -147,7 +155,7 @@ void frmQueue::cmdQueueStop_Click() {
 }
 
 void frmQueue::finish(const QString& outcome) {
-    running_ = false;
+    queueRunning_ = false;
     call_ = nullptr;
     ticker_->stop();
     refresh();
@@ -158,7 +166,7 @@ void frmQueue::finish(const QString& outcome) {
 
 void frmQueue::closeEvent(QCloseEvent* event) {
     // While the queue runs, closing the window means "中止"; it closes once it has ended.
-    if (running_) {
+    if (queueRunning_) {
         event->ignore();
         cmdQueueStop_Click();
         return;
@@ -167,7 +175,7 @@ void frmQueue::closeEvent(QCloseEvent* event) {
 }
 
 void frmQueue::reject() {
-    if (running_)
+    if (queueRunning_)
         cmdQueueStop_Click();
     else
         QDialog::reject();

@@ -51,7 +51,12 @@ private:
 
     platform::CallControl* call_ = nullptr;
     std::function<void()> onStop_;
-    bool running_ = false;
+    bool queueRunning_ = false;
+    struct Running {
+        int index = -1;
+        qint64 size = 0;
+    };
+    Running running_; // the row being transferred
     bool stopAsked_ = false;
     qint64 totalBytes_ = 0;
     qint64 doneBytes_ = 0; // of the jobs that have ended

@@ -2,6 +2,7 @@
 // against pyftpdlib on loopback: trees with empty folders, Japanese names and a link loop
 // both ways, the mirror upload's preview and what it sends, a failure and a stop mid-queue.
 #include "support/Files.h"
+#include "support/FolderTrees.h"
 #include "support/MainWindow.h"
 #include "support/PyFtpServer.h"
 #include "support/RecordingSoundPlayer.h"
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -21,112 +21,62 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+using testing::kTree;
+using testing::makeTree;
 using testing::PyFtpServer;
 using testing::readAll;
+using testing::treeOf;
 using testing::writeAll;
 using Kind = ftp::QueueRequest::Kind;
 
 namespace {
 
-// Every file and folder below `root` ("a/", "a/b.txt"), links left out, sorted.
-QStringList treeOf(const QString& root) {
-    QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        if (info.isSymLink())
-            continue;
-        const QString relative = QDir(root).relativeFilePath(info.filePath());
-        paths.append(info.isDir() ? relative + u'/' : relative);
-    }
-    paths.sort();
-    return paths;
+// The rows of the tree list `list` in `window`: "first column second column".
+QStringList rows(QWidget* window, const QString& list = QStringLiteral("QueueList")) {
+    QStringList texts;
+    auto* tree = window ? window->findChild<QTreeWidget*>(list) : nullptr;
+    for (int i = 0; tree && i < tree->topLevelItemCount(); ++i)
+        texts.append(tree->topLevelItem(i)->text(0) + u' ' + tree->topLevelItem(i)->text(1));
+    return texts;
 }
 
-void makeTree(const QString& root) {
-    QDir dir(root);
-    QVERIFY(dir.mkpath(QStringLiteral("tree/空のフォルダ")));
-    QVERIFY(dir.mkpath(QStringLiteral("tree/日本語")));
-    QVERIFY(dir.mkpath(QStringLiteral("tree/sub/deep")));
-    writeAll(dir.filePath(QStringLiteral("tree/a.txt")), "alpha\n");
-    writeAll(dir.filePath(QStringLiteral("tree/日本語/ファイル.bin")), testing::randomBytes(70'000, 3));
-    writeAll(dir.filePath(QStringLiteral("tree/sub/deep/x.bin")), testing::randomBytes(1000, 4));
-    // A link back up the tree: followed, it would never end.
-    QVERIFY(QFile::link(QStringLiteral(".."), dir.filePath(QStringLiteral("tree/sub/loop"))));
-}
-
-const QStringList kTree = {QStringLiteral("tree/"),
-                           QStringLiteral("tree/a.txt"),
-                           QStringLiteral("tree/sub/"),
-                           QStringLiteral("tree/sub/deep/"),
-                           QStringLiteral("tree/sub/deep/x.bin"),
-                           QStringLiteral("tree/日本語/"),
-                           QStringLiteral("tree/日本語/ファイル.bin"),
-                           QStringLiteral("tree/空のフォルダ/")};
-
-QStringList queueStates(QWidget* window) {
-    QStringList states;
-    auto* list = window ? window->findChild<QTreeWidget*>(QStringLiteral("QueueList")) : nullptr;
-    for (int i = 0; list && i < list->topLevelItemCount(); ++i)
-        states.append(list->topLevelItem(i)->text(0) + u' ' + list->topLevelItem(i)->text(1));
-    return states;
-}
-
-// Answers the mirror's preview once it opens: records what it lists, ticks the deletion box
-// when asked, then presses "実行" or "キャンセル".
-class PreviewAnswer : public QObject {
+// Runs `act` once `ready` holds, looked at every few milliseconds while the queue runs.
+class Once : public QObject {
 public:
-    PreviewAnswer(bool deleteRemoteOnly, bool run) : deleteRemoteOnly_(deleteRemoteOnly), run_(run) {
-        timer_.setInterval(10);
-        connect(&timer_, &QTimer::timeout, this, &PreviewAnswer::look);
-        timer_.start();
+    Once(std::function<bool()> ready, std::function<void()> act) {
+        connect(&timer_, &QTimer::timeout, this, [this, ready, act] {
+            if (ready()) {
+                timer_.stop();
+                act();
+            }
+        });
+        timer_.start(2);
     }
-    QStringList listed;
-    QString title;
 
 private:
     QTimer timer_;
-    bool deleteRemoteOnly_, run_;
-
-    void look() {
-        QWidget* preview = QApplication::activeModalWidget();
-        if (!preview || preview->objectName() != QStringLiteral("frmMirror"))
-            return;
-        timer_.stop();
-        title = preview->windowTitle();
-        auto* box = preview->findChild<QCheckBox*>(QStringLiteral("chkDeleteRemoteOnly"));
-        QVERIFY(box && !box->isChecked() &&
-                box->text() == QStringLiteral("サーバーだけにあるファイルを削除"));
-        box->setChecked(deleteRemoteOnly_);
-        auto* list = preview->findChild<QTreeWidget*>(QStringLiteral("MirrorList"));
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            listed.append(list->topLevelItem(i)->text(0) + u' ' + list->topLevelItem(i)->text(1));
-        const QString button = run_ ? QStringLiteral("cmdMirrorRun") : QStringLiteral("cmdMirrorCancel");
-        preview->findChild<QPushButton*>(button)->click();
-    }
 };
 
-// Presses "中止" in the transfer window once the row starting with `row` is being sent.
-class StopWhen : public QObject {
-public:
-    StopWhen(QWidget* parent, const QString& row) : parent_(parent), row_(row) {
-        timer_.setInterval(2);
-        connect(&timer_, &QTimer::timeout, this, &StopWhen::look);
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
-    QWidget* parent_;
-    QString row_;
-
-    void look() {
-        auto* window = parent_->findChild<QWidget*>(QStringLiteral("frmQueue"));
-        if (!queueStates(window).contains(row_ + QStringLiteral(" 転送中")))
-            return;
-        timer_.stop();
-        window->findChild<QPushButton*>(QStringLiteral("cmdQueueStop"))->click();
+// Answers the mirror's preview: what it listed and how it looked, the deletion box set as
+// asked, then `button` pressed.
+struct Preview {
+    QStringList listed;
+    QString look; // the title, and the deletion box's text and state as it opened
+    std::unique_ptr<Once> answer;
+    Preview(bool deleting, const QString& button) {
+        answer = std::make_unique<Once>(
+            [] {
+                return QApplication::activeModalWidget() &&
+                       QApplication::activeModalWidget()->objectName() == u"frmMirror";
+            },
+            [this, deleting, button] {
+                QWidget* preview = QApplication::activeModalWidget();
+                auto* box = preview->findChild<QCheckBox*>(QStringLiteral("chkDeleteRemoteOnly"));
+                look = preview->windowTitle() + u' ' + box->text() + (box->isChecked() ? u" ☑" : u" ☐");
+                box->setChecked(deleting);
+                listed = rows(preview, QStringLiteral("MirrorList"));
+                preview->findChild<QPushButton*>(button)->click();
+            });
     }
 };
 
@@ -196,9 +146,25 @@ private slots:
         QCOMPARE(treeOf(local.path()), kTree);
         QCOMPARE(readAll(onLocal(QStringLiteral("tree/日本語/ファイル.bin"))),
                  testing::randomBytes(70'000, 3));
-        QVERIFY(queueStates(queueWindow()).contains(QStringLiteral("tree/a.txt 完了")));
+        QVERIFY(rows(queueWindow()).contains(QStringLiteral("tree/a.txt 完了")));
         QCOMPARE(queueWindow()->windowTitle(), QStringLiteral("転送キュー"));
         QCOMPARE(sound->plays(), 1);
+    }
+
+    void downloadsSeveralFiles() {
+        // Files from two folders, one name that is a folder; each folder listed once.
+        run(Kind::Download,
+            {QStringLiteral("/pub/tree/a.txt"), QStringLiteral("/pub/tree/日本語/ファイル.bin"),
+             QStringLiteral("/pub/tree/sub/deep")},
+            {}, local.path());
+        QCOMPARE(boxes->texts(), QStringList());
+        QCOMPARE(testing::treeOf(local.path()).join(u' '),
+                 (QStringList{QStringLiteral("a.txt"), QStringLiteral("deep/"), QStringLiteral("deep/x.bin"),
+                              QStringLiteral("ファイル.bin")})
+                     .join(u' '));
+        // The sizes came with the listings: the window counts them all.
+        auto* bytes = queueWindow()->findChild<QLabel*>(QStringLiteral("QueueBytes"));
+        QVERIFY2(bytes->text().startsWith(QStringLiteral("69.3 KB / 69.3 KB")), qPrintable(bytes->text()));
     }
 
     void uploadsATreeAndSeveralFiles() {
@@ -238,39 +204,34 @@ private slots:
                                   QStringLiteral("新規フォルダ site/newdir/"),
                                   QStringLiteral("新規 site/newdir/inner.txt")};
 
+        const QString mirror = onLocal(QStringLiteral("site"));
         { // Cancelled: nothing happens.
-            PreviewAnswer answer(false, false);
-            run(Kind::MirrorUpload, {}, {onLocal(QStringLiteral("site"))}, QStringLiteral("/pub/"));
-            QCOMPARE(answer.title, QStringLiteral("ミラーリングアップロード"));
-            QCOMPARE(answer.listed, sent);
+            const Preview preview(false, QStringLiteral("cmdMirrorCancel"));
+            run(Kind::MirrorUpload, {}, {mirror}, QStringLiteral("/pub/"));
+            QCOMPARE(preview.look,
+                     QStringLiteral("ミラーリングアップロード サーバーだけにあるファイルを削除 ☐"));
+            QCOMPARE(preview.listed, sent);
             QVERIFY(!queueWindow());
             QCOMPARE(readAll(onServer(QStringLiteral("pub/site/grown.txt"))), QByteArray("old"));
         }
         { // Run: only those sent, nothing deleted unasked.
-            PreviewAnswer answer(false, true);
-            run(Kind::MirrorUpload, {}, {onLocal(QStringLiteral("site"))}, QStringLiteral("/pub/"));
-            QCOMPARE(answer.listed, sent);
+            const Preview preview(false, QStringLiteral("cmdMirrorRun"));
+            run(Kind::MirrorUpload, {}, {mirror}, QStringLiteral("/pub/"));
+            QCOMPARE(preview.listed, sent);
             QCOMPARE(boxes->texts(), QStringList());
             QCOMPARE(w->Label2->text(), QStringLiteral("ミラーリングアップロード完了です"));
             QCOMPARE(readAll(onServer(QStringLiteral("pub/site/touched.txt"))), QByteArray("wxyz"));
             QCOMPARE(readAll(onServer(QStringLiteral("pub/site/newdir/inner.txt"))), QByteArray("inner"));
             QVERIFY(QFile::exists(onServer(QStringLiteral("pub/site/old.txt"))));
-            QCOMPARE(queueStates(queueWindow()).size(), sent.size());
+            QCOMPARE(rows(queueWindow()).size(), sent.size());
         }
-        { // Again, asked to delete: the times were set after the uploads, so only the
-            // remote-only file is left to do.
-            PreviewAnswer answer(true, true);
-            run(Kind::MirrorUpload, {}, {onLocal(QStringLiteral("site"))}, QStringLiteral("/pub/"));
-            QCOMPARE(answer.listed, QStringList{QStringLiteral("削除 site/old.txt")});
-            QCOMPARE(boxes->texts(), QStringList());
-            QVERIFY(!QFile::exists(onServer(QStringLiteral("pub/site/old.txt"))));
-            QCOMPARE(
-                QFileInfo(onServer(QStringLiteral("pub/site/new.txt"))).lastModified(),
-                QFileInfo(onLocal(QStringLiteral("site/new.txt")))
-                    .lastModified()
-                    .addMSecs(
-                        -QFileInfo(onLocal(QStringLiteral("site/new.txt"))).lastModified().time().msec()));
-        }
+        // Again, asked to delete: the times were set after the uploads, so only the remote-only
+        // file is left to do.
+        const Preview preview(true, QStringLiteral("cmdMirrorRun"));
+        run(Kind::MirrorUpload, {}, {mirror}, QStringLiteral("/pub/"));
+        QCOMPARE(preview.listed, QStringList{QStringLiteral("削除 site/old.txt")});
+        QCOMPARE(boxes->texts(), QStringList());
+        QVERIFY(!QFile::exists(onServer(QStringLiteral("pub/site/old.txt"))));
     }
 
     void aFailingFileIsReportedWhileTheRestArrive() {
@@ -283,11 +244,18 @@ private slots:
         QCOMPARE(boxes->texts(), QStringList{QStringLiteral("転送できなかったファイルがあります。")});
         QVERIFY2(boxes->shown.value(0).informative.startsWith(QStringLiteral("mixed/2.txt: ")),
                  qPrintable(boxes->shown.value(0).informative));
-        QVERIFY(queueStates(queueWindow()).value(2).startsWith(QStringLiteral("mixed/2.txt 失敗: ")));
+        QVERIFY(rows(queueWindow()).value(2).startsWith(QStringLiteral("mixed/2.txt 失敗: ")));
         QCOMPARE(readAll(onLocal(QStringLiteral("mixed/3.txt"))), QByteArray("3.txt"));
         QCOMPARE(treeOf(onLocal(QStringLiteral("mixed"))),
                  (QStringList{QStringLiteral("1.txt"), QStringLiteral("2.txt/"), QStringLiteral("3.txt")}));
         QVERIFY(w->Label2->text() != QStringLiteral("フォルダの受信完了です"));
+    }
+
+    void withoutASessionNothingRuns() {
+        w->mnuClose->trigger();
+        run(Kind::Upload, {}, {onLocal(QString())}, QStringLiteral("/pub/"));
+        QCOMPARE(boxes->texts(), QStringList{QStringLiteral("ERROR !!")});
+        QVERIFY(!queueWindow());
     }
 
     void stopEndsTheQueueWithoutPartFiles() {
@@ -295,11 +263,18 @@ private slots:
         writeAll(onServer(QStringLiteral("pub/big/1.txt")), "1");
         writeAll(onServer(QStringLiteral("pub/big/2.bin")), testing::randomBytes(200 << 20, 9));
         writeAll(onServer(QStringLiteral("pub/big/3.txt")), "3");
-        const StopWhen stop(w.get(), QStringLiteral("big/2.bin"));
+        const Once stop(
+            [this] {
+                const QStringList states = rows(queueWindow());
+                return std::any_of(states.cbegin(), states.cend(), [](const QString& state) {
+                    return state.startsWith(u"big/2.bin 転送中");
+                });
+            },
+            [this] { queueWindow()->findChild<QPushButton*>(QStringLiteral("cmdQueueStop"))->click(); });
         run(Kind::Download, {}, {QStringLiteral("/pub/big")}, local.path());
         QCOMPARE(boxes->texts(), QStringList());
         QCOMPARE(w->Label2->text(), QStringLiteral("転送を中止しました"));
-        const QStringList states = queueStates(queueWindow());
+        const QStringList states = rows(queueWindow());
         QCOMPARE(states.value(2), QStringLiteral("big/2.bin 失敗: 中止しました。"));
         QCOMPARE(states.value(3), QStringLiteral("big/3.txt 待機"));
         // No part file, no half file: only what arrived whole.

@@ -33,8 +33,7 @@ void FakeFtpComponent::enter(const QString& operation, const QString& call) {
     record_->calls.append(call);
     const int nth = record_->callCount(operation);
     for (const QString& rule : record_->script.failing) {
-        if (rule == operation || rule == operation + u':' + QString::number(nth))
-        {
+        if (rule == operation || rule == operation + u':' + QString::number(nth)) {
             const ftp::FtpError& failure = record_->script.failure;
             if (!failure.message().isEmpty())
                 throw failure;
@@ -85,6 +84,35 @@ int FakeFtpComponent::GetFile(const QString& remotePath, const QString& localPat
     enter(QStringLiteral("GetFile"),
           QStringLiteral("GetFile(%1,%2,%3)").arg(remotePath, localPath).arg(mode));
     return record_->script.getResult;
+}
+
+int FakeFtpComponent::PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                                   const QDateTime&) {
+    return PutFile(localPath, remoteDir, mode);
+}
+
+ftp::FolderListing FakeFtpComponent::ListFolder(const QString& path, bool) {
+    enter(QStringLiteral("ListFolder"), QStringLiteral("ListFolder(%1)").arg(path));
+    const auto listing = record_->script.listings.constFind(path);
+    if (listing == record_->script.listings.cend())
+        throw ftp::FtpError(QStringLiteral("550 %1: No such file or directory.").arg(path),
+                            ftp::FailureDetail(ftp::FailureKind::Refused));
+    return *listing;
+}
+
+int FakeFtpComponent::MakeFolder(const QString& path) {
+    enter(QStringLiteral("MakeFolder"), QStringLiteral("MakeFolder(%1)").arg(path));
+    return 1;
+}
+
+QString FakeFtpComponent::FileTime(const QString& path) {
+    enter(QStringLiteral("FileTime"), QStringLiteral("FileTime(%1)").arg(path));
+    return QString();
+}
+
+int FakeFtpComponent::SetFileTime(const QString& path, const QDateTime&) {
+    enter(QStringLiteral("SetFileTime"), QStringLiteral("SetFileTime(%1)").arg(path));
+    return 1;
 }
 
 int FakeFtpComponent::DeleteFile(const QString& remotePath) {

@@ -21,6 +21,8 @@ struct FakeFtpScript {
     int putResult = 0;
     int getResult = 0;
     int deleteResult = 1;
+    // ListFolder(path); a missing path is refused like a folder that is not there.
+    QHash<QString, ftp::FolderListing> listings;
     QList<int> commandResults; // consumed in order; when empty, 2
     QString reply = QStringLiteral("200 OK");
     // Operation names ("Connect", "GetDir", "PutFile", ...) that throw FtpError; a name
@@ -55,6 +57,13 @@ public:
     int Connect(const QString& server, const QString& user, const QString& password) override;
     int PutFile(const QString& localPath, const QString& remoteDir, int& mode) override;
     int GetFile(const QString& remotePath, const QString& localPath, int& mode) override;
+    // Recorded as "PutFile(...)": the time is not kept.
+    int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                     const QDateTime& utc) override;
+    ftp::FolderListing ListFolder(const QString& path, bool identify) override;
+    int MakeFolder(const QString& path) override;
+    QString FileTime(const QString& path) override;
+    int SetFileTime(const QString& path, const QDateTime& utc) override;
     int DeleteFile(const QString& remotePath) override;
     int Command(const QString& line) override;
     QString GetReply() override;

@@ -67,6 +67,24 @@ void ControlChannel::send(const QString& line, int timeoutMs, const QByteArray* 
                  .arg(transport_.errorString()));
 }
 
+void ControlChannel::sendTogether(const QStringList& lines, int timeoutMs) {
+    if (!open_)
+        throw SessionError(SessionError::Closed, QStringLiteral("Not connected to a server."));
+    throwIfCancelled();
+    QByteArray wire;
+    for (const QString& line : lines)
+        wire += encodeLine(line) + "\r\n";
+    for (const QString& line : lines)
+        transcript_.command(line);
+    sent_ += quint64(lines.size());
+    const CancelShield shield(callControl_);
+    if (!transport_.write(wire.constData(), wire.size(), timeoutMs) || !transport_.flush(timeoutMs))
+        fail(transport_.error() == QAbstractSocket::SocketTimeoutError ? SessionError::Timeout
+                                                                       : SessionError::Closed,
+             QStringLiteral("The connection to the server was lost while sending a command (%1).")
+                 .arg(transport_.errorString()));
+}
+
 Reply ControlChannel::takeReply(RawReply raw) {
     Reply reply;
     reply.code = raw.code;

@@ -62,6 +62,9 @@ public:
     // `encoded`, when given, is the line's bytes as the caller has already checked and
     // encoded them; the line itself then only goes to the transcript.
     void send(const QString& line, int timeoutMs, const QByteArray* encoded = nullptr);
+    // Sends several command lines in one write, so that their replies come back without a
+    // round trip each (RFC 959, section 4.2: replies come in the order of the commands).
+    void sendTogether(const QStringList& lines, int timeoutMs);
     // Reads the next complete reply. Throws SessionError (Timeout, Closed, Garbage).
     Reply readReply(int timeoutMs);
     // The same with the wait ending at `deadline`, so that several replies share one bound;

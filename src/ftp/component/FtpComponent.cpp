@@ -30,6 +30,13 @@ int FtpComponent::PutFile(const QString& localPath, const QString& remoteDir, in
                              [&](FtpComponent& c) { return c.PutFile(localPath, remoteDir, mode); }));
 }
 
+int FtpComponent::PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                               const QDateTime& utc) {
+    return offered(forwarded({CallKind::Upload, QFileInfo(localPath).fileName()}, [&](FtpComponent& c) {
+        return c.PutFileTimed(localPath, remoteDir, mode, utc);
+    }));
+}
+
 int FtpComponent::GetFile(const QString& remotePath, const QString& localPath, int& mode) {
     return offered(forwarded({CallKind::Download, lastRemoteSegment(remotePath)},
                              [&](FtpComponent& c) { return c.GetFile(remotePath, localPath, mode); }));
@@ -71,6 +78,10 @@ QString FtpComponent::GetReply() {
 
 FtpError FtpComponent::lastError() {
     return forwarded({}, [](FtpComponent& c) { return c.lastError(); }).value_or(FtpError(QString()));
+}
+
+void FtpComponent::SetBatch(bool on) {
+    forwarded({}, [&](FtpComponent& c) { c.SetBatch(on); });
 }
 
 void FtpComponent::LogNote(const QString& text) {

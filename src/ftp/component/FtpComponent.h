@@ -79,6 +79,9 @@ struct FolderListing {
     // The folder's own unique fact where asked for and the server tells it: a folder reached
     // again through a link shows the same one.
     QString self;
+    // The folder's path with every link on the way resolved, where the server tells it
+    // (SFTP's REALPATH); links found below point into it by such paths.
+    QString realPath;
 };
 
 // Transfer modes, passed by reference to PutFile and GetFile.
@@ -113,6 +116,10 @@ public:
 
     // Stores `localPath` into `remoteDir` (ending in "/") under the local file's name.
     virtual int PutFile(const QString& localPath, const QString& remoteDir, int& mode);
+    // PutFile, then the stored file's modification time set to `utc` where the server offers
+    // a way to (a refusal to set it fails the call; the file stays stored).
+    virtual int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                             const QDateTime& utc);
     // Fetches `remotePath` into `localPath`.
     virtual int GetFile(const QString& remotePath, const QString& localPath, int& mode);
     // Non-zero when the server deleted the file, 0 when it refused.
@@ -125,6 +132,10 @@ public:
     // nothing is known.
     virtual FtpError lastError();
     // Calls for walking and mirroring whole folders.
+    // While on, transfers follow one another as a queue: a text transfer leaves the session in
+    // the text type for the next one instead of going back to binary after each (once off,
+    // the session is in binary again). A component without types ignores it.
+    virtual void SetBatch(bool on);
     // The entries of the folder `path` (MLSD where the server offers it, else LIST); with
     // `identify`, also the folder's own unique fact where the server tells it.
     virtual FolderListing ListFolder(const QString& path, bool identify);

@@ -198,6 +198,8 @@ int FtpEngine::connectSession(const QString& server, const QString& user, const 
     dataTls_ = false;
     type_ = 0;
     uniqueFacts_.reset();
+    walkedFacts_.clear();
+    madeFolders_.clear();
     currentFolder_.clear();
     tlsFailure_.clear();
     listing_.reset();
@@ -487,7 +489,7 @@ void FtpEngine::readLoginFolder() {
 // on servers that refuse it in ASCII.
 FtpEngine::BinaryAfterwards FtpEngine::binaryAfterwards(bool textTransfer) {
     return qScopeGuard(std::function<void()>([this, textTransfer] {
-        if (textTransfer)
+        if (textTransfer && !batch_)
             restoreBinary();
     }));
 }

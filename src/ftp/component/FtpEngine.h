@@ -22,6 +22,7 @@
 #include <QHash>
 #include <QIODevice>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <functional>
 #include <optional>
@@ -64,6 +65,9 @@ public:
     int Command(const QString& line) override;
     QString GetReply() override;
     // Whole folders (FtpEngineFolders.cpp).
+    int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                     const QDateTime& utc) override;
+    void SetBatch(bool on) override;
     FolderListing ListFolder(const QString& path, bool identify) override;
     int MakeFolder(const QString& path) override;
     QString FileTime(const QString& path) override;
@@ -286,6 +290,20 @@ private:
     // Whether OPTS MLST turned the unique fact on this session (nullopt: not asked yet).
     std::optional<bool> uniqueFacts_;
 
+    // What the listings of the walk under way told of each file, by its path: a download
+    // of many files starts from them instead of asking SIZE and MDTM for each.
+    QHash<QString, RemoteFacts> walkedFacts_;
+    void rememberWalked(const QString& folder, const FolderListing& listing);
+    std::optional<RemoteFacts> walkedFacts(const QString& remote) const;
+    bool batch_ = false; // SetBatch: the type stays as the last transfer set it
+    // The time PutFileTimed gives the file it stores (invalid: none).
+    QDateTime uploadTime_;
+    // After an upload's final reply: the size the server now holds (SIZE, where it tells it
+    // and the upload went byte for byte) and, for PutFileTimed, MFMT, sent together.
+    std::optional<qint64> finishStored(const QString& remote, bool text);
+    // Folders this session made, which hold nothing the session did not put there.
+    QSet<QString> madeFolders_;
+    bool inFolderMadeHere(const QString& remote) const;
     // Asks MLSD for the unique fact once, where the server offers it (RFC 3659, 7.9).
     void askForUniqueFacts();
     // The folder's own unique fact, by MLST (RFC 3659, 7.2); empty when not told.

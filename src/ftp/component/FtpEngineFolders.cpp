@@ -4,6 +4,8 @@
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/RemotePath.h"
 
+#include <QScopeGuard>
+
 namespace ftp {
 
 namespace {
@@ -32,6 +34,9 @@ FolderListing FtpEngine::ListFolder(const QString& path, bool identify) {
         listing.machineTimes = features_.mlsd && mlsdAllowed_;
         if (identify && listing.machineTimes && uniqueFacts_.value_or(false))
             listing.self = uniqueOf(folder);
+        if (identify)
+            walkedFacts_.clear(); // a new walk
+        rememberWalked(folder, listing);
         return listing;
     });
 }
@@ -39,8 +44,10 @@ FolderListing FtpEngine::ListFolder(const QString& path, bool identify) {
 void FtpEngine::askForUniqueFacts() {
     if (uniqueFacts_ || !features_.mlsd || !mlsdAllowed_)
         return;
-    uniqueFacts_ = false;
-    if (!features_.mlstFacts.contains(QLatin1String("unique"), Qt::CaseInsensitive))
+    const QStringList facts = features_.mlstFacts.toLower().split(u';', Qt::SkipEmptyParts);
+    // Marked with "*", the fact is given already (RFC 3659, section 7.8).
+    uniqueFacts_ = facts.contains(QLatin1String("unique*"));
+    if (*uniqueFacts_ || !facts.contains(QLatin1String("unique")))
         return;
     // RFC 3659, section 7.9: the facts MLSD gives from now on. The unique fact tells a
     // folder reached again through a link, which a server that follows links shows as a
@@ -59,6 +66,65 @@ QString FtpEngine::uniqueOf(const QString& folder) {
     return entry ? entry->unique : QString();
 }
 
+int FtpEngine::PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                            const QDateTime& utc) {
+    uploadTime_ = utc;
+    const auto forget = qScopeGuard([this] { uploadTime_ = QDateTime(); });
+    return PutFile(localPath, remoteDir, mode);
+}
+
+void FtpEngine::SetBatch(bool on) {
+    const auto flushed = transcriptFlushedAtEnd();
+    batch_ = on;
+    // After the queue, binary as after any text transfer.
+    if (!on && type_ == 'A' && state_ == SessionState::LoggedIn)
+        restoreBinary();
+}
+
+std::optional<qint64> FtpEngine::finishStored(const QString& remote, bool text) {
+    const bool askSize = !text && features_.size;
+    const bool setTime = uploadTime_.isValid() && features_.mfmt;
+    // Both lines go out before either reply is read: one round trip for the two (RFC 959,
+    // section 4.2: the replies come in the order of the commands).
+    const QString mfmt = QStringLiteral("MFMT %1 %2")
+                             .arg(uploadTime_.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")), remote);
+    QStringList lines;
+    if (askSize)
+        lines.append(QStringLiteral("SIZE ") + remote);
+    if (setTime)
+        lines.append(mfmt);
+    if (!lines.isEmpty())
+        control_.sendTogether(lines, timeouts_.replyMs);
+    const std::optional<qint64> size =
+        askSize ? sizeFromReply(control_.readReply(timeouts_.replyMs)) : std::nullopt;
+    if (setTime) {
+        const Reply reply = control_.readReply(timeouts_.replyMs);
+        if (reply.kind() != 2)
+            refused(QStringLiteral("Cannot set the time of \"%1\": %2").arg(remote, replyForMessage(reply)));
+    }
+    return size;
+}
+
+void FtpEngine::rememberWalked(const QString& folder, const FolderListing& listing) {
+    for (const ListEntry& entry : listing.entries) {
+        if (entry.kind == EntryKind::File && entry.size)
+            walkedFacts_.insert(joinRemotePath(folder, entry.name),
+                                RemoteFacts{entry.size, listing.machineTimes ? entry.modified : QString()});
+    }
+}
+
+std::optional<FtpEngine::RemoteFacts> FtpEngine::walkedFacts(const QString& remote) const {
+    const auto facts = walkedFacts_.constFind(remote);
+    if (facts == walkedFacts_.cend())
+        return std::nullopt;
+    return *facts;
+}
+
+bool FtpEngine::inFolderMadeHere(const QString& remote) const {
+    const qsizetype slash = remote.lastIndexOf(u'/');
+    return slash > 0 && madeFolders_.contains(remote.left(slash));
+}
+
 int FtpEngine::MakeFolder(const QString& path) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
@@ -66,9 +132,12 @@ int FtpEngine::MakeFolder(const QString& path) {
         checkPath(path);
         requireSession();
         // RFC 959, section 4.1.3.
-        const Reply reply = control_.exchange(QStringLiteral("MKD ") + resolveRemotePath(path, loginFolder_),
-                                              timeouts_.replyMs);
-        return reply.kind() == 2 ? 1 : 0;
+        const QString folder = tidyRemotePath(resolveRemotePath(path, loginFolder_));
+        const Reply reply = control_.exchange(QStringLiteral("MKD ") + folder, timeouts_.replyMs);
+        if (reply.kind() != 2)
+            return 0;
+        madeFolders_.insert(folder);
+        return 1;
     });
 }
 

@@ -318,6 +318,8 @@ FtpEngine::RemoteFacts FtpEngine::downloadFacts(const QString& remote, bool& lis
     // A download that goes on asks afresh: only the server's word now proves the file
     // unchanged since the part file began.
     std::optional<RemoteFacts> facts = keptDownload_ ? std::nullopt : listedFacts(remote);
+    if (!facts && !keptDownload_)
+        facts = walkedFacts(remote);
     listed = facts.has_value();
     // RFC 3659, section 4: SIZE counts the bytes of the binary type.
     setType('I');
@@ -578,7 +580,9 @@ int FtpEngine::PutFile(const QString& localPath, const QString& remoteDir, int& 
 
 FtpEngine::HeldBefore FtpEngine::prepareUpload(const QString& remote, bool text) {
     HeldBefore held;
-    if (features_.size) {
+    if (inFolderMadeHere(remote)) {
+        held.absent = true; // nothing is there to ask about
+    } else if (features_.size) {
         // RFC 3659, section 4: the size in binary, where every server answers it.
         setType('I');
         const Reply reply = control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs);
@@ -633,10 +637,8 @@ int FtpEngine::upload(QFile& file, const QFileInfo& info, const QString& remote,
     }
     if (final.kind() != 2)
         refused(QStringLiteral("Upload of \"%1\" failed: %2").arg(remote, replyForMessage(final)));
-    if (!text && features_.size) {
-        const std::optional<qint64> stored =
-            sizeFromReply(control_.exchange(QStringLiteral("SIZE ") + remote, timeouts_.replyMs));
-        if (stored && *stored != info.size())
+    if (const std::optional<qint64> stored = finishStored(remote, text)) {
+        if (*stored != info.size())
             refused(QStringLiteral("Upload of \"%1\" is incomplete: the server holds %2 of %3 bytes.")
                         .arg(remote)
                         .arg(*stored)

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 
@@ -67,24 +68,48 @@ void RemoteWalk::addFolder(const QString& remote, const QString& localParent) {
     Folder top{path, normalizedRemotePath(path), joinLocal(localParent, name), name, 1, {}};
     if (!listInto(top, true, false))
         return;
+    if (!top.listing.realPath.isEmpty())
+        top.real = normalizedRemotePath(top.listing.realPath);
     visited_.insert(keyOf(top.listing.self, top.real));
     pending_.enqueue(std::move(top));
     while (!pending_.isEmpty())
         walk(pending_.dequeue());
 }
 
-void RemoteWalk::addFile(const QString& remote, const QString& localParent) {
-    const QString name = lastRemoteSegment(remote);
-    if (!transferrules::isSafeLocalName(name)) {
-        jobs_.append(failedJob(Action::Download, name, unsafeNameCause()));
-        return;
+void RemoteWalk::addFiles(const QStringList& remotes, const QString& localParent) {
+    QStringList folders; // in the order first met
+    QHash<QString, QStringList> names;
+    for (const QString& remote : remotes) {
+        const QString path = tidyRemotePath(remote);
+        const qsizetype slash = path.lastIndexOf(u'/');
+        const QString folder = slash <= 0 ? QStringLiteral("/") : path.left(slash);
+        if (!names.contains(folder))
+            folders.append(folder);
+        names[folder].append(path.mid(slash + 1));
     }
-    TransferJob job;
-    job.action = Action::Download;
-    job.source = remote;
-    job.target = joinLocal(localParent, name);
-    job.shown = name;
-    jobs_.append(job);
+    for (const QString& folder : std::as_const(folders))
+        addFilesOf(folder, names.value(folder), localParent);
+}
+
+void RemoteWalk::addFilesOf(const QString& folder, const QStringList& names, const QString& localParent) {
+    Folder parent{folder, normalizedRemotePath(folder), localParent, QString(), 0, {}};
+    QHash<QString, ListEntry> listed;
+    // Without a listing the files still go: their downloads ask what they need.
+    if (!stopped_ && listInto(parent, false, true)) {
+        for (const ListEntry& entry : std::as_const(parent.listing.entries))
+            listed.insert(entry.name, entry);
+    }
+    if (stopped_)
+        return;
+    for (const QString& name : names) {
+        const ListEntry entry = listed.value(name, ListEntry(name, EntryKind::File));
+        if (!transferrules::isSafeLocalName(name))
+            jobs_.append(failedJob(Action::Download, name, unsafeNameCause()));
+        else if (entry.kind == EntryKind::Folder)
+            addFolder(joinRemotePath(folder, name), localParent);
+        else
+            addDownload(parent, entry, parent.listing.machineTimes);
+    }
 }
 
 bool RemoteWalk::listInto(Folder& folder, bool identify, bool quietly) {

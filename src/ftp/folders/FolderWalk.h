@@ -34,9 +34,12 @@ public:
     // Jobs bringing the remote folder `remote` and all below it into `localParent`, under
     // its own name.
     void addFolder(const QString& remote, const QString& localParent);
-    // A job bringing the remote file `remote` into `localParent` (size and time unknown).
-    void addFile(const QString& remote, const QString& localParent);
+    // Jobs bringing the remote files `remotes` into `localParent`: each folder holding some
+    // is listed once for their sizes and times (a name it lists as a folder comes whole).
+    void addFiles(const QStringList& remotes, const QString& localParent);
     const JobList& jobs() const { return jobs_; }
+    // Whether a listing was cancelled: the jobs are then not all there are.
+    bool stopped() const { return stopped_; }
 
 private:
     struct Folder {
@@ -61,6 +64,8 @@ private:
     void descend(const Folder& parent, const ListEntry& entry, const QString& real, bool link);
     bool listInto(Folder& folder, bool identify, bool quietly);
     void addDownload(const Folder& parent, const ListEntry& entry, bool machineTimes);
+    // The files `names` of the remote folder `folder`, as its listing tells them.
+    void addFilesOf(const QString& folder, const QStringList& names, const QString& localParent);
 };
 
 // Jobs sending the local folder `local` and all below it into the remote folder

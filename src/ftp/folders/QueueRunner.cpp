@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace ftp::folders {
 
@@ -19,6 +20,16 @@ QString QueueRunner::cancelledCause() {
 }
 
 void QueueRunner::run(JobList& jobs, const Hooks& hooks) {
+    // Only the number of commands depends on it: a session that will not take it still runs
+    // the queue.
+    const auto batch = [this](bool on) {
+        try {
+            session_.SetBatch(on);
+        } catch (const std::exception&) {
+        }
+    };
+    batch(true);
+    const auto unbatched = qScopeGuard([&batch] { batch(false); });
     for (qsizetype i = 0; i < jobs.size() && !stopping_; ++i) {
         TransferJob& job = jobs[i];
         if (job.state != State::Waiting)
@@ -99,11 +110,9 @@ void QueueRunner::download(const TransferJob& job) {
 
 void QueueRunner::upload(const TransferJob& job) {
     int mode = mode_;
-    session_.PutFile(job.source, job.target + u'/', mode);
     // The local time on the server's copy (where it lets us), so that the next comparison
     // of the two folders sees the file unchanged.
-    if (job.time.known())
-        session_.SetFileTime(joinRemotePath(job.target, QFileInfo(job.source).fileName()), job.time.utc);
+    session_.PutFileTimed(job.source, job.target + u'/', mode, job.time.known() ? job.time.utc : QDateTime());
 }
 
 } // namespace ftp::folders

@@ -47,6 +47,13 @@ public:
     // A cheap request on the sftp channel, which servers that time out idle channels count.
     void keepAlive() override;
     void setCallControl(CallControl* control) override;
+    // Whole folders (SftpFolders.cpp).
+    FolderListing ListFolder(const QString& path, bool identify) override;
+    int MakeFolder(const QString& path) override;
+    QString FileTime(const QString& path) override;
+    int SetFileTime(const QString& path, const QDateTime& utc) override;
+    int PutFileTimed(const QString& localPath, const QString& remoteDir, int& mode,
+                     const QDateTime& utc) override;
     void setHostKeyPrompt(HostKeyPrompt prompt) override { hostKeyPrompt_ = std::move(prompt); }
 
     void setTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
@@ -148,6 +155,10 @@ private:
     Listing fetchListing(const QString& folder);
     QList<std::pair<QString, Attributes>> readFolder(const QByteArray& handle);
     void sortOutLinks(QList<std::pair<QString, Attributes>>& entries, const QString& folder);
+
+    // Whole folders (SftpFolders.cpp).
+    ListEntry folderEntry(const QString& folder, const QString& name, const Attributes& attributes);
+    void setModified(const QString& path, const QDateTime& utc);
 
     // Transfers (SftpTransfers.cpp).
     void forgetKeptTransfers();

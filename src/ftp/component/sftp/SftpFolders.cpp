@@ -30,7 +30,7 @@ FolderListing SftpEngine::ListFolder(const QString& path, bool identify) {
         forgetKeptTransfers();
         if (holdsLineBreakOrNul(path))
             localError(QStringLiteral("The path holds a line break or a NUL character."));
-        requireSession(true);
+        requireSession();
         const QString folder = resolveRemotePath(path, loginFolder_);
         listing_.reset();
         logCommand(QStringLiteral("MLSD ") + folder);
@@ -79,7 +79,7 @@ int SftpEngine::MakeFolder(const QString& path) {
     return guarded([&] {
         forgetKeptTransfers();
         checkPath(path);
-        requireSession(true);
+        requireSession();
         const QString folder = resolveRemotePath(path, loginFolder_);
         listing_.reset();
         logCommand(QStringLiteral("MKD ") + folder);
@@ -99,7 +99,7 @@ QString SftpEngine::FileTime(const QString& path) {
     return guarded([&] {
         forgetKeptTransfers();
         checkPath(path);
-        requireSession(true);
+        requireSession();
         const QString remote = resolveRemotePath(path, loginFolder_);
         logCommand(QStringLiteral("MDTM ") + remote);
         const std::optional<Attributes> attributes = stat(remote);
@@ -133,7 +133,7 @@ int SftpEngine::SetFileTime(const QString& path, const QDateTime& utc) {
         checkPath(path);
         if (!utc.isValid())
             localError(QStringLiteral("No time to set."));
-        requireSession(true);
+        requireSession();
         setModified(resolveRemotePath(path, loginFolder_), utc);
         return 1;
     });

@@ -17,12 +17,16 @@ void checkMode(int mode) {
 
 } // namespace
 
-void checkDownloadArguments(const QString& remotePath, const QString& localPath, int mode) {
-    checkMode(mode);
-    if (remotePath.isEmpty() || holdsLineBreakOrNul(remotePath))
+void checkRemotePath(const QString& path) {
+    if (path.isEmpty() || holdsLineBreakOrNul(path))
         throw SessionError(
             SessionError::Local,
             QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
+}
+
+void checkDownloadArguments(const QString& remotePath, const QString& localPath, int mode) {
+    checkMode(mode);
+    checkRemotePath(remotePath);
     if (localPath.isEmpty() || localPath.endsWith(u'/') || localPath.endsWith(QDir::separator()) ||
         QFileInfo(localPath).isDir())
         throw SessionError(SessionError::Local,

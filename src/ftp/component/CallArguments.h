@@ -6,6 +6,8 @@
 
 namespace ftp {
 
+// A remote path the server may be sent: not empty, no line break, no NUL.
+void checkRemotePath(const QString& path);
 // A download of `remotePath` into the file `localPath` in `mode`.
 void checkDownloadArguments(const QString& remotePath, const QString& localPath, int mode);
 // An upload of the file `localPath` into `remoteDir`; the name it is stored under.

@@ -1,21 +1,14 @@
 // The engine's calls for whole folders: a detailed listing, making a folder, and a file's
 // time read and set.
 #include "ftp/component/EngineCalls.h"
+
+#include "ftp/component/CallArguments.h"
 #include "ftp/component/FtpEngine.h"
 #include "ftp/component/RemotePath.h"
 
 #include <QScopeGuard>
 
 namespace ftp {
-
-namespace {
-
-void checkPath(const QString& path) {
-    if (path.isEmpty() || holdsLineBreakOrNul(path))
-        localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
-}
-
-} // namespace
 
 FolderListing FtpEngine::ListFolder(const QString& path, bool identify) {
     const auto flushed = transcriptFlushedAtEnd();
@@ -129,7 +122,7 @@ int FtpEngine::MakeFolder(const QString& path) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers();
-        checkPath(path);
+        checkRemotePath(path);
         requireSession();
         // RFC 959, section 4.1.3.
         const QString folder = tidyRemotePath(resolveRemotePath(path, loginFolder_));
@@ -145,7 +138,7 @@ QString FtpEngine::FileTime(const QString& path) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers();
-        checkPath(path);
+        checkRemotePath(path);
         requireSession();
         // RFC 3659, section 3: the time in UTC.
         return features_.mdtm ? remoteStamp(resolveRemotePath(path, loginFolder_)) : QString();
@@ -156,7 +149,7 @@ int FtpEngine::SetFileTime(const QString& path, const QDateTime& utc) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers();
-        checkPath(path);
+        checkRemotePath(path);
         if (!utc.isValid())
             localError(QStringLiteral("No time to set."));
         requireSession();

@@ -4,6 +4,8 @@
 #include "ftp/component/sftp/SftpEngine.h"
 #include "ftp/component/sftp/SftpEngineCalls.h"
 
+#include "ftp/component/CallArguments.h"
+
 namespace ftp::sftp {
 
 namespace {
@@ -15,11 +17,6 @@ constexpr quint32 kAttrAcModTime = 0x00000008;
 
 QString stampOf(quint32 seconds) {
     return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("yyyyMMddHHmmss"));
-}
-
-void checkPath(const QString& path) {
-    if (path.isEmpty() || holdsLineBreakOrNul(path))
-        localError(QStringLiteral("The remote path is empty or holds a line break or a NUL character."));
 }
 
 } // namespace
@@ -78,7 +75,7 @@ int SftpEngine::MakeFolder(const QString& path) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers();
-        checkPath(path);
+        checkRemotePath(path);
         requireSession();
         const QString folder = resolveRemotePath(path, loginFolder_);
         listing_.reset();
@@ -98,7 +95,7 @@ QString SftpEngine::FileTime(const QString& path) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers();
-        checkPath(path);
+        checkRemotePath(path);
         requireSession();
         const QString remote = resolveRemotePath(path, loginFolder_);
         logCommand(QStringLiteral("MDTM ") + remote);
@@ -130,7 +127,7 @@ int SftpEngine::SetFileTime(const QString& path, const QDateTime& utc) {
     const auto flushed = transcriptFlushedAtEnd();
     return guarded([&] {
         forgetKeptTransfers();
-        checkPath(path);
+        checkRemotePath(path);
         if (!utc.isValid())
             localError(QStringLiteral("No time to set."));
         requireSession();
